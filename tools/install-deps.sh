@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Installs what a job needs from Debian's archive, or prints the exact apt-get line when not root.
+# Usage: tools/install-deps.sh test|demo|bench
+set -euo pipefail
+
+job=${1:-test}
+packages=(cmake make g++ pkg-config libgtest-dev libsndfile1-dev locales)
+case "$job" in
+test) packages+=(mingw-w64 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 wine64) ;;
+demo) packages+=(gnuplot-nox) ;;
+bench) packages+=(libbenchmark-dev) ;;
+*) echo "usage: $0 test|demo|bench" >&2; exit 2 ;;
+esac
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+    if [ "$(id -u)" -eq 0 ]; then
+        echo "Installing: ${missing[*]}"
+        export DEBIAN_FRONTEND=noninteractive
+        apt-get update -qq
+        apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    else
+        echo "Missing packages. Run as root:" >&2
+        echo "  apt-get update && apt-get install -y --no-install-recommends ${missing[*]}" >&2
+        exit 1
+    fi
+fi
+
+# The locale tests need a locale that writes a decimal comma.
+if [ "$job" = test ] && ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+    if [ "$(id -u)" -eq 0 ]; then
+        sed -i 's/^# *\(de_DE.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+        grep -q '^de_DE.UTF-8 UTF-8' /etc/locale.gen || echo 'de_DE.UTF-8 UTF-8' >>/etc/locale.gen
+        locale-gen >/dev/null
+    else
+        echo "The de_DE.UTF-8 locale is missing; as root: enable it in /etc/locale.gen and run locale-gen" >&2
+    fi
+fi
