@@ -1,0 +1,89 @@
+#include "ZaRorurarozePlugin.h"
+
+#include "Common/dsp/misc.h"
+#include "Common/musicplugin/Display.h"
+#include "Common/musicplugin/Mapping.h"
+#include "Common/musicplugin/ValueListener.h"
+
+#include <cstring>
+
+namespace
+{
+// Stateless, so one instance serves every plug-in instance and nothing leaks.
+const LogarithmicMapping ratioMapping;
+
+template <typename T>
+void connect(Value<T>& value, Compressor& compressor, void (Compressor::*setter)(T))
+{
+    value.addValueListener(new ObjectValueListener<Compressor, T>(&compressor, setter));
+}
+
+// Hosts and files can deliver NaN or infinite samples; one of them would poison the side-chain filters and
+// the detector for ever, so it enters as silence.
+inline double finiteOrZero(float sample)
+{
+    std::uint32_t bits;
+    std::memcpy(&bits, &sample, sizeof bits);
+    return (bits & 0x7F800000u) == 0x7F800000u ? 0.0 : static_cast<double>(sample);
+}
+
+// The single-precision number nearest to 1e-15.
+constexpr double noiseScale = static_cast<double>(1e-15f);
+} // namespace
+
+ZaRorurarozePlugin::ZaRorurarozePlugin()
+    : MusicPlugin("zlSB", "ZaRoruraroze", "Orrel @ Quenderlab", "", 2, 2, false),
+      sidechainHighpassCutoff_(&paramList, "sidechainHighpassCutoff", "Side HP", 20.0, 5.0, 2000.0),
+      sidechainLowpassCutoff_(&paramList, "sidechainLowpassCutoff", "Side LP", 40000.0, 100.0, 40000.0),
+      sidechainListen_(&paramList, "sidechainListen", "Sd Listen", false),
+      drive_(&paramList, "drive", "Drive", 1.0, 0.1, 1000.0),
+      attack_(&paramList, "attack", "Attack", 0.2, 0.0, 10.0),
+      release_(&paramList, "release", "Release", 0.2, 0.0, 10.0),
+      hilbert_(&paramList, "hilbert", "Hilbert", false),
+      threshold_(&paramList, "threshold", "Threshold", 1.0, 0.001, 4.0),
+      ratio_(&paramList, "ratio", "Ratio", "dB/dB", 32.0, 0.5, 64.0, &ratioMapping, &NormalDisplay::globalInstance),
+      outputGain_(&paramList, "outputGain", "Out Gain", 1.0, 0.0, 4.0),
+      mix_(&paramList, "mix", "Mix", 1.0, 0.0, 1.0)
+{
+    connect<double>(sidechainHighpassCutoff_, compressor_, &Compressor::sidechainHighpassCutoff);
+    connect<double>(sidechainLowpassCutoff_, compressor_, &Compressor::sidechainLowpassCutoff);
+    connect<bool>(sidechainListen_, compressor_, &Compressor::sidechainListen);
+    connect<double>(drive_, compressor_, &Compressor::drive);
+    connect<double>(attack_, compressor_, &Compressor::attackTime);
+    connect<double>(release_, compressor_, &Compressor::releaseTime);
+    connect<double>(threshold_, compressor_, &Compressor::threshold);
+    connect<double>(ratio_, compressor_, &Compressor::ratio);
+    connect<double>(outputGain_, compressor_, &Compressor::outputGain);
+    connect<double>(mix_, compressor_, &Compressor::mix);
+    connect<bool>(hilbert_, compressor_, &Compressor::hilbert);
+    connect<double>(sampleRate, compressor_, &Compressor::sampleRate);
+}
+
+ZaRorurarozePlugin::~ZaRorurarozePlugin() = default;
+
+void ZaRorurarozePlugin::clear()
+{
+    compressor_.reset();
+}
+
+void ZaRorurarozePlugin::process(const float* const* inputs, float* const* outputs, int sampleFrames)
+{
+    const float* inLeft = inputs[0];
+    const float* inRight = inputs[1];
+    float* outLeft = outputs[0];
+    float* outRight = outputs[1];
+    for (int i = 0; i < sampleFrames; ++i)
+    {
+        double xL = finiteOrZero(inLeft[i]);
+        double xR = finiteOrZero(inRight[i]);
+        double noise = static_cast<double>(noiseSeed_) * noiseScale;
+        noiseSeed_ = noiseSeed_ * 1664525u + 1013904223u;
+        xL += noise;
+        xR += noise;
+        double yL;
+        double yR;
+        compressor_.processSample(xL, xR, yL, yR);
+        outLeft[i] = static_cast<float>(yL);
+        outRight[i] = static_cast<float>(yR);
+    }
+}

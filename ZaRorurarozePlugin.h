@@ -1,0 +1,38 @@
+#pragma once
+// The compressor as a plug-in: eleven parameters wired to the engine, and the per-sample signal path
+// (noise, side-chain filters, multiband detection, gain law, mix, output gain).
+
+#include "Common/musicplugin/BoolParam.h"
+#include "Common/musicplugin/MusicPlugin.h"
+#include "Common/musicplugin/RealParam.h"
+#include "Src/Compressor.h"
+
+#include <cstdint>
+
+class ZaRorurarozePlugin : public MusicPlugin
+{
+public:
+    ZaRorurarozePlugin();
+    ~ZaRorurarozePlugin() override;
+
+    void clear() override;
+    void process(const float* const* inputs, float* const* outputs, int sampleFrames) override;
+
+private:
+    // Starts at 0 in every instance so that renders are reproducible.
+    std::uint32_t noiseSeed_ = 0;
+
+    FrequencyParam sidechainHighpassCutoff_;
+    FrequencyParam sidechainLowpassCutoff_;
+    OnOffParam sidechainListen_;
+    RelativeGainParam drive_;
+    TimeParam attack_;
+    TimeParam release_;
+    OnOffParam hilbert_;
+    GainParam threshold_;
+    RealParam ratio_;
+    GainParam outputGain_;
+    PercentParam mix_;
+
+    Compressor compressor_;
+};

@@ -1,0 +1,49 @@
+# The plug-in module and the in-process plug-in library that tests and tools link.
+
+if(NOT TARGET musicplugin_vst OR NOT TARGET compressor)
+    return()
+endif()
+
+add_library(zaroruraroze_plugin STATIC ${CMAKE_SOURCE_DIR}/ZaRorurarozePlugin.cpp)
+target_link_libraries(zaroruraroze_plugin PUBLIC musicplugin compressor zr_common)
+
+add_library(ZaRoruraroze MODULE ${CMAKE_SOURCE_DIR}/main.cpp)
+target_link_libraries(ZaRoruraroze PRIVATE zaroruraroze_plugin musicplugin_vst)
+set_target_properties(ZaRoruraroze PROPERTIES
+    PREFIX ""
+    LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}
+    CXX_VISIBILITY_PRESET hidden
+    VISIBILITY_INLINES_HIDDEN ON)
+
+if(WIN32)
+    # Hosts on a musician's machine have no compiler runtime: link it in.
+    target_link_options(ZaRoruraroze PRIVATE -static -static-libgcc -static-libstdc++)
+    if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+        target_sources(ZaRoruraroze PRIVATE ${CMAKE_SOURCE_DIR}/cmake/ZaRoruraroze-win32.def)
+    else()
+        target_sources(ZaRoruraroze PRIVATE ${CMAKE_SOURCE_DIR}/cmake/ZaRoruraroze-win64.def)
+    endif()
+    set_target_properties(ZaRoruraroze PROPERTIES SUFFIX ".dll")
+else()
+    # Export the two entry points and nothing else.
+    target_link_options(ZaRoruraroze PRIVATE
+        -Wl,--version-script=${CMAKE_SOURCE_DIR}/cmake/ZaRoruraroze.map -Wl,--exclude-libs,ALL)
+    if(NOT ZR_SANITIZE)
+        # Every symbol resolved at link time: a host must never meet an unresolved one at load time.
+        target_link_options(ZaRoruraroze PRIVATE -Wl,-z,defs)
+    endif()
+    set_property(TARGET ZaRoruraroze APPEND PROPERTY LINK_DEPENDS ${CMAKE_SOURCE_DIR}/cmake/ZaRoruraroze.map)
+
+    # Where Linux hosts look: ~/.vst for a user, /usr/lib/vst system-wide, or below an explicit prefix.
+    if(CMAKE_INSTALL_PREFIX_INITIALIZED_TO_DEFAULT)
+        if("$ENV{USER}" STREQUAL "root" OR "$ENV{HOME}" STREQUAL "/root" OR "$ENV{HOME}" STREQUAL "")
+            set(_zr_vst_dir /usr/lib/vst)
+        else()
+            set(_zr_vst_dir $ENV{HOME}/.vst)
+        endif()
+    else()
+        set(_zr_vst_dir ${CMAKE_INSTALL_PREFIX}/lib/vst)
+    endif()
+    set(ZR_VST_INSTALL_DIR ${_zr_vst_dir} CACHE PATH "Folder the plug-in is installed into")
+    install(TARGETS ZaRoruraroze LIBRARY DESTINATION ${ZR_VST_INSTALL_DIR})
+endif()

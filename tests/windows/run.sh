@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# The Windows builds: cross-compiles the 32- and 64-bit DLLs with mingw-w64, checks their machine type,
+# export table and imports with objdump, and runs the probe host under wine64 against the 64-bit DLL:
+# its rendered output must equal the Linux build's bit for bit.
+set -uo pipefail
+cd "$(dirname "$0")/../.."
+
+if ! command -v i686-w64-mingw32-g++-posix >/dev/null || ! command -v x86_64-w64-mingw32-g++-posix >/dev/null; then
+    echo "mingw-w64 is not installed: skipping the Windows builds"
+    exit 0
+fi
+
+jobs=$(nproc)
+status=0
+fail() {
+    echo "FAILED: $*"
+    status=1
+}
+
+build() { # build NAME
+    cmake -S . -B "build/$1" -DCMAKE_TOOLCHAIN_FILE="cmake/toolchain-mingw-$1.cmake" -DCMAKE_BUILD_TYPE=Release \
+        -DZR_BUILD_TOOLS=OFF >/dev/null &&
+        cmake --build "build/$1" -j "$jobs" --target ZaRoruraroze vst-probe
+}
+
+# check_dll NAME OBJDUMP FORMAT EXPORTS...
+check_dll() {
+    local name=$1 objdump=$2 format=$3
+    shift 3
+    local dll="build/$name/ZaRoruraroze.dll"
+    local info
+    info=$("$objdump" -p "$dll") || { fail "$name: objdump"; return; }
+    grep -q "file format $format" <<<"$info" || fail "$name: not $format"
+    # Exported names: the lines of the export name table, "[ordinal] name".
+    local exports
+    exports=$(sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' <<<"$info" | grep -oE '\] +[A-Za-z_0-9@]+' |
+        sed 's/^\] *//' | sort | tr '\n' ' ')
+    local expected
+    expected=$(printf '%s\n' "$@" | sort | tr '\n' ' ')
+    [ "$exports" = "$expected" ] || fail "$name: exports are '$exports', expected '$expected'"
+    # Only system DLLs: a musician's machine has no compiler runtime.
+    local imports
+    imports=$(grep -oE 'DLL Name: .*' <<<"$info" | sed 's/DLL Name: //' | sort -u | tr '\n' ' ')
+    for dll_name in $imports; do
+        case "${dll_name,,}" in
+        kernel32.dll | msvcrt.dll | user32.dll | advapi32.dll | ntdll.dll | api-ms-win-*) ;;
+        *) fail "$name: imports $dll_name" ;;
+        esac
+    done
+    echo "$name: $format; exports: $exports; imports: $imports"
+}
+
+build win32 || fail "win32 build"
+build win64 || fail "win64 build"
+[ $status -eq 0 ] || exit $status
+check_dll win32 i686-w64-mingw32-objdump pei-i386 main
+check_dll win64 x86_64-w64-mingw32-objdump pei-x86-64 main VSTPluginMain
+
+if [ -x /usr/lib/wine/wine64 ]; then
+    linux_probe=build/release/tests/probe/vst-probe
+    if [ ! -x "$linux_probe" ]; then
+        cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release >/dev/null &&
+            cmake --build build/release -j "$jobs" --target ZaRoruraroze vst-probe || fail "linux build"
+    fi
+    "$linux_probe" build/release/ZaRoruraroze.so build/win64/probe-linux.raw || fail "linux probe"
+    export WINEPREFIX="$PWD/build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    mkdir -p "$WINEPREFIX"
+    if timeout 600 /usr/lib/wine/wine64 build/win64/tests/probe/vst-probe.exe build/win64/ZaRoruraroze.dll \
+        build/win64/probe-wine.raw; then
+        if cmp -s build/win64/probe-linux.raw build/win64/probe-wine.raw; then
+            echo "wine64: the 64-bit DLL renders bit-identically to the Linux build"
+        else
+            fail "wine64: output differs from the Linux build"
+        fi
+    else
+        fail "wine64 probe"
+    fi
+else
+    echo "wine64 is not installed: the 64-bit DLL is built and checked but not run"
+fi
+exit $status
