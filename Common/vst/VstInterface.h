@@ -334,8 +334,31 @@ struct VstParameterProperties
     char future[16];
 };
 
+// An editor window's rectangle in pixels.
+struct ERect
+{
+    short top;
+    short left;
+    short bottom;
+    short right;
+};
+
+// A key event as the host passes it to an editor: the character, a virtual key code and modifier bits.
+struct VstKeyCode
+{
+    VstInt32 character;
+    unsigned char virt;
+    unsigned char modifier;
+};
+
+enum VstPlugCategory : VstInt32
+{
+    kPlugCategUnknown = 0,
+    kPlugCategEffect,
+    kPlugCategSynth,
+};
+
 // Records that the effect base only passes through by pointer.
-struct ERect;
 struct VstOfflineTask;
 struct VstAudioFile;
 struct VstWindow;
@@ -354,4 +377,7 @@ static_assert(sizeof(VstTimeInfo) == 88, "VstTimeInfo layout");
 static_assert(sizeof(VstPinProperties) == 128, "VstPinProperties layout");
 static_assert(sizeof(VstSpeakerProperties) == 112, "VstSpeakerProperties layout");
 static_assert(sizeof(VstParameterProperties) == 152, "VstParameterProperties layout");
+static_assert(sizeof(VstSpeakerArrangement) == 904, "VstSpeakerArrangement layout");
+static_assert(sizeof(ERect) == 8, "ERect layout");
+static_assert(sizeof(VstKeyCode) == 8, "VstKeyCode layout");
 static_assert(sizeof(void*) == 8 ? sizeof(AEffect) == 192 : sizeof(AEffect) == 144, "AEffect layout");
