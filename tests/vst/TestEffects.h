@@ -62,8 +62,6 @@ public:
         return cEffect.dispatcher(&cEffect, opcode, index, value, ptr, opt);
     }
     void attachEditor(AEffEditor* newEditor) { editor = newEditor; }
-    VstInt32 blockSizeField() const { return blockSize; }
-    float sampleRateField() const { return sampleRate; }
 };
 
 // Writes every call it receives as text, e.g. "setChunk(ptr,33,0)".
