@@ -38,7 +38,7 @@ extern "C" ZR_EXPORT AEffect* VST_CALLBACK VSTPluginMain(audioMasterCallback aud
             return nullptr;
         }
         effect = adaptor;
-        return &adaptor->cEffect;
+        return adaptor->getAeffect();
     }
     catch (...)
     {

@@ -93,7 +93,7 @@ struct Fixture
 {
     explicit Fixture(bool midi) : plugin(new RecordingPlugin(midi)), adaptor(new MusicPluginVstAdaptor(host, plugin))
     {
-        e = &adaptor->cEffect;
+        e = adaptor->getAeffect();
     }
     ~Fixture() { e->dispatcher(e, effClose, 0, 0, nullptr, 0.0f); }
 

@@ -33,7 +33,7 @@ std::string takeChunk(AEffect* e, bool isPreset)
 TEST(ConcurrencyTest, AudioThreadWithAutomationProgramsAndChunks)
 {
     MusicPluginVstAdaptor* adaptor = new MusicPluginVstAdaptor(host, new ZaRorurarozePlugin());
-    AEffect* e = &adaptor->cEffect;
+    AEffect* e = adaptor->getAeffect();
     e->dispatcher(e, effSetSampleRate, 0, 0, nullptr, 44100.0f);
     e->dispatcher(e, effSetBlockSize, 0, 256, nullptr, 0.0f);
     e->dispatcher(e, effMainsChanged, 0, 1, nullptr, 0.0f);
