@@ -1,0 +1,37 @@
+#pragma once
+// Values as a user types them on the command line ("-12dB", "1.5k", "10ms", "50%") and their conversion
+// to the base units a plug-in keeps in its state: linear amplitude factor for dB, Hz, seconds, and a
+// fraction for percent. The unit label the plug-in reports for a parameter says which applies.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace zr::host
+{
+enum class ValueUnit
+{
+    Decibel, // label "dB"; stored as a linear amplitude factor
+    Hertz,   // label "Hz"
+    Seconds, // label "s"
+    Percent, // label "%"; stored as a fraction
+    Plain,   // any other label; stored as typed
+};
+
+ValueUnit unitOfLabel(const std::string& label);
+
+// The whole text as one number (C locale, optional sign, "inf" allowed); nullopt otherwise.
+std::optional<double> parseNumber(std::string_view text);
+
+// A user's value in the base unit, or nullopt when the text is not a value of that unit. Accepts the
+// unit itself after the number (any case) and, for Hz, seconds and plain values, one SI prefix
+// (p n u m k M G). For dB, "-inf" and "-oo" mean silence (factor 0).
+std::optional<double> parseUserValue(std::string_view text, ValueUnit unit, const std::string& label);
+
+// A base-unit value shown in the user's unit, for messages: "-60.00 dB", "2 kHz", "10 ms", "50 %".
+std::string formatUserValue(double baseValue, ValueUnit unit, const std::string& label);
+
+// A value as the plug-in's state text takes it: C locale, 17 significant digits, so it reads back
+// as the same double.
+std::string formatStoredValue(double value);
+} // namespace zr::host
