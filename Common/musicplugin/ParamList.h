@@ -1,0 +1,46 @@
+#pragma once
+// The ordered list of a plug-in's parameters; its order is the host's parameter index.
+//
+// Host-facing operations check their index and buffer by assertion and, behind it, guard themselves:
+// a bad index or position is ignored, yields 0 or an empty text, so release builds stay safe.
+
+#include <string>
+#include <vector>
+
+class Param;
+class Preset;
+
+class ParamList
+{
+public:
+    ParamList() = default;
+    ParamList(const ParamList&) = delete;
+    ParamList& operator=(const ParamList&) = delete;
+    // Frees only the array: the parameters belong to the plug-in.
+    ~ParamList() = default;
+
+    void add(Param* param);
+    int numParams() const;
+
+    std::string getDisplayName(int index) const;
+    std::string getDisplayValue(int index) const;
+    std::string getDisplayUnits(int index) const;
+
+    // Replaces the preset's values (not its name) by every parameter's save text.
+    void savePreset(Preset& preset) const;
+    // Parameters without an entry in the preset go back to their defaults.
+    void loadPreset(const Preset& preset);
+
+    void vstSetParameter(int index, float value);
+    float vstGetParameter(int index) const;
+    // dest needs room for 9 bytes: at most 8 characters and a terminating zero.
+    void vstGetParameterName(int index, char* dest) const;
+    void vstGetParameterLabel(int index, char* dest) const;
+    void vstGetParameterDisplay(int index, char* dest) const;
+
+private:
+    bool checkIndex(int index) const;
+    static void copyToHost(const std::string& text, char* dest);
+
+    std::vector<Param*> list;
+};
