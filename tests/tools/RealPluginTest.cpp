@@ -1,0 +1,103 @@
+// The render tool against the real plug-in binary, when the build has one.
+
+#include "ToolRunner.h"
+
+#include <cmath>
+#include <gtest/gtest.h>
+
+using namespace zr::test;
+
+#ifdef ZR_REAL_PLUGIN
+namespace
+{
+ToolResult runReal(std::vector<std::string> args)
+{
+    args.insert(args.begin(), {"--plugin", ZR_REAL_PLUGIN});
+    return runRender(args);
+}
+
+bool contains(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
+} // namespace
+
+// The eleven parameters, their host names cut to 8 characters ("Sd Listen" is shown as "Sd Liste"),
+// their save keys in the chunk.
+TEST(RealPlugin, ListsItsElevenParametersWithTheirKeys)
+{
+    const ToolResult result = runReal({"--list"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_TRUE(contains(result.out, "ZaRoruraroze (zlSB), 11 parameters:")) << result.out;
+    const char* const rows[][2] = {{"Side HP", "sidechainHighpassCutoff"},
+                                   {"Side LP", "sidechainLowpassCutoff"},
+                                   {"Sd Liste", "sidechainListen"},
+                                   {"Drive", "drive"},
+                                   {"Attack", "attack"},
+                                   {"Release", "release"},
+                                   {"Hilbert", "hilbert"},
+                                   {"Threshol", "threshold"},
+                                   {"Ratio", "ratio"},
+                                   {"Out Gain", "outputGain"},
+                                   {"Mix", "mix"}};
+    for (int i = 0; i < 11; ++i) {
+        char start[80];
+        std::snprintf(start, sizeof start, "%3d  %-9s %-24s", i, rows[i][0], rows[i][1]);
+        EXPECT_TRUE(contains(result.out, start)) << start << "\n" << result.out;
+    }
+}
+
+// Threshold is a square-root knob over [0.001, 4]; -12 dB is the factor 10^(-12/20).
+TEST(RealPlugin, ThresholdByNameAndUnitMatchesTheKnob)
+{
+    const double factor = std::pow(10.0, -12.0 / 20.0);
+    const double knob = (std::sqrt(factor) - std::sqrt(0.001)) / (std::sqrt(4.0) - std::sqrt(0.001));
+    char knobText[64];
+    std::snprintf(knobText, sizeof knobText, "threshold=@%.17g", knob);
+    const ToolResult byValue = runReal({"--set", "Threshold=-12dB", "--print-state"});
+    const ToolResult byKnob = runReal({"--set", knobText, "--print-state"});
+    ASSERT_EQ(byValue.exitCode, 0) << byValue.err;
+    ASSERT_EQ(byKnob.exitCode, 0) << byKnob.err;
+    const auto a = stateValues(byValue.out);
+    const auto b = stateValues(byKnob.out);
+    ASSERT_EQ(a.size(), 11u) << byValue.out;
+    ASSERT_EQ(a.size(), b.size());
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        EXPECT_EQ(a[i].first, b[i].first);
+        // 6 significant digits in the state text, and a float knob.
+        EXPECT_NEAR(a[i].second, b[i].second, 1e-5 * std::fabs(a[i].second)) << a[i].first;
+    }
+}
+
+TEST(RealPlugin, PresetRoundTripReproducesTheState)
+{
+    ScratchFolder dir;
+    const ToolResult saved = runReal({"--set", "Threshold=-20", "--set", "Ratio=4", "--set", "Attack=10ms",
+                                      "--set", "Side HP=100", "--set", "Hilbert=on", "--set", "Mix=80%",
+                                      "--save-preset", dir.path("p.fxp"), "--print-state"});
+    ASSERT_EQ(saved.exitCode, 0) << saved.err;
+    const ToolResult loaded = runReal({"--preset", dir.path("p.fxp"), "--print-state"});
+    ASSERT_EQ(loaded.exitCode, 0) << loaded.err;
+    EXPECT_EQ(loaded.out, saved.out);
+}
+
+TEST(RealPlugin, RendersTheDemoSignal)
+{
+    ScratchFolder dir;
+    ASSERT_EQ(runProgram(ZR_DEMO_SIGNAL_TOOL, {dir.path("demo.wav"), "--seconds", "2"}).exitCode, 0);
+    const ToolResult result =
+        runReal({"--float", "--set", "Threshold=-30", dir.path("demo.wav"), dir.path("out.wav")});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    SF_INFO info;
+    const std::vector<float> out = readSound(dir.path("out.wav"), info);
+    EXPECT_EQ(info.frames, 88200);
+    for (float s : out)
+        ASSERT_TRUE(std::isfinite(s));
+    EXPECT_TRUE(contains(result.out, "gain reduction: largest")) << result.out;
+}
+#else
+TEST(RealPlugin, NotBuiltYet)
+{
+    GTEST_SKIP() << "the ZaRoruraroze plug-in is not part of this build";
+}
+#endif
