@@ -1,0 +1,149 @@
+#pragma once
+// The compressor engine: the settings the parameters feed in, the two side-chain filters, and a stereo-linked
+// multiband level detector that splits the side-chain into 33 log-spaced bands between 20 Hz and 20 kHz and
+// smooths each band's power with its own attack and release speed (faster for higher bands).
+//
+// Plain classes held by value. Every call arrives under the host adaptor's lock, so setters and the audio
+// path never overlap; the audio path (processSample, tick) allocates nothing and calls no transcendental
+// function. Fields are public: the plug-in and the tests read them directly.
+
+#include "Common/dsp/BiquadCoeffs.h"
+
+// Crossover allpass coefficients shared by the splitters of both channels.
+class BandSplitterCoeffs
+{
+public:
+    BandSplitterCoeffs() = default;
+    ~BandSplitterCoeffs();
+    BandSplitterCoeffs(const BandSplitterCoeffs&) = delete;
+    BandSplitterCoeffs& operator=(const BandSplitterCoeffs&) = delete;
+
+    // Crossover i (0 .. numBands-2) at lowFreq * (highFreq/lowFreq)^((i+1)/numBands) Hz. The array is
+    // replaced only when the band count changes.
+    void reset(int numBands, double sampleRate, double lowFreq, double highFreq);
+
+    int numBands_ = 0;
+    double* coeffs_ = nullptr; // numBands_ - 1 entries
+};
+
+// One channel's crossover allpass memories.
+class BandSplitter
+{
+public:
+    BandSplitter() = default;
+    ~BandSplitter();
+    BandSplitter(const BandSplitter&) = delete;
+    BandSplitter& operator=(const BandSplitter&) = delete;
+
+    // numBands bands, all memories 0.0. With an unchanged band count the memories are cleared in place, so
+    // resetting allocates nothing (and cannot throw) after the first time.
+    void reset(int numBands);
+
+    // Splits x into numBands_ band samples written to bands: all crossover allpasses see the same x, and
+    // neighbouring allpass outputs are subtracted, so the bands of a channel add up to 2x. Writes silence
+    // if the coefficients were reset for a different band count.
+    void split(const BandSplitterCoeffs& coeffs, double x, double* bands);
+
+    int numBands_ = 0;
+    double* state_ = nullptr; // numBands_ - 1 entries
+};
+
+class MultibandPowerDetector
+{
+public:
+    static constexpr int numBands = 33;
+    static constexpr double lowestBandEdge = 20.0;     // Hz
+    static constexpr double highestBandEdge = 20000.0; // Hz, passed to the splitter
+
+    // Lower edge of band k (and crossover k - 1): 20 * 1000^(k/33) Hz.
+    static double bandLowEdge(int band);
+    // Geometric centre of band k: 20 * 1000^((k + 0.5)/33) Hz.
+    static double bandCentre(int band);
+
+    MultibandPowerDetector();
+
+    // Reached through the Compressor's setters.
+    void attackTime(double at);
+    void releaseTime(double rt);
+    void sampleRate(double sampleRate);
+    void hilbert(bool on);
+
+    void recalcAttackCoeffs();
+    void recalcReleaseCoeffs();
+    void recalcHilbertCoeffs();
+
+    // Recomputes the crossovers for the current sample rate, clears both splitters' memories, the band
+    // powers and the quadrature memories. The attack, release and quadrature coefficients stay.
+    void reset();
+
+    // One stereo sample pair of the side-chain in, the total smoothed power of all bands out.
+    double tick(double left, double right);
+
+    BandSplitterCoeffs splitterCoeffs_;
+    BandSplitter splitterLeft_;
+    BandSplitter splitterRight_;
+    double power_[numBands] = {};
+    double attackCoeffs_[numBands] = {};
+    double releaseCoeffs_[numBands] = {};
+    double hilbertCoeffs_[numBands] = {};
+    double hilbertStateLeft_[numBands] = {};
+    double hilbertStateRight_[numBands] = {};
+    double attackTime_ = 0.05;  // s, of the lowest band
+    double releaseTime_ = 0.05; // s, of the lowest band
+    double sampleRate_ = 44100.0;
+    bool hilbert_ = false;
+
+private:
+    void recalcSmoothingCoeffs(double lowestBandTime, double* coeffs) const;
+};
+
+class Compressor
+{
+public:
+    Compressor();
+
+    // Setters, called by the parameter listeners.
+    void drive(double gain);
+    void sidechainHighpassCutoff(double cutoff);
+    void sidechainLowpassCutoff(double cutoff);
+    void sidechainListen(bool on);
+    void ratio(double ratio);
+    void threshold(double t);
+    void outputGain(double gain);
+    void mix(double wet);
+    void attackTime(double attackTime);
+    void releaseTime(double releaseTime);
+    void hilbert(bool on);
+    void sampleRate(double sampleRate);
+
+    // Clears the processing state, as on suspend: recomputes the crossovers for the current sample rate,
+    // clears the detector's splitter memories, band powers and quadrature memories and the eight side-chain
+    // filter memories. Coefficients and settings stay. Allocates nothing.
+    void reset();
+
+    // One sample pair of the signal path (the caller adds its noise before): side-chain high-pass and
+    // low-pass, the detector on the driven side-chain, the gain law, mix and output gain. Expects finite
+    // input. Outputs are in double; the caller narrows them.
+    void processSample(double inLeft, double inRight, double& outLeft, double& outRight);
+
+    double drive_ = 1.0;
+    double sidechainHighpassCutoff_ = 20.0;   // Hz
+    double sidechainLowpassCutoff_ = 40000.0; // Hz
+    bool sidechainListen_ = false;
+    double gainExponent_ = -0.5;    // -0.5 * (1 - 1/ratio)
+    double thresholdFactor_ = 16.0; // 8 / threshold^2
+    double outputGain_ = 1.0;
+    double mix_ = 1.0;
+    double sampleRate_ = 44100.0;
+    BiquadCoeffs highpassCoeffs_;
+    BiquadCoeffs lowpassCoeffs_;
+    // Direct-form-II memories: [0] the older, [1] the newer delayed value.
+    double highpassStateLeft_[2] = {0.0, 0.0};
+    double highpassStateRight_[2] = {0.0, 0.0};
+    double lowpassStateLeft_[2] = {0.0, 0.0};
+    double lowpassStateRight_[2] = {0.0, 0.0};
+    MultibandPowerDetector detector_;
+
+private:
+    void cookSidechainFilters();
+};
