@@ -2,8 +2,13 @@
 
 #include "ToolRunner.h"
 
+#include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
+
+#ifdef ZR_IN_PROCESS_PLUGIN
+#include "ZaRorurarozePlugin.h"
+#endif
 
 using namespace zr::test;
 
@@ -95,6 +100,51 @@ TEST(RealPlugin, RendersTheDemoSignal)
         ASSERT_TRUE(std::isfinite(s));
     EXPECT_TRUE(contains(result.out, "gain reduction: largest")) << result.out;
 }
+
+#ifdef ZR_IN_PROCESS_PLUGIN
+// The binary driven through its VST 2 interface by the tool computes exactly what the plug-in class
+// computes when called directly, block by block at the same sample rate: nothing is lost or added on the
+// way through the host, the adaptor and the file.
+TEST(RealPlugin, BinaryOutputIsBitExactWithTheInProcessPlugin)
+{
+    ScratchFolder dir;
+    ASSERT_EQ(runProgram(ZR_DEMO_SIGNAL_TOOL, {dir.path("demo.wav"), "--seconds", "3"}).exitCode, 0);
+    // Threshold (index 7) and Attack (index 4) moved by knob, as a host does.
+    const float thresholdKnob = 0.3f;
+    const float attackKnob = 0.2f;
+    char thresholdSetting[64], attackSetting[64];
+    std::snprintf(thresholdSetting, sizeof thresholdSetting, "threshold=@%.9g", thresholdKnob);
+    std::snprintf(attackSetting, sizeof attackSetting, "attack=@%.9g", attackKnob);
+    const ToolResult result = runReal({"--float", "--quiet", "--block", "512", "--set", thresholdSetting, "--set",
+                                       attackSetting, dir.path("demo.wav"), dir.path("out.wav")});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+
+    SF_INFO inInfo, outInfo;
+    const std::vector<float> input = readSound(dir.path("demo.wav"), inInfo);
+    const std::vector<float> viaBinary = readSound(dir.path("out.wav"), outInfo);
+    ASSERT_EQ(viaBinary.size(), input.size());
+
+    ZaRorurarozePlugin plugin;
+    plugin.sampleRate.setValue(inInfo.samplerate);
+    plugin.paramList.vstSetParameter(7, thresholdKnob);
+    plugin.paramList.vstSetParameter(4, attackKnob);
+    const std::size_t frames = static_cast<std::size_t>(inInfo.frames);
+    std::vector<float> left(frames), right(frames), outLeft(frames), outRight(frames);
+    for (std::size_t i = 0; i < frames; ++i) {
+        left[i] = input[2 * i];
+        right[i] = input[2 * i + 1];
+    }
+    for (std::size_t start = 0; start < frames; start += 512) {
+        const float* in[] = {left.data() + start, right.data() + start};
+        float* out[] = {outLeft.data() + start, outRight.data() + start};
+        plugin.process(in, out, static_cast<int>(std::min<std::size_t>(512, frames - start)));
+    }
+    for (std::size_t i = 0; i < frames; ++i) {
+        ASSERT_EQ(viaBinary[2 * i], outLeft[i]) << "frame " << i;
+        ASSERT_EQ(viaBinary[2 * i + 1], outRight[i]) << "frame " << i;
+    }
+}
+#endif
 #else
 TEST(RealPlugin, NotBuiltYet)
 {

@@ -128,7 +128,8 @@ void printSummary(const RenderOptions& options, const InputAudioFile& input, con
     double largestDb = 0.0, averageDb = 0.0;
     if (levels.gainReduction(kGainFloorDbfs, largestDb, averageDb))
         std::printf(
-            "  gain reduction: largest %.2f dB, average %.2f dB (10 ms windows, input above %.0f dBFS)\n",
+            "  gain reduction: largest %.2f dB, average %.2f dB (input minus output level, 10 ms windows with "
+            "input above %.0f dBFS)\n",
             largestDb, averageDb, kGainFloorDbfs);
     else
         std::printf("  gain reduction: none measured (the input never rises above %.0f dBFS)\n",
