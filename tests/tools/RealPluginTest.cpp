@@ -115,8 +115,8 @@ TEST(RealPlugin, BinaryOutputIsBitExactWithTheInProcessPlugin)
     char thresholdSetting[64], attackSetting[64];
     std::snprintf(thresholdSetting, sizeof thresholdSetting, "threshold=@%.9g", thresholdKnob);
     std::snprintf(attackSetting, sizeof attackSetting, "attack=@%.9g", attackKnob);
-    const ToolResult result = runReal({"--float", "--quiet", "--block", "512", "--set", thresholdSetting, "--set",
-                                       attackSetting, dir.path("demo.wav"), dir.path("out.wav")});
+    const ToolResult result = runReal({"--float", "--quiet", "--block", "512", "--set", thresholdSetting,
+                                       "--set", attackSetting, dir.path("demo.wav"), dir.path("out.wav")});
     ASSERT_EQ(result.exitCode, 0) << result.err;
 
     SF_INFO inInfo, outInfo;

@@ -85,6 +85,11 @@ TEST(RenderTool, ErrorsSayWhatIsWrongAndLeaveNoFiles)
     writeBytes(dir.path("short.fxp"), truncated);
     writeBytes(dir.path("random.fxp"),
                {0x43, 0x63, 0x6E, 0x4B, 0xFF, 0xFF, 0xFF, 0xFF, 0x46, 0x78, 0x43, 0x6B});
+    zr::host::FxPreset refusedBank;
+    refusedBank.kind = zr::host::FxKind::BankChunk;
+    refusedBank.pluginId = vstFourCharCode('z', 'r', 'G', 'T');
+    refusedBank.chunk = {'n', 'o', ' ', 'b', 'a', 'n', 'k', '\0'};
+    writeBytes(dir.path("refused.fxb"), zr::host::serializeFxPreset(refusedBank));
     const std::vector<std::string> filesBefore = dir.entries();
 
     struct Case
@@ -129,6 +134,18 @@ TEST(RenderTool, ErrorsSayWhatIsWrongAndLeaveNoFiles)
          {"--preset", "{d}/in.wav", "{d}/in.wav", "{d}/out.wav"},
          1,
          "not a VST preset file"},
+        {"bank the plug-in refuses",
+         {"--preset", "{d}/refused.fxb", "{d}/in.wav", "{d}/out.wav"},
+         1,
+         "the plug-in refused the bank"},
+        {"preset saved over the input",
+         {"--save-preset", "{d}/in.wav", "{d}/in.wav", "{d}/out.wav"},
+         1,
+         "the output {d}/in.wav is the input file itself"},
+        {"picture over the output",
+         {"--plot", "{d}/out.wav", "{d}/in.wav", "{d}/out.wav"},
+         1,
+         "{d}/out.wav is named for two different outputs"},
         {"output folder missing",
          {"{d}/in.wav", "{d}/nowhere/out.wav"},
          1,
@@ -431,7 +448,7 @@ TEST(RenderTool, PlotsWithGnuplotAndRefusesCleanlyWithout)
 }
 
 // The test plug-in aborts on a NaN sample, standing in for a plug-in that crashes mid-file: the
-// half-written output must not survive.
+// half-written output must not survive, and an output from an earlier run stays as it was.
 TEST(RenderTool, APluginCrashLeavesNoHalfWrittenFile)
 {
     ScratchFolder dir;
@@ -441,6 +458,11 @@ TEST(RenderTool, APluginCrashLeavesNoHalfWrittenFile)
     const ToolResult result = runRender({"--block", "64", dir.path("in.wav"), dir.path("out.wav")});
     EXPECT_EQ(result.killedBy, SIGABRT) << "exit " << result.exitCode << ": " << result.err;
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"in.wav"});
+
+    writeBytes(dir.path("out.wav"), {'o', 'l', 'd'});
+    EXPECT_EQ(runRender({"--block", "64", dir.path("in.wav"), dir.path("out.wav")}).killedBy, SIGABRT);
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"in.wav", "out.wav"}));
+    EXPECT_EQ(readBytes(dir.path("out.wav")), (std::vector<unsigned char>{'o', 'l', 'd'}));
 }
 
 TEST(DemoSignal, WritesTenSecondsOfStereoAtFortyFourOne)

@@ -4,6 +4,7 @@
 #include "tools/render/FxPreset.h"
 #include "tools/render/ParameterCatalog.h"
 #include "tools/render/ProgramState.h"
+#include "tools/render/TransferCurve.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
@@ -241,4 +242,23 @@ TEST(FxPreset, RefusesPresetsOfOtherPlugins)
     VstHost noChunks(ZR_GAIN_TEST_PLUGIN_NO_CHUNKS);
     preset.pluginId = noChunks.uniqueId();
     EXPECT_THROW(applyFxPreset(noChunks, preset), PresetFileError);
+}
+
+// A gain of 0.5 (mix 50 %, wet gain 0) is a line 20 log10(0.5) = -6.0206 dB under unity at every level.
+TEST(TransferCurve, OfAGainIsAStraightLine)
+{
+    VstHost host(ZR_GAIN_TEST_PLUGIN);
+    host.setSampleRate(48000.0);
+    host.setBlockSize(256);
+    host.setParameter(3, 0.5f);
+    host.setParameter(0, 0.0f);
+    const std::vector<CurvePoint> curve = measureTransferCurve(host);
+    ASSERT_EQ(curve.size(), 47u); // -80 to +12 dBFS in 2 dB steps
+    for (std::size_t i = 0; i < curve.size(); ++i) {
+        EXPECT_EQ(curve[i].inputDbfs, -80.0 + 2.0 * static_cast<double>(i));
+        // The tone is rounded to float, 1e-7 relative; 50 ms hold 50 whole periods of 1 kHz at 48 kHz.
+        EXPECT_NEAR(curve[i].outputDbfs - curve[i].inputDbfs, 20.0 * std::log10(0.5), 1e-5);
+        EXPECT_TRUE(curve[i].settled);
+    }
+    EXPECT_FALSE(host.isResumed());
 }

@@ -1,7 +1,9 @@
 #include "tools/render/FxPreset.h"
 
+#include "tools/render/ProgramState.h"
 #include "tools/render/VstHost.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -193,6 +195,28 @@ void applyKnobPositions(VstHost& host, const FxProgram& program)
         host.setParameter(i, program.knobPositions[static_cast<std::size_t>(i)]);
     host.setProgramName(program.name);
 }
+// Many plug-ins answer 0 to a chunk they took, so a 0 alone proves nothing; but when the state text does
+// not show the preset's values either, the plug-in refused it.
+void checkProgramTaken(VstHost& host, const std::vector<char>& chunk)
+{
+    const ProgramState wanted = ProgramState::fromChunk(chunk);
+    if (!wanted.hasParameterList()) return;
+    const ProgramState now = ProgramState::fromChunk(host.getChunk(true));
+    for (const auto& [key, text] : wanted.parameters()) {
+        const auto current = now.value(key);
+        if (current && *current != text) throw PresetFileError("the plug-in refused the preset");
+    }
+}
+
+// The same for a bank: refused when neither the bank nor the current program moved toward it.
+void checkBankTaken(VstHost& host, const std::vector<char>& bank, const std::vector<char>& programBefore)
+{
+    const std::vector<char> now = host.getChunk(false);
+    const bool sameBank = std::vector<char>(now.begin(), std::find(now.begin(), now.end(), '\0')) ==
+                          std::vector<char>(bank.begin(), std::find(bank.begin(), bank.end(), '\0'));
+    if (!sameBank && host.getChunk(true) == programBefore)
+        throw PresetFileError("the plug-in refused the bank");
+}
 } // namespace
 
 FxPreset parseFxPreset(const std::vector<unsigned char>& bytes)
@@ -336,13 +360,15 @@ void applyFxPreset(VstHost& host, const FxPreset& preset)
         throw PresetFileError("it holds a state chunk, but this plug-in keeps no chunks");
     switch (preset.kind) {
     case FxKind::ProgramChunk:
-        host.setChunk(preset.chunk, true);
+        if (host.setChunk(preset.chunk, true) == 0) checkProgramTaken(host, preset.chunk);
         return;
-    case FxKind::BankChunk:
-        host.setChunk(preset.chunk, false);
+    case FxKind::BankChunk: {
+        const std::vector<char> programBefore = host.getChunk(true);
+        if (host.setChunk(preset.chunk, false) == 0) checkBankTaken(host, preset.chunk, programBefore);
         if (preset.currentProgram > 0 && preset.currentProgram < host.numPrograms())
             host.setProgram(preset.currentProgram);
         return;
+    }
     case FxKind::ProgramParams:
         applyKnobPositions(host, preset.program);
         return;

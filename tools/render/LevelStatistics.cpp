@@ -22,9 +22,17 @@ void LevelStatistics::add(const float* const* input, const float* const* output,
         double inSquares = 0.0;
         double outSquares = 0.0;
         for (std::size_t c = 0; c < static_cast<std::size_t>(channels_); ++c) {
-            const double x = input[c][i];
-            const double y = output[c][i];
-            // fmax ignores a NaN sample rather than letting it poison the peak.
+            double x = input[c][i];
+            double y = output[c][i];
+            // A NaN or infinite sample is counted, not summed: it would make every level meaningless.
+            if (!std::isfinite(x)) {
+                ++nonFiniteInput_;
+                x = 0.0;
+            }
+            if (!std::isfinite(y)) {
+                ++nonFiniteOutput_;
+                y = 0.0;
+            }
             inPeak_[c] = std::fmax(inPeak_[c], std::fabs(x));
             outPeak_[c] = std::fmax(outPeak_[c], std::fabs(y));
             inSumSquares_[c] += x * x;

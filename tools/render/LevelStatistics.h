@@ -32,6 +32,9 @@ public:
     double inputRms(int channel) const;
     double outputRms(int channel) const;
     const std::vector<WindowLevels>& windows() const { return windows_; }
+    // Samples left out of every level because they were NaN or infinite.
+    long long nonFiniteInputSamples() const { return nonFiniteInput_; }
+    long long nonFiniteOutputSamples() const { return nonFiniteOutput_; }
 
     // Gain reduction in dB (positive: the output is quieter) over the windows whose input lies above
     // floorDbfs, where a level is meaningful; false when there is no such window.
@@ -44,6 +47,8 @@ private:
     double sampleRateHz_;
     int windowFrames_;
     long long frames_ = 0;
+    long long nonFiniteInput_ = 0;
+    long long nonFiniteOutput_ = 0;
     std::vector<double> inPeak_, outPeak_, inSumSquares_, outSumSquares_;
     double windowIn_ = 0.0, windowOut_ = 0.0;
     int windowFill_ = 0;

@@ -127,10 +127,10 @@ void printSummary(const RenderOptions& options, const InputAudioFile& input, con
     }
     double largestDb = 0.0, averageDb = 0.0;
     if (levels.gainReduction(kGainFloorDbfs, largestDb, averageDb))
-        std::printf(
-            "  gain reduction: largest %.2f dB, average %.2f dB (input minus output level, 10 ms windows with "
-            "input above %.0f dBFS)\n",
-            largestDb, averageDb, kGainFloorDbfs);
+        std::printf("  gain reduction: largest %.2f dB, average %.2f dB (input minus output level, 10 ms "
+                    "windows with "
+                    "input above %.0f dBFS)\n",
+                    largestDb, averageDb, kGainFloorDbfs);
     else
         std::printf("  gain reduction: none measured (the input never rises above %.0f dBFS)\n",
                     kGainFloorDbfs);
@@ -140,6 +140,10 @@ void printSummary(const RenderOptions& options, const InputAudioFile& input, con
                 timing.processSeconds, factor, timing.totalSeconds);
     const bool floatOutput = (outputFormat & SF_FORMAT_SUBMASK) == SF_FORMAT_FLOAT ||
                              (outputFormat & SF_FORMAT_SUBMASK) == SF_FORMAT_DOUBLE;
+    if (levels.nonFiniteInputSamples() > 0 || levels.nonFiniteOutputSamples() > 0)
+        std::printf(
+            "  note: %lld input and %lld output samples are NaN or infinite; the levels leave them out\n",
+            levels.nonFiniteInputSamples(), levels.nonFiniteOutputSamples());
     if (clipped && !floatOutput)
         std::printf("  note: the output exceeds full scale and was clipped; --float keeps it\n");
 }
@@ -160,12 +164,21 @@ int run(const RenderOptions& options)
     int outputFormat = 0;
     if (options.renders()) {
         input.emplace(options.inputPath);
-        checkNotSameFile(options.inputPath, options.outputPath);
         struct stat status = {};
         if (stat(options.outputPath.c_str(), &status) == 0 && S_ISDIR(status.st_mode))
             throw FileError("the output " + options.outputPath + " is a folder");
         outputFormat =
             outputFormatFor(input->format(), options.floatSamples, input->channels(), input->sampleRateHz());
+    }
+    // Every file the run writes must be new ground: neither the input nor another file of this run.
+    std::vector<std::string> written;
+    for (const std::string* path :
+         {&options.outputPath, &options.savePresetPath, &options.plotPath, &options.curvePath})
+        if (!path->empty()) written.push_back(*path);
+    for (std::size_t i = 0; i < written.size(); ++i) {
+        if (options.renders()) checkNotSameFile(options.inputPath, written[i]);
+        for (std::size_t j = 0; j < i; ++j)
+            if (written[j] == written[i]) throw FileError(written[i] + " is named for two different outputs");
     }
     std::string gnuplot;
     if (!options.plotPath.empty() || !options.curvePath.empty()) {
