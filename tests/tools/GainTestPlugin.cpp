@@ -29,7 +29,7 @@ enum Mapping
     Switch
 };
 
-struct ParamSpec
+struct ParamDefinition
 {
     const char* key;
     const char* name;
@@ -39,7 +39,7 @@ struct ParamSpec
 };
 
 // Order is the host's index order; the names longer than 8 characters are cut by the host interface.
-const ParamSpec kParams[] = {
+const ParamDefinition kParams[] = {
     {"outputGain", "Out Gain", "dB", 1.0, 0.0, 4.0, Sqrt},
     {"frequency", "Frequency", "Hz", 1000.0, 20.0, 20000.0, Log},
     {"time", "Time", "s", 0.2, 0.0, 10.0, Root4},
@@ -58,7 +58,7 @@ enum
     kRatio
 };
 
-double valueOfPosition(const ParamSpec& p, double pos)
+double valueOfPosition(const ParamDefinition& p, double pos)
 {
     switch (p.mapping) {
     case Sqrt: {
@@ -80,7 +80,7 @@ double valueOfPosition(const ParamSpec& p, double pos)
     return p.defaultValue;
 }
 
-double positionOfValue(const ParamSpec& p, double v)
+double positionOfValue(const ParamDefinition& p, double v)
 {
     double pos = 0.0;
     switch (p.mapping) {
@@ -109,7 +109,7 @@ std::string format(const char* pattern, double v)
     return text;
 }
 
-std::string displayOf(const ParamSpec& p, double v)
+std::string displayOf(const ParamDefinition& p, double v)
 {
     switch (p.mapping) {
     case Sqrt:
