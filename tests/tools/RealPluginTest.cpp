@@ -52,6 +52,14 @@ TEST(RealPlugin, ListsItsElevenParametersWithTheirKeys)
     }
 }
 
+// Without --plugin the tool takes the ZaRoruraroze.so one folder up from itself, where the build puts it.
+TEST(RealPlugin, IsTheDefaultPlugin)
+{
+    const ToolResult result = runProgram(ZR_RENDER_TOOL, {"--list"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_TRUE(contains(result.out, "ZaRoruraroze (zlSB), 11 parameters:")) << result.out;
+}
+
 // Threshold is a square-root knob over [0.001, 4]; -12 dB is the factor 10^(-12/20).
 TEST(RealPlugin, ThresholdByNameAndUnitMatchesTheKnob)
 {
