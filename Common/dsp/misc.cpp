@@ -48,7 +48,12 @@ double fast_pow(double x, double y)
     // floor(z): truncation rounds negative non-integers up, so step those down by one.
     int k = static_cast<int>(z);
     if (k > z) --k;
-    const double frac = z - k;
+    double frac = z - k;
+    // For -2^-54 < z < 0 the sum z + 1 rounds up to 1: that is the start of the next segment.
+    if (frac >= 1.0) {
+        ++k;
+        frac = 0.0;
+    }
     ZR_ASSERT(frac >= 0.0);
     ZR_ASSERT(frac < 1.0);
 

@@ -57,6 +57,8 @@ TEST(FastPow, ExactOnesAndErrorAgainstPow)
         EXPECT_EQ(fast_pow(x, 0.0), 1.0) << x;
     for (double y : {-1e6, -0.5, -1e-9, 0.0, 0.5, 40.0})
         EXPECT_EQ(fast_pow(1.0, y), 1.0) << y;
+    // A tiny negative product y log2(x) 16 (here -2.3e-21) would round frac = z + 1 up to 1.
+    EXPECT_EQ(fast_pow(1.5, -2.5e-22), 1.0);
     // Relative error bound: |y| ln 2 times the log rows' 3.05e-7 plus float rounding of x (2^-24/ln 2),
     // plus the exp rows' 9.2e-9 relative (1.8e-8 absolute on [1, 2)) and a few ulps.
     std::mt19937 random(20240607);
