@@ -98,8 +98,8 @@ TEST(HostileHostTest, OutOfRangeIndicesAndValuesAreIgnored)
     for (VstIntPtr program : {VstIntPtr(-1), VstIntPtr(1), VstIntPtr(-1000000)})
         plugin.dispatch(effSetProgram, 0, program);
     char name[32];
-    EXPECT_EQ(plugin.dispatch(effGetProgramNameIndexed, 0, 5, name), 0);
-    EXPECT_EQ(plugin.dispatch(effGetProgramNameIndexed, 0, -1, name), 0);
+    EXPECT_EQ(plugin.dispatch(effGetProgramNameIndexed, 5, 0, name), 0);
+    EXPECT_EQ(plugin.dispatch(effGetProgramNameIndexed, -1, 0, name), 0);
     EXPECT_EQ(plugin.dispatch(effCopyProgram, 3), 0);
     EXPECT_EQ(plugin.dispatch(effCopyProgram, -3), 0);
     EXPECT_EQ(plugin.dispatch(effGetProgram), 0);

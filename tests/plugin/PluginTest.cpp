@@ -10,19 +10,19 @@
 
 namespace
 {
-struct Run
+struct Rendered
 {
     std::vector<float> left, right;
 };
 
 // Renders a test signal through a fresh plug-in whose parameters were set to the given knob positions.
-Run render(const std::vector<std::pair<int, double>>& knobs, const std::vector<float>& inL,
+Rendered render(const std::vector<std::pair<int, double>>& knobs, const std::vector<float>& inL,
            const std::vector<float>& inR)
 {
     ZaRorurarozePlugin plugin;
     for (const auto& knob : knobs)
         plugin.paramList.vstSetParameter(knob.first, static_cast<float>(knob.second));
-    Run run{std::vector<float>(inL.size()), std::vector<float>(inR.size())};
+    Rendered run{std::vector<float>(inL.size()), std::vector<float>(inR.size())};
     const float* inputs[2] = {inL.data(), inR.data()};
     float* outputs[2] = {run.left.data(), run.right.data()};
     plugin.process(inputs, outputs, static_cast<int>(inL.size()));
@@ -69,7 +69,7 @@ enum Index
 TEST(PluginTest, DryMixPassesTheInputPlusNoise)
 {
     std::vector<float> inL = sine(3000, 0.01, 0.9), inR = sine(3000, 0.003, 0.4);
-    Run run = render({{mix, 0.0}, {drive, 1.0}, {threshold, 0.0}, {outGain, 0.3}}, inL, inR);
+    Rendered run = render({{mix, 0.0}, {drive, 1.0}, {threshold, 0.0}, {outGain, 0.3}}, inL, inR);
     std::vector<double> n = noise(3000);
     for (size_t i = 0; i < 3000; ++i)
     {
@@ -84,7 +84,7 @@ TEST(PluginTest, RatioOneIsDriveTimesOutputGain)
     // Ratio 1 sits at knob ln 2 / ln 128 = 1/7 of the logarithmic range [0.5, 64].
     // The float knob lands within 1e-7 of ratio 1, so the gain exponent is within 1e-7 of 0.
     std::vector<float> in = sine(2000, 0.02, 0.5);
-    Run run = render({{ratio, 1.0 / 7.0}, {drive, 0.5}, {outGain, 0.75}}, in, in);
+    Rendered run = render({{ratio, 1.0 / 7.0}, {drive, 0.5}, {outGain, 0.75}}, in, in);
     double driveGain = std::pow(0.1, 0.5) * std::pow(1000.0, 0.5); // geometric middle: 10
     double outputGain = 0.75 * 0.75 * 4.0;                         // square-root mapping
     std::vector<double> n = noise(2000);
@@ -95,8 +95,8 @@ TEST(PluginTest, RatioOneIsDriveTimesOutputGain)
 TEST(PluginTest, ListenOutputsTheFilteredSideChainIgnoringTheRest)
 {
     std::vector<float> in = sine(4000, 0.05, 0.5);
-    Run a = render({{listen, 1.0}, {sideHp, 0.5}, {sideLp, 0.3}}, in, in);
-    Run b = render({{listen, 1.0}, {sideHp, 0.5}, {sideLp, 0.3}, {drive, 1.0}, {threshold, 0.0}, {ratio, 1.0},
+    Rendered a = render({{listen, 1.0}, {sideHp, 0.5}, {sideLp, 0.3}}, in, in);
+    Rendered b = render({{listen, 1.0}, {sideHp, 0.5}, {sideLp, 0.3}, {drive, 1.0}, {threshold, 0.0}, {ratio, 1.0},
                     {mix, 0.2}, {outGain, 0.0}},
                    in, in);
     EXPECT_EQ(a.left, b.left);
@@ -114,8 +114,8 @@ TEST(PluginTest, LoudSignalsAreCompressedQuietOnesAreNot)
     // ends far below its input level.
     std::vector<float> quiet = sine(44100, 1000.0 / 44100.0, 0.001);
     std::vector<float> loud = sine(44100, 1000.0 / 44100.0, 1.0);
-    Run q = render({}, quiet, quiet);
-    Run l = render({}, loud, loud);
+    Rendered q = render({}, quiet, quiet);
+    Rendered l = render({}, loud, loud);
     auto rms = [](const std::vector<float>& s) {
         double sum = 0.0;
         for (size_t i = s.size() / 2; i < s.size(); ++i)
