@@ -1,5 +1,5 @@
 #pragma once
-// Coefficients of the two first-order filters of the DSP library, from a musical specification.
+// Coefficients of the two first-order filters of the DSP library, from musical terms.
 //
 // One-pole low-pass with coefficient c:  y[n] = y[n-1] + c*(x[n] - y[n-1])  (c = 1 passes, c = 0 holds).
 // First-order allpass with coefficient a and memory s:  y = a*x + s, then s = x - a*y;

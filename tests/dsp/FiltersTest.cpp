@@ -32,7 +32,7 @@ bool same(const BiquadCoeffs& a, const BiquadCoeffs& b)
 }
 } // namespace
 
-TEST(SimpleFilters, CoefficientsMeetTheirSpecifications)
+TEST(SimpleFilters, CoefficientsMeetTheirDesignTargets)
 {
     // Closed forms, exact up to rounding: 1e-12 (1e-9 at f = 1e-4, where b^2 - 1 ~ (2 pi f)^2 cancels);
     // the allpass takes tan in single precision (1e-6 rad).
