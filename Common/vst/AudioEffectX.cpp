@@ -423,8 +423,11 @@ bool AudioEffectX::copySpeaker(VstSpeakerProperties* to, VstSpeakerProperties* f
     if (to == nullptr || from == nullptr) return false;
     if (to == from) return true;
     // Bounded: a name without its terminator must not run past the record.
-    std::strncpy(to->name, from->name, sizeof(to->name) - 1);
-    to->name[sizeof(to->name) - 1] = '\0';
+    size_t nameLength = 0;
+    while (nameLength < sizeof(to->name) - 1 && from->name[nameLength] != '\0')
+        ++nameLength;
+    std::memcpy(to->name, from->name, nameLength);
+    std::memset(to->name + nameLength, 0, sizeof(to->name) - nameLength);
     to->azimuth = from->azimuth;
     to->elevation = from->elevation;
     to->radius = from->radius;

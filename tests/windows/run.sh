@@ -33,8 +33,8 @@ check_dll() {
     grep -q "file format $format" <<<"$info" || fail "$name: not $format"
     # Exported names: the lines of the export name table, "[ordinal] name".
     local exports
-    exports=$(sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' <<<"$info" | grep -oE '\] +[A-Za-z_0-9@]+' |
-        sed 's/^\] *//' | sort | tr '\n' ' ')
+    exports=$(sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' <<<"$info" | grep -oE '^[[:space:]]*\[ *[0-9]+\] +[A-Za-z_0-9@]+' |
+        sed 's/.*\] *//' | sort | tr '\n' ' ')
     local expected
     expected=$(printf '%s\n' "$@" | sort | tr '\n' ' ')
     [ "$exports" = "$expected" ] || fail "$name: exports are '$exports', expected '$expected'"
