@@ -91,42 +91,32 @@ float ParamList::vstGetParameter(int index) const
     return static_cast<float>(knobPos);
 }
 
-void ParamList::copyToHost(const std::string& text, char* dest)
+void ParamList::copyToHost(int index, char* dest, std::string (ParamList::*text)(int) const) const
 {
-    std::size_t length = std::min(text.size(), maxHostTextChars);
-    std::copy(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(length), dest);
+    bool inRange = checkIndex(index);
+    ZR_ASSERT(dest);
+    if (dest == nullptr)
+        return;
+    dest[0] = '\0';
+    if (!inRange)
+        return;
+    std::string value = (this->*text)(index);
+    std::size_t length = std::min(value.size(), maxHostTextChars);
+    std::copy(value.begin(), value.begin() + static_cast<std::ptrdiff_t>(length), dest);
     std::fill(dest + length, dest + maxHostTextChars + 1, '\0');
 }
 
 void ParamList::vstGetParameterName(int index, char* dest) const
 {
-    bool inRange = checkIndex(index);
-    ZR_ASSERT(dest);
-    if (dest == nullptr)
-        return;
-    dest[0] = '\0';
-    if (inRange)
-        copyToHost(getDisplayName(index), dest);
+    copyToHost(index, dest, &ParamList::getDisplayName);
 }
 
 void ParamList::vstGetParameterLabel(int index, char* dest) const
 {
-    bool inRange = checkIndex(index);
-    ZR_ASSERT(dest);
-    if (dest == nullptr)
-        return;
-    dest[0] = '\0';
-    if (inRange)
-        copyToHost(getDisplayUnits(index), dest);
+    copyToHost(index, dest, &ParamList::getDisplayUnits);
 }
 
 void ParamList::vstGetParameterDisplay(int index, char* dest) const
 {
-    bool inRange = checkIndex(index);
-    ZR_ASSERT(dest);
-    if (dest == nullptr)
-        return;
-    dest[0] = '\0';
-    if (inRange)
-        copyToHost(getDisplayValue(index), dest);
+    copyToHost(index, dest, &ParamList::getDisplayValue);
 }

@@ -40,7 +40,8 @@ public:
 
 private:
     bool checkIndex(int index) const;
-    static void copyToHost(const std::string& text, char* dest);
+    // The host-string copy shared by name, label and display: at most 8 characters, zero-padded, dest[8] = 0.
+    void copyToHost(int index, char* dest, std::string (ParamList::*text)(int) const) const;
 
     std::vector<Param*> list;
 };
