@@ -10,11 +10,13 @@
 
 namespace
 {
+const double twoPi = 6.283185307179586;
+
 std::vector<float> tone(size_t frames, double frequencyHz, double amplitude, double sampleRateHz = 44100.0)
 {
     std::vector<float> samples(frames);
     for (size_t i = 0; i < frames; ++i)
-        samples[i] = static_cast<float>(amplitude * std::sin(2.0 * M_PI * frequencyHz * static_cast<double>(i) /
+        samples[i] = static_cast<float>(amplitude * std::sin(twoPi * frequencyHz * static_cast<double>(i) /
                                                              sampleRateHz));
     return samples;
 }

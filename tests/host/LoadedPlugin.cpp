@@ -1,9 +1,15 @@
 #include "LoadedPlugin.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
-#include <dlfcn.h>
 #include <stdexcept>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
 
 namespace
 {
@@ -11,14 +17,48 @@ namespace
 thread_local LoadedPlugin* constructing = nullptr;
 } // namespace
 
+namespace
+{
+// Looks the entry point up as hosts do: VSTPluginMain first, then main (the only name 32-bit Windows
+// plug-ins export).
+void* openModule(const char* path, void*& entry)
+{
+#if defined(_WIN32)
+    HMODULE module = LoadLibraryA(path);
+    if (module == nullptr)
+        throw std::runtime_error(std::string("LoadLibrary failed: ") + path);
+    FARPROC proc = GetProcAddress(module, "VSTPluginMain");
+    if (proc == nullptr)
+        proc = GetProcAddress(module, "main");
+    entry = reinterpret_cast<void*>(proc);
+    return module;
+#else
+    void* module = dlopen(path, RTLD_NOW | RTLD_LOCAL);
+    if (module == nullptr)
+        throw std::runtime_error(std::string("dlopen failed: ") + dlerror());
+    entry = dlsym(module, "VSTPluginMain");
+    if (entry == nullptr)
+        entry = dlsym(module, "main");
+    return module;
+#endif
+}
+
+void closeModule(void* module)
+{
+#if defined(_WIN32)
+    FreeLibrary(static_cast<HMODULE>(module));
+#else
+    dlclose(module);
+#endif
+}
+} // namespace
+
 LoadedPlugin::LoadedPlugin(const char* path)
 {
-    module_ = dlopen(path, RTLD_NOW | RTLD_LOCAL);
-    if (module_ == nullptr)
-        throw std::runtime_error(std::string("dlopen failed: ") + dlerror());
-    void* entry = dlsym(module_, "VSTPluginMain");
-    if (entry == nullptr)
-        entry = dlsym(module_, "main");
+    // The Windows harness runs under wine from another folder: the path may come from the environment.
+    const char* fromEnvironment = std::getenv("ZR_PLUGIN_PATH");
+    void* entry = nullptr;
+    module_ = openModule(fromEnvironment != nullptr ? fromEnvironment : path, entry);
     if (entry == nullptr)
         throw std::runtime_error("no entry point");
     constructing = this;
@@ -32,7 +72,7 @@ LoadedPlugin::LoadedPlugin(const char* path)
 LoadedPlugin::~LoadedPlugin()
 {
     close();
-    dlclose(module_);
+    closeModule(module_);
 }
 
 void LoadedPlugin::close()

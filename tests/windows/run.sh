@@ -20,7 +20,7 @@ fail() {
 build() { # build NAME
     cmake -S . -B "build/$1" -DCMAKE_TOOLCHAIN_FILE="cmake/toolchain-mingw-$1.cmake" -DCMAKE_BUILD_TYPE=Release \
         -DZR_BUILD_TOOLS=OFF >/dev/null &&
-        cmake --build "build/$1" -j "$jobs" --target ZaRoruraroze vst-probe
+        cmake --build "build/$1" -j "$jobs" --target ZaRoruraroze vst-probe test_host
 }
 
 # check_dll NAME OBJDUMP FORMAT EXPORTS...
@@ -65,6 +65,14 @@ if [ -x /usr/lib/wine/wine64 ]; then
     "$linux_probe" build/release/ZaRoruraroze.so build/win64/probe-linux.raw || fail "linux probe"
     export WINEPREFIX="$PWD/build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
     mkdir -p "$WINEPREFIX"
+    # The host harness, loading the DLL through LoadLibrary/GetProcAddress.
+    if ZR_PLUGIN_PATH="Z:${PWD//\//\\}\\build\\win64\\ZaRoruraroze.dll" timeout 600 /usr/lib/wine/wine64 \
+        build/win64/tests/host/test_host.exe >build/win64/test_host.log 2>&1; then
+        echo "wine64, host harness against the 64-bit DLL: $(grep -E "^\[  PASSED  \]" build/win64/test_host.log)"
+    else
+        cat build/win64/test_host.log
+        fail "wine64: host harness"
+    fi
     if timeout 600 /usr/lib/wine/wine64 build/win64/tests/probe/vst-probe.exe build/win64/ZaRoruraroze.dll \
         build/win64/probe-wine.raw; then
         if cmp -s build/win64/probe-linux.raw build/win64/probe-wine.raw; then

@@ -1,0 +1,413 @@
+#!/usr/bin/env bash
+# Proves the plug-in in a real host, headless: Ardour 7 scans ZaRoruraroze.so, renders a test signal
+# through it at three settings and compares each render with the render tool's through the same binary,
+# saves and restores it in fresh processes (also from its chunk alone), and takes its chunk over and over
+# while its audio thread runs. A tiny unity-gain plug-in proves first that the scripts pass a signal
+# through Ardour unchanged. Prints one line per check with its time; exits non-zero on any failure and 0
+# with "skipped" when Ardour 7 is not installed.
+#
+# Usage: tests/ardour/run.sh [--keep]     (--keep leaves the scratch folder in place even on success)
+# Environment:
+#   ZR_ARDOUR_BUILD       build folder with ZaRoruraroze.so and tools/zaroruraroze-render
+#                         (default build/release; configured and built when the files are missing)
+#   ZR_ARDOUR_ASAN_BUILD  a Debug build with -DZR_SANITIZE="address;undefined" (default build/asan when it
+#                         holds ZaRoruraroze.so): its plug-in is then also scanned and stressed inside Ardour
+#   ZR_ARDOUR_ATTEMPTS    tries per Ardour process (default 3): Ardour 7.3 itself now and then hangs at
+#                         start or crashes on exit; every retry is reported
+set -uo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+keep=0
+[ "${1:-}" = "--keep" ] && keep=1
+
+if ! command -v ardour7-lua >/dev/null || ! command -v ardour7-export >/dev/null ||
+    [ ! -x /usr/lib/ardour7/ardour-vst-scanner ]; then
+    echo "ardour: Ardour 7 is not installed (apt-get install ardour): skipped"
+    exit 0
+fi
+
+build=${ZR_ARDOUR_BUILD:-$root/build/release}
+asan_build=${ZR_ARDOUR_ASAN_BUILD:-$root/build/asan}
+attempts=${ZR_ARDOUR_ATTEMPTS:-3}
+# Ardour's export hands the plug-in blocks of its engine's buffer size, 1024 frames.
+export_block=1024
+# Both hosts feed the plug-in the same samples, and everything in it is deterministic except where its
+# noise generator stands when the render starts: that noise is below 4.3e-6 and the settings below keep
+# its gain under about 2, so renders of the same state agree within this.
+tolerance=1e-5
+
+# Host names of the eleven parameters, by index, as the tool takes them (Ardour sees 8 characters).
+names=("Side HP" "Side LP" "Sd Listen" "Drive" "Attack" "Release" "Hilbert" "Threshold" "Ratio" "Out Gain" "Mix")
+# Two settings besides the defaults, as host knob positions "index=position". "compress" moves every knob
+# of the compressor and switches the quadrature detector on; "listen" outputs the filtered side-chain.
+declare -A settings=(
+    [default]=""
+    [compress]="0=0.4 1=0.8 3=0.3 4=0.2 5=0.35 6=1 7=0.3 8=0.6 9=0.45 10=0.8"
+    [listen]="0=0.6 1=0.5 2=1 4=0 5=1 7=0"
+)
+
+work=$(mktemp -d "$root/build/ardour.XXXXXX") || exit 1
+mkdir -p "$work/logs"
+passed=0
+failed=0
+run_start=$EPOCHREALTIME
+
+# ---------------------------------------------------------------------------------------------------
+# Reporting
+
+elapsed() { # elapsed START: seconds since START with one decimal
+    awk -v a="$1" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.1f", b - a }'
+}
+
+check_start=$EPOCHREALTIME
+retry_notes=""
+
+begin() {
+    check_start=$EPOCHREALTIME
+    retry_notes=""
+}
+
+pass() {
+    passed=$((passed + 1))
+    echo "PASS  $1 ($(elapsed "$check_start") s)${retry_notes:+; Ardour retried: $retry_notes}"
+}
+
+fail() {
+    failed=$((failed + 1))
+    echo "FAIL  $1 ($(elapsed "$check_start") s)${retry_notes:+; Ardour retried: $retry_notes}"
+}
+
+# ---------------------------------------------------------------------------------------------------
+# Ardour, each process with a home of its own per plug-in folder, under a timeout and retried
+
+# Extra environment words (VAR=VALUE, no spaces) for every Ardour process of a tag.
+declare -A tag_env=()
+
+# attempt NAME SECONDS TAG [VAR=VALUE...] CMD...: runs CMD with Ardour's environment, a HOME and XDG
+# folders of its own for TAG, LXVST_PATH pointing at the one folder that holds TAG's plug-in and
+# ${tag_env[TAG]}, under a timeout, up to $attempts times until it exits 0. Each try is logged to logs/NAME.N.log; retries are
+# noted for the check's line. The caller checks the outputs itself.
+attempt() {
+    local name=$1 seconds=$2 tag=$3
+    shift 3
+    local home="$work/home-$tag"
+    mkdir -p "$home/config" "$home/cache" "$home/data" "$home/runtime"
+    chmod 700 "$home/runtime"
+    local n rc
+    for ((n = 1; n <= attempts; n++)); do
+        timeout -k 5 "$seconds" env HOME="$home" XDG_CONFIG_HOME="$home/config" XDG_CACHE_HOME="$home/cache" \
+            XDG_DATA_HOME="$home/data" XDG_RUNTIME_DIR="$home/runtime" LXVST_PATH="$work/vst-$tag" \
+            LD_LIBRARY_PATH=/usr/lib/ardour7 ARDOUR_DATA_PATH=/usr/share/ardour7 ARDOUR_CONFIG_PATH=/etc/ardour7 \
+            ARDOUR_DLL_PATH=/usr/lib/ardour7 VAMP_PATH=/usr/lib/ardour7/vamp ${tag_env[$tag]:-} \
+            "$@" >"$work/logs/$name.$n.log" 2>&1
+        rc=$?
+        [ $rc -eq 0 ] && return 0
+        case $rc in
+        124 | 137) retry_notes+="${retry_notes:+, }$name timed out" ;;
+        *) retry_notes+="${retry_notes:+, }$name exit $rc$([ $rc -gt 128 ] && echo " (signal $((rc - 128)))")" ;;
+        esac
+    done
+    echo "      $name failed $attempts times; last log: $work/logs/$name.$attempts.log"
+    tail -n 5 "$work/logs/$name.$attempts.log" | sed 's/^/      | /'
+    return 1
+}
+
+# scan TAG PLUGIN: Ardour's scanner writes the plug-in into the cache of that tag's home.
+scan() {
+    attempt "scan-$1" 60 "$1" /usr/lib/ardour7/ardour-vst-scanner -f "$2"
+}
+
+# make_session TAG NAME PLUGIN KNOBS [PROBE]: a session with one track carrying the plug-in (behind the
+# probe plug-in, if named), the test signal on it, panners bypassed.
+make_session() {
+    local tag=$1 name=$2 plugin=$3 knobs=$4 probe=${5:-}
+    local dir="$work/sessions/$name"
+    rm -rf "$dir"
+    attempt "session-$name" 60 "$tag" ZR_SESSION_DIR="$dir" ZR_SESSION_NAME="$name" ZR_PLUGIN="$plugin" \
+        ZR_KNOBS="$knobs" ZR_PROBE="$probe" ZR_REPORT="$work/$name.report" ardour7-lua "$here/make_session.lua" &&
+        grep -q '^done$' "$work/$name.report" &&
+        python3 "$here/ardour_files.py" import "$dir/$name.ardour" "$work/signal-L.wav" "$work/signal-R.wav"
+}
+
+# export_session TAG NAME SNAPSHOT OUT.wav: renders the session range offline in a fresh process. A unity
+# probe in the session writes its host-call trace to OUT.trace.
+export_session() {
+    local tag=$1 name=$2 snapshot=$3 out=$4
+    rm -f "$out" "${out%.wav}.trace"
+    attempt "export-$snapshot" 60 "$tag" UNITY_TRACE="${out%.wav}.trace" ardour7-export -b float -o "$out" \
+        "$work/sessions/$name" "$snapshot" && [ -s "$out" ]
+}
+
+# preroll_of OUT.wav: the frames Ardour ran through the plug-ins before the first sample of the export
+# (the probe's count up to the first sound it saw, from its trace; the last try counts).
+preroll_of() {
+    awk '$2 == "first-sound" { frames = $3 } END { print frames }' "${1%.wav}.trace" 2>/dev/null
+}
+
+# resave TAG NAME SNAPSHOT NEW: loads a snapshot in a fresh process and saves it as NEW.
+resave() {
+    local tag=$1 name=$2 snapshot=$3 new=$4
+    rm -f "$work/sessions/$name/$new.ardour"
+    attempt "resave-$new" 60 "$tag" ZR_SESSION_DIR="$work/sessions/$name" ZR_SESSION_NAME="$snapshot" \
+        ZR_SNAPSHOT="$new" ZR_REPORT="$work/$new.report" ardour7-lua "$here/resave_session.lua" &&
+        grep -q '^done$' "$work/$new.report" && [ -s "$work/sessions/$name/$new.ardour" ]
+}
+
+chunk_of() { # chunk_of NAME SNAPSHOT PLUGIN: the plug-in's chunk text in that snapshot
+    python3 "$here/ardour_files.py" chunk "$work/sessions/$1/$2.ardour" "$3"
+}
+
+render() { # render NAME TOOL_ARGS... IN.wav OUT.wav: the render tool in Ardour's export block size
+    local name=$1
+    shift
+    "$render_tool" --plugin "$plugin_so" --block $export_block --float --quiet "$@" >>"$work/logs/tool-$name.log" 2>&1 ||
+        { sed 's/^/      | /' "$work/logs/tool-$name.log"; return 1; }
+}
+
+compare() { # compare A.wav B.wav [options]: prints the comparison indented, answers its verdict
+    local out rc
+    out=$(python3 "$here/audio_file.py" compare "$@")
+    rc=$?
+    echo "      $out"
+    return $rc
+}
+
+# ---------------------------------------------------------------------------------------------------
+# What is compared
+
+# The binaries: the plug-in and the render tool from one build, the unity plug-in built here.
+prepare() {
+    plugin_so="$build/ZaRoruraroze.so"
+    render_tool="$build/tools/zaroruraroze-render"
+    if [ ! -f "$plugin_so" ] || [ ! -x "$render_tool" ]; then
+        echo "      building ZaRoruraroze.so and the render tool in $build"
+        cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >"$work/logs/cmake.log" 2>&1 &&
+            cmake --build "$build" --target ZaRoruraroze zaroruraroze-render -j 2 >>"$work/logs/cmake.log" 2>&1 ||
+            { tail -n 20 "$work/logs/cmake.log" | sed 's/^/      | /'; return 1; }
+    fi
+    # Ardour looks for plug-ins in whole folders: each binary gets a folder of its own.
+    mkdir -p "$work/vst-zr" "$work/vst-unity"
+    cp "$plugin_so" "$work/vst-zr/ZaRoruraroze.so" || return 1
+    plugin_so="$work/vst-zr/ZaRoruraroze.so"
+    ${CXX:-c++} -std=c++17 -O2 -Wall -Wextra -Werror -shared -fPIC -fvisibility=hidden -I"$root" \
+        "$here/UnityGain.cpp" -o "$work/vst-unity/UnityGain.so" >"$work/logs/unity-build.log" 2>&1 ||
+        { sed 's/^/      | /' "$work/logs/unity-build.log"; return 1; }
+    cp "$work/vst-unity/UnityGain.so" "$work/vst-zr/UnityGain.so" || return 1
+    python3 "$here/audio_file.py" signal "$work/signal.wav" "$work/signal-L.wav" "$work/signal-R.wav"
+}
+
+# Tool arguments for a setting: --set "Name=@position" for each knob.
+tool_settings() {
+    local pair
+    tool_args=()
+    for pair in $1; do
+        tool_args+=(--set "${names[${pair%%=*}]}=@${pair#*=}")
+    done
+}
+
+# The scripts themselves: at knob 0.5 the unity plug-in must give back its input bit for bit, and a
+# session whose only trace of the knob at 0.25 is the chunk must give back the input halved exactly.
+check_scripts() {
+    begin
+    scan unity "$work/vst-unity/UnityGain.so" &&
+        make_session unity unity UnityGain "0=0.5" &&
+        export_session unity unity unity "$work/unity.wav" &&
+        make_session unity unityhalf UnityGain "0=0.25" &&
+        python3 "$here/ardour_files.py" strip-controls "$work/sessions/unityhalf/unityhalf.ardour" UnityGain &&
+        export_session unity unityhalf unityhalf "$work/unityhalf.wav" &&
+        compare "$work/signal.wav" "$work/unity.wav" &&
+        compare "$work/signal.wav" "$work/unityhalf.wav" --gain-a 0.5 &&
+        pass "scripts: a unity-gain plug-in renders the test signal through Ardour bit for bit, and halves it exactly when its chunk alone says so; Ardour ran $(preroll_of "$work/unity.wav") frames of silence through it first, without suspending it" ||
+        fail "scripts: the unity-gain plug-in does not pass the test signal through Ardour exactly"
+}
+
+# 1. Ardour's scanner accepts the plug-in and records its name, vendor, channels and unique ID; Ardour
+# then lists its eleven parameters (their names cut to the 8 characters of VST 2).
+check_scan() {
+    begin
+    local cache expected_names got_names ok=1
+    scan zr "$plugin_so" || { fail "1 scan: Ardour's scanner refuses ZaRoruraroze.so"; return; }
+    cache=$(grep -l 'binary="[^"]*/ZaRoruraroze.so"' "$work"/home-zr/cache/ardour7/vst/*.v2i 2>/dev/null | head -n 1)
+    [ -n "$cache" ] || { fail "1 scan: the scanner wrote no cache entry"; return; }
+    local info
+    info=$(python3 "$here/ardour_files.py" scan-info "$cache") || { fail "1 scan: unreadable cache"; return; }
+    local want
+    # 'zlSB' packed with the first character in the most significant byte.
+    for want in "name=ZaRoruraroze" "creator=Orrel @ Quenderlab" "id=$(((0x7A << 24) | (0x6C << 16) | (0x53 << 8) | 0x42))" \
+        "n_inputs=2" "n_outputs=2" "is_instrument=0" "can_process_replace=1"; do
+        grep -qxF "$want" <<<"$info" || { echo "      scanner: expected $want"; ok=0; }
+    done
+    make_session zr names ZaRoruraroze "" || { fail "1 scan: Ardour cannot instantiate the scanned plug-in"; return; }
+    expected_names=$(printf '%s\n' "${names[@]}" | cut -c1-8 | paste -sd,)
+    got_names=$(awk -F'\t' '$1 == "param" { print $3 }' "$work/names.report" | paste -sd,)
+    [ "$got_names" = "$expected_names" ] || { echo "      parameters: $got_names, expected $expected_names"; ok=0; }
+    local category
+    category=$(grep '^category=' <<<"$info" | cut -d= -f2)
+    [ $ok -eq 1 ] &&
+        pass "1 scan: ZaRoruraroze by Orrel @ Quenderlab, ID zlSB, 2 in 2 out, category $category, parameters $got_names" ||
+        fail "1 scan: Ardour's picture of the plug-in is wrong"
+}
+
+# 2. For each setting, Ardour's export is compared with the render tool's through the same binary with
+# the same knob positions: they must agree within the tolerance. Then the tool renders again, fed first
+# the silence that Ardour ran through the plug-in before the export (counted by the unity probe in front
+# of it): that puts the noise generator where Ardour's stood, and the renders must be identical.
+check_renders() {
+    begin
+    scan zr "$work/vst-zr/UnityGain.so" || { fail "2 render: cannot scan the unity probe"; return; }
+    local setting
+    for setting in default compress listen; do
+        begin
+        local name="render-$setting" ok=1
+        if ! make_session zr "$name" ZaRoruraroze "${settings[$setting]}" UnityGain ||
+            ! export_session zr "$name" "$name" "$work/$name.ardour.wav"; then
+            fail "2 render $setting: Ardour could not render"
+            continue
+        fi
+        tool_settings "${settings[$setting]}"
+        local preroll
+        preroll=$(preroll_of "$work/$name.ardour.wav")
+        python3 "$here/audio_file.py" pad "$work/signal.wav" "$work/$name.padded.wav" "${preroll:-0}" || ok=0
+        if ! render "$name" "${tool_args[@]}" "$work/signal.wav" "$work/$name.tool.wav" ||
+            ! render "$name" "${tool_args[@]}" "$work/$name.padded.wav" "$work/$name.replay.wav"; then
+            fail "2 render $setting: the render tool failed"
+            continue
+        fi
+        local result replay
+        result=$(python3 "$here/audio_file.py" compare "$work/$name.tool.wav" "$work/$name.ardour.wav" \
+            --tolerance $tolerance) || ok=0
+        echo "      same knobs: $result"
+        replay=$(python3 "$here/audio_file.py" compare "$work/$name.replay.wav" "$work/$name.ardour.wav" \
+            --skip-a "${preroll:-0}") || ok=0
+        echo "      same knobs after Ardour's ${preroll:-?} frames of silence: $replay"
+        if [ "$setting" != default ]; then
+            python3 "$here/audio_file.py" compare "$work/render-default.ardour.wav" "$work/$name.ardour.wav" \
+                --tolerance 1e-3 --differ >/dev/null ||
+                { echo "      the setting is not audible: it did not reach the plug-in"; ok=0; }
+        fi
+        local worst=${result#*max |difference| } exact="not exact"
+        worst=${worst%% *}
+        grep -q '; identical$' <<<"$result" && exact="exact"
+        if [ $ok -eq 1 ]; then
+            pass "2 render $setting: Ardour's export matches the render tool within $tolerance (max $worst, $exact), and bit for bit once the tool replays Ardour's $preroll-frame silent pre-roll"
+        else
+            fail "2 render $setting: Ardour's export and the render tool differ by more than the noise generator's position"
+        fi
+    done
+}
+
+# 3. The "compress" session reloaded in a fresh process saves the same chunk and renders the same audio;
+# so does a copy whose control values were stripped, restored from its chunk alone. Last, the chunk that
+# Ardour saved after that restore, loaded into the render tool as a bank file, gives Ardour's audio bit
+# for bit (with Ardour's silent pre-roll replayed), so the state moves between hosts without loss.
+check_restore() {
+    begin
+    local ok=1 saved restored chunk_only
+    saved=$(chunk_of render-compress render-compress ZaRoruraroze)
+    if resave zr render-compress render-compress restored; then
+        restored=$(chunk_of render-compress restored ZaRoruraroze)
+        if [ -z "$saved" ] || [ "$restored" != "$saved" ]; then
+            echo "      the chunk changed on reload:"
+            diff <(echo "$saved") <(echo "$restored") | head -n 20 | sed 's/^/      | /'
+            ok=0
+        fi
+        export_session zr render-compress restored "$work/restored.wav" &&
+            compare "$work/render-compress.ardour.wav" "$work/restored.wav" --tolerance $tolerance || ok=0
+    else
+        ok=0
+    fi
+
+    local dir="$work/sessions/chunkonly"
+    rm -rf "$dir"
+    cp -r "$work/sessions/render-compress" "$dir" &&
+        mv "$dir/render-compress.ardour" "$dir/chunkonly.ardour" &&
+        python3 "$here/ardour_files.py" strip-controls "$dir/chunkonly.ardour" ZaRoruraroze &&
+        resave zr chunkonly chunkonly chunkonly-restored || ok=0
+    chunk_only=$(chunk_of chunkonly chunkonly-restored ZaRoruraroze)
+    if [ "$chunk_only" != "$saved" ]; then
+        echo "      the chunk alone did not restore the state:"
+        diff <(echo "$saved") <(echo "$chunk_only") | head -n 20 | sed 's/^/      | /'
+        ok=0
+    fi
+    if export_session zr chunkonly chunkonly "$work/chunkonly.wav"; then
+        compare "$work/render-compress.ardour.wav" "$work/chunkonly.wav" --tolerance $tolerance || ok=0
+        local preroll
+        preroll=$(preroll_of "$work/chunkonly.wav")
+        python3 "$here/ardour_files.py" fxb "$dir/chunkonly-restored.ardour" ZaRoruraroze "$work/chunkonly.fxb" &&
+            python3 "$here/audio_file.py" pad "$work/signal.wav" "$work/chunkonly.padded.wav" "${preroll:-0}" &&
+            render chunkonly --preset "$work/chunkonly.fxb" "$work/chunkonly.padded.wav" "$work/chunkonly.tool.wav" &&
+            compare "$work/chunkonly.tool.wav" "$work/chunkonly.wav" --skip-a "${preroll:-0}" || ok=0
+    else
+        ok=0
+    fi
+    if [ $ok -eq 1 ]; then
+        pass "3 restore: a fresh Ardour restores the same chunk and the same audio, from controls and chunk and from the chunk alone; that chunk in the render tool gives Ardour's audio bit for bit"
+    else
+        fail "3 restore: the state or the audio changed on reload"
+    fi
+}
+
+# 4. Scan order and chunk calls from another thread while processing: the scan above already sent
+# effMainsChanged(0) without a prior (1); here Ardour's engine runs the plug-in in 64-frame blocks with
+# the transport rolling while the knobs move and the session is saved 200 times from the Lua thread.
+# The last save must reload with the same chunk and render finite audio.
+check_stress() { # check_stress TAG PLUGIN_FILE LABEL: TAG's plug-in must be scanned already
+    local tag=$1 file=$2 label=$3
+    begin
+    local ok=1 name="stress-$tag"
+    make_session "$tag" "$name" ZaRoruraroze "${settings[compress]}" &&
+        attempt "stress-$tag" 120 "$tag" ZR_SESSION_DIR="$work/sessions/$name" ZR_SESSION_NAME="$name" \
+            ZR_PLUGIN=ZaRoruraroze ZR_ROUNDS=200 ZR_BLOCK=64 ZR_SNAPSHOT=stressed ZR_REPORT="$work/$name.report" \
+            ardour7-lua "$here/stress_session.lua" &&
+        grep -q '^done$' "$work/$name.report" || { fail "4 stress $label: Ardour did not get through the rounds"; return; }
+    local advanced
+    advanced=$(awk '$1 == "advanced" { print $2 }' "$work/$name.report")
+    # At least a second of audio must have passed through the plug-in during the 200 saves.
+    [ "${advanced:-0}" -ge 48000 ] || { echo "      the transport advanced only ${advanced:-0} frames"; ok=0; }
+    local before after
+    before=$(chunk_of "$name" stressed ZaRoruraroze)
+    resave "$tag" "$name" stressed stressed-restored || ok=0
+    after=$(chunk_of "$name" stressed-restored ZaRoruraroze)
+    [ -n "$before" ] && [ "$after" = "$before" ] || { echo "      the last saved chunk did not survive a reload"; ok=0; }
+    export_session "$tag" "$name" stressed "$work/$name.wav" &&
+        echo "      $(python3 "$here/audio_file.py" stats "$work/$name.wav")" &&
+        python3 "$here/audio_file.py" stats "$work/$name.wav" >/dev/null || ok=0
+    [ $ok -eq 1 ] &&
+        pass "4 stress $label: 200 saves and knob sweeps while $advanced frames were processed; reload and render sound" ||
+        fail "4 stress $label: the plug-in did not survive chunk calls while processing"
+}
+
+# ---------------------------------------------------------------------------------------------------
+
+echo "ardour: $(ardour7-lua --version 2>/dev/null | head -n 1 | tr -s ' '), scratch folder $work"
+begin
+if ! prepare; then
+    fail "prepare: cannot build the plug-in, the render tool or the unity plug-in"
+else
+    check_scripts
+    check_scan
+    check_renders
+    check_restore
+    check_stress zr "$plugin_so" "release build"
+    if [ -f "$asan_build/ZaRoruraroze.so" ]; then
+        # An instrumented library needs the sanitizer runtimes loaded before everything else in Ardour.
+        mkdir -p "$work/vst-asan"
+        cp "$asan_build/ZaRoruraroze.so" "$work/vst-asan/"
+        tag_env[asan]="LD_PRELOAD=$(${CXX:-c++} -print-file-name=libasan.so):$(${CXX:-c++} -print-file-name=libubsan.so)
+            ASAN_OPTIONS=detect_leaks=0:abort_on_error=1:alloc_dealloc_mismatch=0:detect_odr_violation=0
+            UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1"
+        begin
+        scan asan "$work/vst-asan/ZaRoruraroze.so" &&
+            check_stress asan "$work/vst-asan/ZaRoruraroze.so" "ASan+UBSan build" ||
+            fail "4 stress ASan+UBSan build: the scanner fails on this build"
+    fi
+fi
+
+echo "ardour: $passed passed, $failed failed in $(elapsed "$run_start") s"
+if [ $failed -eq 0 ] && [ $keep -eq 0 ]; then
+    rm -rf "$work"
+else
+    echo "ardour: logs, sessions and renders kept in $work"
+fi
+[ $failed -eq 0 ]

@@ -1,0 +1,258 @@
+// Bad and extreme audio at extreme settings: every parameter at its minimum or maximum in every
+// combination, with full-scale noise, squares, DC, silence, samples up to +-1000 and bursts of NaN and
+// infinities. The output stays finite, bad samples enter as silence with no after-effect, and the
+// settings with a closed form (a dry mix) keep it exactly.
+
+#include "InProcessHost.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <vector>
+
+using namespace zr::robustness;
+
+namespace
+{
+// Largest sample magnitude the plug-in promises finite output for.
+constexpr float loudestSample = 1000.0f;
+
+std::uint32_t nextRandom(std::uint32_t& seed)
+{
+    seed = seed * 1664525u + 1013904223u;
+    return seed;
+}
+
+// A signal of the given kind; both channels differ so that stereo linking is exercised.
+Stereo makeSignal(const std::string& kind, std::size_t frames)
+{
+    Stereo s{std::vector<float>(frames), std::vector<float>(frames)};
+    std::uint32_t seed = 12345;
+    for (std::size_t i = 0; i < frames; ++i)
+    {
+        float l = 0.0f;
+        float r = 0.0f;
+        if (kind == "full-scale noise" || kind == "noise +-1000")
+        {
+            float scale = kind == "full-scale noise" ? 1.0f : loudestSample;
+            l = scale * (static_cast<float>(static_cast<std::int32_t>(nextRandom(seed))) / 2147483648.0f);
+            r = scale * (static_cast<float>(static_cast<std::int32_t>(nextRandom(seed))) / 2147483648.0f);
+        }
+        else if (kind == "full-scale square")
+        {
+            l = (i / 50) % 2 == 0 ? 1.0f : -1.0f; // 441 Hz at 44.1 kHz
+            r = -l;
+        }
+        else if (kind == "square +-1000")
+        {
+            l = r = (i / 8) % 2 == 0 ? loudestSample : -loudestSample; // near Nyquist/8, where the bands are fast
+        }
+        else if (kind == "DC +1000")
+        {
+            l = r = loudestSample;
+        }
+        else if (kind == "DC -1000 / +1000")
+        {
+            l = -loudestSample;
+            r = loudestSample;
+        }
+        s.left[i] = l;
+        s.right[i] = r;
+    }
+    return s;
+}
+
+const char* const signalKinds[] = {"full-scale noise", "noise +-1000",     "full-scale square", "square +-1000",
+                                   "DC +1000",         "DC -1000 / +1000", "silence"};
+
+// Knob positions 0 and 1 are exactly a parameter's minimum and maximum.
+void setCorner(HostedEffect& fx, unsigned corner)
+{
+    for (VstInt32 i = 0; i < numCompressorParams; ++i)
+        fx.setKnob(i, (corner >> i) & 1u ? 1.0f : 0.0f);
+}
+
+// The loudest setting: Drive 1000, Threshold 0.001, Ratio 0.5 (the gain law then rises above the
+// threshold), Out Gain 4, fully wet, detection as fast as it goes and without the side-chain filters.
+void setLoudest(HostedEffect& fx)
+{
+    const std::pair<ParamIndex, float> knobs[] = {{drive, 1.0f},  {threshold, 0.0f}, {ratio, 0.0f},
+                                                  {outGain, 1.0f}, {mix, 1.0f},       {attack, 0.0f},
+                                                  {release, 1.0f}, {sideHp, 0.0f},    {sideLp, 1.0f},
+                                                  {listen, 0.0f}};
+    for (const auto& knob : knobs)
+        fx.setKnob(knob.first, knob.second);
+}
+
+// The noise the plug-in adds to sample i of a fresh instance (seed 0, 32-bit LCG, single-precision 1e-15).
+std::vector<double> pluginNoise(std::size_t frames)
+{
+    std::vector<double> n(frames);
+    std::uint32_t seed = 0;
+    for (std::size_t i = 0; i < frames; ++i)
+    {
+        n[i] = static_cast<double>(seed) * static_cast<double>(1e-15f);
+        seed = seed * 1664525u + 1013904223u;
+    }
+    return n;
+}
+} // namespace
+
+TEST(AudioExtremesTest, EveryCornerOfTheParameterSpaceGivesFiniteOutput)
+{
+    constexpr std::size_t frames = 512;
+    const Stereo loud = makeSignal("square +-1000", frames);
+    const std::vector<double> noise = pluginNoise(frames);
+    float loudestPeak = 0.0f;
+    unsigned loudestCorner = 0;
+    for (unsigned corner = 0; corner < (1u << numCompressorParams); ++corner)
+    {
+        HostedEffect fx;
+        fx.start(44100.0f, 512);
+        setCorner(fx, corner);
+        Stereo out = fx.processReplacing(loud, frames);
+        ASSERT_TRUE(allFinite(out)) << "corner " << corner;
+        if (((corner >> mix) & 1u) == 0 && ((corner >> listen) & 1u) == 0)
+        {
+            // Dry: the input plus the plug-in's noise, whatever the other settings.
+            for (std::size_t i = 0; i < frames; ++i)
+                ASSERT_EQ(out.left[i], static_cast<float>(static_cast<double>(loud.left[i]) + noise[i]))
+                    << "corner " << corner << ", sample " << i;
+        }
+        float peak = peakMagnitude(out);
+        if (peak > loudestPeak)
+        {
+            loudestPeak = peak;
+            loudestCorner = corner;
+        }
+    }
+    // The loudest corner is the one the gain law predicts: most drive, lowest threshold, the rising
+    // gain law of ratio 0.5, most output gain, fully wet, listening to the compressor and not the side-chain.
+    EXPECT_EQ((loudestCorner >> drive) & 1u, 1u);
+    EXPECT_EQ((loudestCorner >> threshold) & 1u, 0u);
+    EXPECT_EQ((loudestCorner >> ratio) & 1u, 0u);
+    EXPECT_EQ((loudestCorner >> outGain) & 1u, 1u);
+    EXPECT_EQ((loudestCorner >> mix) & 1u, 1u);
+    EXPECT_EQ((loudestCorner >> listen) & 1u, 0u);
+    RecordProperty("loudestPeak", std::to_string(loudestPeak));
+}
+
+TEST(AudioExtremesTest, LoudestSettingGivesFiniteOutputForEverySignalAndRate)
+{
+    for (float sampleRateHz : {8000.0f, 44100.0f, 192000.0f})
+        for (bool hilbertOn : {false, true})
+            for (const char* kind : signalKinds)
+            {
+                HostedEffect fx;
+                fx.start(sampleRateHz, 1024);
+                setLoudest(fx);
+                fx.setKnob(hilbert, hilbertOn ? 1.0f : 0.0f);
+                // Half a second: long enough for the slowest band to settle at these attack times.
+                Stereo out = fx.processReplacing(makeSignal(kind, static_cast<std::size_t>(sampleRateHz / 2)), 1024);
+                EXPECT_TRUE(allFinite(out)) << kind << " at " << sampleRateHz << " Hz, hilbert " << hilbertOn;
+            }
+}
+
+TEST(AudioExtremesTest, NonFiniteSamplesEnterAsSilenceWithNoAfterEffect)
+{
+    const float bad[] = {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
+                         -std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::quiet_NaN()};
+    constexpr std::size_t frames = 8192;
+    const Stereo clean = makeSignal("noise +-1000", frames);
+    // Settings where a poisoned detector would show at once: the loudest corner, listening to the
+    // side-chain, and the quadrature detector with the slowest release (a NaN there would stay for good).
+    const unsigned corners[] = {(1u << drive) | (1u << outGain) | (1u << mix) | (1u << sideLp) | (1u << release),
+                                (1u << listen) | (1u << sideLp),
+                                (1u << hilbert) | (1u << release) | (1u << drive) | (1u << outGain) | (1u << mix)};
+    for (unsigned corner : corners)
+        for (float badSample : bad)
+        {
+            Stereo dirty = clean;
+            Stereo zeroed = clean;
+            // A burst on both channels, a lone bad sample on one, and a burst at the very first sample.
+            for (std::size_t i : {std::size_t(0), std::size_t(1000), std::size_t(1001), std::size_t(1002)})
+            {
+                dirty.left[i] = dirty.right[i] = badSample;
+                zeroed.left[i] = zeroed.right[i] = 0.0f;
+            }
+            dirty.right[5000] = badSample;
+            zeroed.right[5000] = 0.0f;
+
+            HostedEffect poisoned;
+            HostedEffect reference;
+            for (HostedEffect* fx : {&poisoned, &reference})
+            {
+                fx->start(44100.0f, 256);
+                setCorner(*fx, corner);
+            }
+            Stereo outDirty = poisoned.processReplacing(dirty, 256);
+            Stereo outZeroed = reference.processReplacing(zeroed, 256);
+            EXPECT_TRUE(allFinite(outDirty)) << "corner " << corner << ", bad sample " << badSample;
+            // Bit for bit: a bad sample is silence and nothing more, from the very next sample on.
+            EXPECT_EQ(outDirty.left, outZeroed.left) << "corner " << corner << ", bad sample " << badSample;
+            EXPECT_EQ(outDirty.right, outZeroed.right) << "corner " << corner << ", bad sample " << badSample;
+        }
+}
+
+TEST(AudioExtremesTest, BlockSplitsAndProcessingStylesGiveIdenticalOutputAtTheLoudestSetting)
+{
+    // Longer than the adaptor's largest scratch buffer (65536 frames), so accumulating runs in pieces.
+    constexpr std::size_t frames = 70000;
+    const Stereo input = makeSignal("noise +-1000", frames);
+    const Stereo silence{std::vector<float>(frames), std::vector<float>(frames)};
+    HostedEffect reference;
+    reference.start(44100.0f, static_cast<VstInt32>(frames));
+    setLoudest(reference);
+    const Stereo expected = reference.processReplacing(input, frames);
+    ASSERT_TRUE(allFinite(expected));
+
+    const std::size_t splits[] = {1, 7, 64, 511, 4096};
+    for (std::size_t blockFrames : splits)
+    {
+        HostedEffect fx;
+        fx.start(44100.0f, static_cast<VstInt32>(blockFrames));
+        setLoudest(fx);
+        Stereo out = fx.processReplacing(input, blockFrames);
+        EXPECT_EQ(out.left, expected.left) << "blocks of " << blockFrames;
+        EXPECT_EQ(out.right, expected.right) << "blocks of " << blockFrames;
+    }
+    // Accumulating onto silence adds exact zeros: the same samples, also for a block longer than both the
+    // announced block size and the scratch buffers, and for a host that never announced a block size.
+    for (bool announced : {true, false})
+    {
+        HostedEffect fx;
+        if (announced)
+            fx.start(44100.0f, 512);
+        else
+            fx.dispatch(effMainsChanged, 0, 1);
+        setLoudest(fx);
+        Stereo out = fx.processAccumulating(input, silence, frames);
+        EXPECT_EQ(out.left, expected.left) << (announced ? "announced" : "never announced");
+        EXPECT_EQ(out.right, expected.right) << (announced ? "announced" : "never announced");
+    }
+}
+
+TEST(AudioExtremesTest, InPlaceProcessingReadsEachSampleBeforeWritingIt)
+{
+    constexpr std::size_t frames = 4096;
+    const Stereo input = makeSignal("full-scale noise", frames);
+    HostedEffect separate;
+    HostedEffect inPlace;
+    for (HostedEffect* fx : {&separate, &inPlace})
+    {
+        fx->start(44100.0f, 512);
+        setLoudest(*fx);
+    }
+    Stereo expected = separate.processReplacing(input, 512);
+    Stereo buffer = input;
+    for (std::size_t start = 0; start < frames; start += 512)
+    {
+        float* channels[2] = {buffer.left.data() + start, buffer.right.data() + start};
+        inPlace.effect()->processReplacing(inPlace.effect(), channels, channels, 512);
+    }
+    EXPECT_EQ(buffer.left, expected.left);
+    EXPECT_EQ(buffer.right, expected.right);
+}
