@@ -68,22 +68,27 @@ void ZaRorurarozePlugin::clear()
 
 void ZaRorurarozePlugin::process(const float* const* inputs, float* const* outputs, int sampleFrames)
 {
+    if (sampleFrames <= 0 || inputs == nullptr || outputs == nullptr) return;
     const float* inLeft = inputs[0];
     const float* inRight = inputs[1];
     float* outLeft = outputs[0];
     float* outRight = outputs[1];
-    for (int i = 0; i < sampleFrames; ++i)
-    {
-        double xL = finiteOrZero(inLeft[i]);
-        double xR = finiteOrZero(inRight[i]);
-        double noise = static_cast<double>(noiseSeed_) * noiseScale;
-        noiseSeed_ = noiseSeed_ * 1664525u + 1013904223u;
-        xL += noise;
-        xR += noise;
-        double yL;
-        double yR;
-        compressor_.processSample(xL, xR, yL, yR);
-        outLeft[i] = static_cast<float>(yL);
-        outRight[i] = static_cast<float>(yR);
+    if (inLeft == nullptr || inRight == nullptr || outLeft == nullptr || outRight == nullptr) return;
+    std::uint32_t seed = noiseSeed_;
+    for (int offset = 0; offset < sampleFrames; offset += pieceFrames) {
+        const int frames = sampleFrames - offset < pieceFrames ? sampleFrames - offset : pieceFrames;
+        // A whole piece of input is read before any of its output is written, so the buffers may be shared.
+        for (int i = 0; i < frames; ++i) {
+            const double noise = static_cast<double>(seed) * noiseScale;
+            seed = seed * 1664525u + 1013904223u;
+            pieceLeft_[i] = finiteOrZero(inLeft[offset + i]) + noise;
+            pieceRight_[i] = finiteOrZero(inRight[offset + i]) + noise;
+        }
+        compressor_.processBlock(pieceLeft_, pieceRight_, outLeft_, outRight_, frames);
+        for (int i = 0; i < frames; ++i) {
+            outLeft[offset + i] = static_cast<float>(outLeft_[i]);
+            outRight[offset + i] = static_cast<float>(outRight_[i]);
+        }
     }
+    noiseSeed_ = seed;
 }

@@ -18,6 +18,11 @@ public:
     void clear() override;
     void process(const float* const* inputs, float* const* outputs, int sampleFrames) override;
 
+    // The detector's code path (the widest the CPU has unless chosen here); for tests and benchmarks.
+    // Refuses (false) a path this CPU cannot run.
+    bool selectDetectorPath(DetectorPath path) { return compressor_.detector_.selectPath(path); }
+    DetectorPath detectorPath() const { return compressor_.detector_.path(); }
+
 private:
     // Starts at 0 in every instance so that renders are reproducible.
     std::uint32_t noiseSeed_ = 0;
@@ -35,4 +40,12 @@ private:
     PercentParam mix_;
 
     Compressor compressor_;
+
+    // process works in pieces of this many frames through these buffers: the noisy input in double, then
+    // the engine's output.
+    static constexpr int pieceFrames = Compressor::blockFrames;
+    alignas(64) double pieceLeft_[pieceFrames] = {};
+    alignas(64) double pieceRight_[pieceFrames] = {};
+    alignas(64) double outLeft_[pieceFrames] = {};
+    alignas(64) double outRight_[pieceFrames] = {};
 };

@@ -6,6 +6,15 @@
 
 #include <cmath>
 
+#if ZR_DETECTOR_KERNELS && !(defined(__x86_64__) || defined(__i386__))
+#error "the detector kernels are x86 code"
+#endif
+// A build may cap the path chosen at construction (0 scalar, 1 SSE2, 2 AVX2, 3 AVX-512): the benchmarks
+// build the plug-in binary once per path this way.
+#ifndef ZR_WIDEST_DETECTOR_PATH
+#define ZR_WIDEST_DETECTOR_PATH 3
+#endif
+
 namespace
 {
 // Q of the side-chain filters: Butterworth.
@@ -25,6 +34,33 @@ inline double runBiquad(const BiquadCoeffs& coeffs, double* state, double x)
     state[1] = w;
     return y;
 }
+
+// runBiquad with the coefficients and memories in locals for the length of a block, so that stores to the
+// block's arrays cannot make the compiler reload them. The same arithmetic, so the same numbers.
+struct BlockBiquad
+{
+    double gain, a1, a2, b1, b2;
+    double older, newer;
+
+    BlockBiquad(const BiquadCoeffs& coeffs, const double* state)
+        : gain(coeffs.gain), a1(coeffs.a1), a2(coeffs.a2), b1(coeffs.b1), b2(coeffs.b2), older(state[0]),
+          newer(state[1])
+    {
+    }
+    double run(double x)
+    {
+        const double w = gain * x + a1 * newer + a2 * older;
+        const double y = w + b1 * newer + b2 * older;
+        older = newer;
+        newer = w;
+        return y;
+    }
+    void save(double* state) const
+    {
+        state[0] = older;
+        state[1] = newer;
+    }
+};
 } // namespace
 
 // ---------------------------------------------------------------------------------------------------------
@@ -107,7 +143,7 @@ double MultibandPowerDetector::bandCentre(int band)
     return lowestBandEdge * std::pow(highestBandEdge / lowestBandEdge, (band + 0.5) * (1.0 / numBands));
 }
 
-MultibandPowerDetector::MultibandPowerDetector()
+MultibandPowerDetector::MultibandPowerDetector() : path_(widestPath())
 {
     recalcAttackCoeffs();
     recalcReleaseCoeffs();
@@ -215,6 +251,78 @@ double MultibandPowerDetector::tick(double left, double right)
         total += power_[k];
     }
     return total;
+}
+
+bool MultibandPowerDetector::pathAvailable(DetectorPath path)
+{
+    switch (path) {
+    case DetectorPath::scalar:
+        return true;
+#if ZR_DETECTOR_KERNELS
+    // The compiler's CPU check also asks the operating system whether it saves the wider registers.
+    case DetectorPath::sse2:
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("sse2");
+    case DetectorPath::avx2:
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2");
+    case DetectorPath::avx512:
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx512f");
+#endif
+    default:
+        return false;
+    }
+}
+
+DetectorPath MultibandPowerDetector::widestPath()
+{
+    for (DetectorPath path : {DetectorPath::avx512, DetectorPath::avx2, DetectorPath::sse2})
+        if (static_cast<int>(path) <= ZR_WIDEST_DETECTOR_PATH && pathAvailable(path)) return path;
+    return DetectorPath::scalar;
+}
+
+bool MultibandPowerDetector::selectPath(DetectorPath path)
+{
+    if (!pathAvailable(path)) return false;
+    path_ = path;
+    return true;
+}
+
+void MultibandPowerDetector::tickBlock(const double* left, const double* right, double* totals, int frames)
+{
+    if (frames <= 0 || left == nullptr || right == nullptr || totals == nullptr) return;
+    // The kernels know the 33-band layout only; any other state (never reached by the engine) takes the
+    // reference code, which copes with it.
+    const bool standardLayout = splitterCoeffs_.numBands_ == numBands && splitterCoeffs_.coeffs_ != nullptr &&
+                                splitterLeft_.numBands_ == numBands && splitterLeft_.state_ != nullptr &&
+                                splitterRight_.numBands_ == numBands && splitterRight_.state_ != nullptr;
+#if ZR_DETECTOR_KERNELS
+    static_assert(detector_kernel::numBands == numBands, "the kernels' band count");
+    if (path_ != DetectorPath::scalar && standardLayout) {
+        const detector_kernel::State state{splitterCoeffs_.coeffs_, splitterLeft_.state_, splitterRight_.state_,
+                                           power_,          attackCoeffs_,         releaseCoeffs_,
+                                           hilbertCoeffs_,   hilbertStateLeft_,     hilbertStateRight_,
+                                           hilbert_,         kernelScratch_};
+        switch (path_) {
+        case DetectorPath::avx512:
+            detector_kernel::runAvx512(state, left, right, totals, frames);
+            return;
+        case DetectorPath::avx2:
+            detector_kernel::runAvx2(state, left, right, totals, frames);
+            return;
+        case DetectorPath::sse2:
+            detector_kernel::runSse2(state, left, right, totals, frames);
+            return;
+        case DetectorPath::scalar:
+            break;
+        }
+    }
+#else
+    (void)standardLayout;
+#endif
+    for (int n = 0; n < frames; ++n)
+        totals[n] = tick(left[n], right[n]);
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -333,4 +441,60 @@ void Compressor::processSample(double inLeft, double inRight, double& outLeft, d
     const double G = ((mix_ * outputGain_) * drive_) * g + (1.0 - mix_);
     outLeft = inLeft * G;
     outRight = inRight * G;
+}
+
+void Compressor::processBlock(const double* inLeft, const double* inRight, double* outLeft, double* outRight,
+                              int frames)
+{
+    if (frames <= 0 || inLeft == nullptr || inRight == nullptr || outLeft == nullptr || outRight == nullptr) return;
+    for (int offset = 0; offset < frames; offset += blockFrames) {
+        const int count = frames - offset < blockFrames ? frames - offset : blockFrames;
+        processPiece(inLeft + offset, inRight + offset, outLeft + offset, outRight + offset, count);
+    }
+}
+
+void Compressor::processPiece(const double* inLeft, const double* inRight, double* outLeft, double* outRight,
+                              int frames)
+{
+    BlockBiquad highpassLeft(highpassCoeffs_, highpassStateLeft_);
+    BlockBiquad highpassRight(highpassCoeffs_, highpassStateRight_);
+    BlockBiquad lowpassLeft(lowpassCoeffs_, lowpassStateLeft_);
+    BlockBiquad lowpassRight(lowpassCoeffs_, lowpassStateRight_);
+    const double drive = drive_;
+    for (int n = 0; n < frames; ++n) {
+        const double left = lowpassLeft.run(highpassLeft.run(inLeft[n]));
+        const double right = lowpassRight.run(highpassRight.run(inRight[n]));
+        sideLeft_[n] = left;
+        sideRight_[n] = right;
+        drivenLeft_[n] = drive * left;
+        drivenRight_[n] = drive * right;
+    }
+    highpassLeft.save(highpassStateLeft_);
+    highpassRight.save(highpassStateRight_);
+    lowpassLeft.save(lowpassStateLeft_);
+    lowpassRight.save(lowpassStateRight_);
+
+    detector_.tickBlock(drivenLeft_, drivenRight_, totals_, frames);
+
+    if (sidechainListen_) {
+        for (int n = 0; n < frames; ++n) {
+            outLeft[n] = sideLeft_[n];
+            outRight[n] = sideRight_[n];
+        }
+        return;
+    }
+    // The factors of processSample's G, formed once: the same products in the same order.
+    const double wet = (mix_ * outputGain_) * drive_;
+    const double dry = 1.0 - mix_;
+    const double threshold = thresholdFactor_;
+    const double exponent = gainExponent_;
+    for (int n = 0; n < frames; ++n) {
+        // Both inputs are read before either output is written: an output may be the other channel's input.
+        const double left = inLeft[n];
+        const double right = inRight[n];
+        const double u = totals_[n] * threshold;
+        const double G = wet * fast_pow(1.0 + u, exponent) + dry;
+        outLeft[n] = left * G;
+        outRight[n] = right * G;
+    }
 }

@@ -8,6 +8,7 @@
 // function. Fields are public: the plug-in and the tests read them directly.
 
 #include "Common/dsp/BiquadCoeffs.h"
+#include "Src/DetectorKernel.h"
 
 // Crossover allpass coefficients shared by the splitters of both channels.
 class BandSplitterCoeffs
@@ -48,6 +49,15 @@ public:
     double* state_ = nullptr; // numBands_ - 1 entries
 };
 
+// The code paths of MultibandPowerDetector::tickBlock. All give the same bits; they differ in speed only.
+enum class DetectorPath
+{
+    scalar, // tick, sample by sample: the reference
+    sse2,   // 2 lanes
+    avx2,   // 4 lanes
+    avx512  // 8 lanes
+};
+
 class MultibandPowerDetector
 {
 public:
@@ -76,8 +86,20 @@ public:
     // powers and the quadrature memories. The attack, release and quadrature coefficients stay.
     void reset();
 
-    // One stereo sample pair of the side-chain in, the total smoothed power of all bands out.
+    // One stereo sample pair of the side-chain in, the total smoothed power of all bands out. The plain
+    // reference code.
     double tick(double left, double right);
+
+    // frames sample pairs at once: totals[n] = tick(left[n], right[n]), bit for bit, on the selected path.
+    // Allocates nothing.
+    void tickBlock(const double* left, const double* right, double* totals, int frames);
+
+    // Whether this CPU (and its operating system) can run a path; the widest such path.
+    static bool pathAvailable(DetectorPath path);
+    static DetectorPath widestPath();
+    // Selects a path for tickBlock; an unavailable one is refused (false) and the current one stays.
+    bool selectPath(DetectorPath path);
+    DetectorPath path() const { return path_; }
 
     BandSplitterCoeffs splitterCoeffs_;
     BandSplitter splitterLeft_;
@@ -94,6 +116,12 @@ public:
     bool hilbert_ = false;
 
 private:
+    // Chosen once at construction: the widest path the CPU has.
+    DetectorPath path_ = DetectorPath::scalar;
+    // Band powers of a chunk of frames, for the in-order sums of the vector paths.
+    alignas(64) double kernelScratch_[detector_kernel::chunkFrames * detector_kernel::maxRowBands +
+                                      detector_kernel::chunkFrames] = {};
+
     void recalcSmoothingCoeffs(double lowestBandTime, double* coeffs) const;
 };
 
@@ -126,6 +154,12 @@ public:
     // input. Outputs are in double; the caller narrows them.
     void processSample(double inLeft, double inRight, double& outLeft, double& outRight);
 
+    // frames sample pairs at once, the same as processSample on each in turn, bit for bit; the detector runs
+    // on its selected path. Outputs may be the input arrays. Allocates nothing: long blocks go through in
+    // pieces of blockFrames.
+    void processBlock(const double* inLeft, const double* inRight, double* outLeft, double* outRight, int frames);
+    static constexpr int blockFrames = 256;
+
     double drive_ = 1.0;
     double sidechainHighpassCutoff_ = 20.0;   // Hz
     double sidechainLowpassCutoff_ = 40000.0; // Hz
@@ -146,4 +180,12 @@ public:
 
 private:
     void cookSidechainFilters();
+    void processPiece(const double* inLeft, const double* inRight, double* outLeft, double* outRight, int frames);
+
+    // Scratch of processBlock: the filtered side-chain, its driven copy and the detector's totals.
+    alignas(64) double sideLeft_[blockFrames] = {};
+    alignas(64) double sideRight_[blockFrames] = {};
+    alignas(64) double drivenLeft_[blockFrames] = {};
+    alignas(64) double drivenRight_[blockFrames] = {};
+    alignas(64) double totals_[blockFrames] = {};
 };

@@ -1,0 +1,263 @@
+// Nanoseconds per stereo frame, and the realtime factor at 44.1 kHz, of the detector, the plug-in in process
+// and the plug-in binary driven through its VST 2 interface, on every detector path this CPU has; then the
+// same host loop over installed peer compressors, with their cost relative to ours; then ours over a minute
+// of digital silence against the test signal (a denormal slow-down would show there).
+//
+// Every figure is the thread's CPU time around the whole loop, after a warm-up run, median of several runs,
+// divided by the frames processed. Build in Release (bench.sh does).
+
+#include "Src/Compressor.h"
+#include "ZaRorurarozePlugin.h"
+#include "tools/render/VstHost.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <ctime>
+#include <functional>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+namespace
+{
+constexpr double sampleRateHz = 44100.0;
+constexpr int blockFrames = 512;
+constexpr int signalSeconds = 10;
+constexpr int signalFrames = signalSeconds * 44100;
+constexpr int silenceRepeats = 6; // six passes over the ten-second buffer: a minute
+constexpr int timedRuns = 7;
+
+const DetectorPath allPaths[] = {DetectorPath::scalar, DetectorPath::sse2, DetectorPath::avx2, DetectorPath::avx512};
+
+const char* pathName(DetectorPath path)
+{
+    switch (path) {
+    case DetectorPath::scalar:
+        return "scalar";
+    case DetectorPath::sse2:
+        return "sse2";
+    case DetectorPath::avx2:
+        return "avx2";
+    case DetectorPath::avx512:
+        return "avx512";
+    }
+    return "?";
+}
+
+double threadSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + 1e-9 * static_cast<double>(now.tv_nsec);
+}
+
+// Median ns per frame of timedRuns runs of runOnce (which processes framesPerRun frames), after one warm-up.
+double nsPerFrame(const std::function<void()>& runOnce, double framesPerRun)
+{
+    runOnce();
+    std::vector<double> ns;
+    for (int run = 0; run < timedRuns; ++run) {
+        const double start = threadSeconds();
+        runOnce();
+        ns.push_back((threadSeconds() - start) * 1e9 / framesPerRun);
+    }
+    std::sort(ns.begin(), ns.end());
+    return ns[ns.size() / 2];
+}
+
+void report(const std::string& name, double ns, const std::string& note = "")
+{
+    const double realtime = 1e9 / sampleRateHz / ns;
+    std::printf("  %-46s %9.1f ns %9.0f x realtime%s\n", name.c_str(), ns, realtime, note.c_str());
+    std::fflush(stdout);
+}
+
+// A test signal that keeps the compressor working: two tones, a tone burst every half second and some noise,
+// different on the two channels, peaks near 0.9.
+struct Signal
+{
+    std::vector<float> left, right;
+
+    explicit Signal(bool silent) : left(signalFrames, 0.0f), right(signalFrames, 0.0f)
+    {
+        if (silent) return;
+        const double pi = std::acos(-1.0);
+        std::uint32_t seed = 12345;
+        auto noise = [&seed] {
+            seed = seed * 1664525u + 1013904223u;
+            return static_cast<double>(seed) / 4294967296.0 - 0.5;
+        };
+        for (int n = 0; n < signalFrames; ++n) {
+            const double t = n / sampleRateHz;
+            const double burst = std::fmod(t, 0.5) < 0.1 ? 0.4 * std::sin(2.0 * pi * 3000.0 * t) : 0.0;
+            left[n] = static_cast<float>(0.3 * std::sin(2.0 * pi * 110.0 * t) + 0.15 * std::sin(2.0 * pi * 1234.5 * t) +
+                                         burst + 0.05 * noise());
+            right[n] = static_cast<float>(0.25 * std::sin(2.0 * pi * 220.0 * t + 1.0) +
+                                          0.15 * std::sin(2.0 * pi * 777.7 * t) + burst + 0.05 * noise());
+        }
+    }
+};
+
+// Output buffers written once before timing, so page faults stay out of the figures.
+std::vector<float> touched(int frames)
+{
+    std::vector<float> buffer(static_cast<size_t>(frames));
+    std::fill(buffer.begin(), buffer.end(), 1.0f);
+    return buffer;
+}
+
+double detectorNs(DetectorPath path, bool hilbert, const Signal& signal)
+{
+    MultibandPowerDetector detector;
+    detector.hilbert(hilbert);
+    detector.attackTime(0.2);
+    detector.releaseTime(0.2);
+    detector.selectPath(path);
+    const std::vector<double> left(signal.left.begin(), signal.left.end());
+    const std::vector<double> right(signal.right.begin(), signal.right.end());
+    std::vector<double> totals(signalFrames, 1.0);
+    volatile double sink = 0.0;
+    const auto run = [&] {
+        if (path == DetectorPath::scalar) {
+            // The reference itself, one call per frame.
+            for (int n = 0; n < signalFrames; ++n)
+                totals[n] = detector.tick(left[n], right[n]);
+        } else {
+            for (int n = 0; n < signalFrames; n += blockFrames)
+                detector.tickBlock(&left[n], &right[n], &totals[n], std::min(blockFrames, signalFrames - n));
+        }
+        sink = sink + totals[signalFrames - 1];
+    };
+    return nsPerFrame(run, signalFrames);
+}
+
+double inProcessNs(DetectorPath path, const Signal& signal, int repeats)
+{
+    ZaRorurarozePlugin plugin;
+    plugin.selectDetectorPath(path);
+    std::vector<float> outLeft = touched(signalFrames), outRight = touched(signalFrames);
+    const auto run = [&] {
+        for (int r = 0; r < repeats; ++r)
+            for (int n = 0; n < signalFrames; n += blockFrames) {
+                const float* inputs[2] = {&signal.left[n], &signal.right[n]};
+                float* outputs[2] = {&outLeft[n], &outRight[n]};
+                plugin.process(inputs, outputs, std::min(blockFrames, signalFrames - n));
+            }
+    };
+    return nsPerFrame(run, static_cast<double>(signalFrames) * repeats);
+}
+
+// The host loop: the binary loaded and driven through its AEffect record, block 512, inputs beyond the
+// first two (a side-chain) silent. Negative when the binary cannot be loaded.
+double hostedNs(const std::string& binary, const Signal& signal, int repeats)
+{
+    try {
+        zr::host::VstHost host(binary);
+        host.setSampleRate(sampleRateHz);
+        host.setBlockSize(blockFrames);
+        host.resume();
+        const std::vector<float> silence(signalFrames, 0.0f);
+        std::vector<const float*> inputs;
+        for (int c = 0; c < host.numInputs(); ++c)
+            inputs.push_back(c == 0 ? signal.left.data() : c == 1 ? signal.right.data() : silence.data());
+        std::vector<std::vector<float>> outputs;
+        std::vector<float*> outputPointers;
+        for (int c = 0; c < host.numOutputs(); ++c)
+            outputs.push_back(touched(signalFrames));
+        for (auto& channel : outputs)
+            outputPointers.push_back(channel.data());
+        const auto run = [&] {
+            for (int r = 0; r < repeats; ++r)
+                host.process(const_cast<float* const*>(inputs.data()), outputPointers.data(), signalFrames);
+        };
+        return nsPerFrame(run, static_cast<double>(signalFrames) * repeats);
+    } catch (const zr::host::HostError& error) {
+        std::printf("  (%s)\n", error.what());
+        return -1.0;
+    }
+}
+
+bool exists(const std::string& path)
+{
+    struct stat info{};
+    return stat(path.c_str(), &info) == 0;
+}
+
+std::string binaryFor(DetectorPath path)
+{
+    return path == DetectorPath::avx512 ? std::string(ZR_BENCH_PLUGIN) : std::string(ZR_BENCH_PLUGIN_DIR) +
+                                                                              "/ZaRoruraroze-" + pathName(path) + ".so";
+}
+} // namespace
+
+int main()
+{
+    std::vector<DetectorPath> paths;
+    std::string available;
+    for (DetectorPath path : allPaths)
+        if (MultibandPowerDetector::pathAvailable(path)) {
+            paths.push_back(path);
+            available += std::string(" ") + pathName(path);
+        }
+    const DetectorPath widest = MultibandPowerDetector::widestPath();
+    std::printf("44100 Hz, block %d, %d s of test signal per run, median of %d runs after a warm-up,\n"
+                "CPU time of the processing thread. Paths this CPU runs:%s (widest: %s)\n\n",
+                blockFrames, signalSeconds, timedRuns, available.c_str(), pathName(widest));
+    const Signal signal(false);
+
+    std::printf("MultibandPowerDetector::tick (scalar: tick per frame; others: tickBlock per 512 frames)\n");
+    for (bool hilbert : {false, true})
+        for (DetectorPath path : paths)
+            report(std::string("tick, hilbert ") + (hilbert ? "on,  " : "off, ") + pathName(path),
+                   detectorNs(path, hilbert, signal));
+
+    std::printf("ZaRorurarozePlugin::process in process\n");
+    for (DetectorPath path : paths)
+        report(std::string("process, ") + pathName(path), inProcessNs(path, signal, 1));
+
+    std::printf("ZaRoruraroze binary through the VST 2 host loop\n");
+    double oursNs = -1.0;
+    for (DetectorPath path : paths) {
+        const std::string binary = binaryFor(path);
+        const double ns = hostedNs(binary, signal, 1);
+        if (ns > 0.0) report(std::string("vst, ") + pathName(path), ns);
+        if (path == widest) oursNs = ns;
+    }
+
+    std::printf("Peers through the same host loop (ratio: their ns per frame over ours on the %s path)\n",
+                pathName(widest));
+    const char* peers[][2] = {{"ZamCompX2 (single-band)", "/usr/lib/vst/ZamCompX2-vst.so"},
+                              {"ZaMultiCompX2 (3 bands)", "/usr/lib/vst/ZaMultiCompX2-vst.so"},
+                              {"LSP Compressor Stereo (single-band)", "/usr/lib/vst/lsp-plugins/compressor-stereo.so"},
+                              {"LSP Multiband Compressor Stereo (8 bands)",
+                               "/usr/lib/vst/lsp-plugins/mb-compressor-stereo.so"}};
+    for (const auto& peer : peers) {
+        if (!exists(peer[1])) {
+            std::printf("  %-46s not installed (%s): skipped\n", peer[0], peer[1]);
+            continue;
+        }
+        const double ns = hostedNs(peer[1], signal, 1);
+        if (ns <= 0.0) continue;
+        char ratio[64] = "";
+        if (oursNs > 0.0) std::snprintf(ratio, sizeof ratio, "   %.2f x ours", ns / oursNs);
+        report(peer[0], ns, ratio);
+    }
+
+    std::printf("Digital silence, one minute, against the test signal (must stay within 10%%)\n");
+    const Signal silence(true);
+    for (DetectorPath path : paths) {
+        const double loud = inProcessNs(path, signal, silenceRepeats);
+        const double quiet = inProcessNs(path, silence, silenceRepeats);
+        char note[64];
+        std::snprintf(note, sizeof note, "   signal %.1f ns: %+.1f%%", loud, 100.0 * (quiet / loud - 1.0));
+        report(std::string("process, silence, ") + pathName(path), quiet, note);
+    }
+    const double loud = hostedNs(binaryFor(widest), signal, silenceRepeats);
+    const double quiet = hostedNs(binaryFor(widest), silence, silenceRepeats);
+    char note[64];
+    std::snprintf(note, sizeof note, "   signal %.1f ns: %+.1f%%", loud, 100.0 * (quiet / loud - 1.0));
+    report(std::string("vst, silence, ") + pathName(widest), quiet, note);
+    return 0;
+}
