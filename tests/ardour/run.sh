@@ -10,8 +10,11 @@
 # Environment:
 #   ZR_ARDOUR_BUILD       build folder with ZaRoruraroze.so and tools/zaroruraroze-render
 #                         (default build/release; configured and built when the files are missing)
-#   ZR_ARDOUR_ASAN_BUILD  a Debug build with -DZR_SANITIZE="address;undefined" (default build/asan when it
-#                         holds ZaRoruraroze.so): its plug-in is then also scanned and stressed inside Ardour
+#   ZR_ARDOUR_DEBUG_BUILD build folder for a Debug plug-in with assertions on and no sanitizers (default
+#                         build/ardour-debug, configured and built here): it is scanned and stressed too, so
+#                         that any call of Ardour's outside the plug-in's contract aborts with its condition.
+#                         (Sanitizer builds cannot run inside Ardour 7.3: with the sanitizer runtime preloaded,
+#                         Ardour's tools hang on glibc's locale locks before or after any plug-in code runs.)
 #   ZR_ARDOUR_ATTEMPTS    tries per Ardour process (default 3): Ardour 7.3 itself now and then hangs at
 #                         start or crashes on exit; every retry is reported
 set -uo pipefail
@@ -28,7 +31,7 @@ if ! command -v ardour7-lua >/dev/null || ! command -v ardour7-export >/dev/null
 fi
 
 build=${ZR_ARDOUR_BUILD:-$root/build/release}
-asan_build=${ZR_ARDOUR_ASAN_BUILD:-$root/build/asan}
+debug_build=${ZR_ARDOUR_DEBUG_BUILD:-$root/build/ardour-debug}
 attempts=${ZR_ARDOUR_ATTEMPTS:-3}
 # Ardour's export hands the plug-in blocks of its engine's buffer size, 1024 frames.
 export_block=1024
@@ -47,7 +50,7 @@ declare -A settings=(
     [listen]="0=0.6 1=0.5 2=1 4=0 5=1 7=0"
 )
 
-work=$(mktemp -d "$root/build/ardour.XXXXXX") || exit 1
+mkdir -p "$root/build" && work=$(mktemp -d "$root/build/ardour.XXXXXX") || exit 1
 mkdir -p "$work/logs"
 passed=0
 failed=0
@@ -81,12 +84,10 @@ fail() {
 # ---------------------------------------------------------------------------------------------------
 # Ardour, each process with a home of its own per plug-in folder, under a timeout and retried
 
-# Extra environment words (VAR=VALUE, no spaces) for every Ardour process of a tag.
-declare -A tag_env=()
-
 # attempt NAME SECONDS TAG [VAR=VALUE...] CMD...: runs CMD with Ardour's environment, a HOME and XDG
-# folders of its own for TAG, LXVST_PATH pointing at the one folder that holds TAG's plug-in and
-# ${tag_env[TAG]}, under a timeout, up to $attempts times until it exits 0. Each try is logged to logs/NAME.N.log; retries are
+# folders of its own for TAG and LXVST_PATH pointing at the one folder that holds TAG's plug-ins, under a
+# timeout, up to $attempts times until it exits 0. When the variable clean names a folder, each try starts
+# by removing it (a session folder the last try left half made). Each try is logged to logs/NAME.N.log; retries are
 # noted for the check's line. The caller checks the outputs itself.
 attempt() {
     local name=$1 seconds=$2 tag=$3
@@ -96,10 +97,11 @@ attempt() {
     chmod 700 "$home/runtime"
     local n rc
     for ((n = 1; n <= attempts; n++)); do
+        [ -n "${clean:-}" ] && rm -rf "$clean"
         timeout -k 5 "$seconds" env HOME="$home" XDG_CONFIG_HOME="$home/config" XDG_CACHE_HOME="$home/cache" \
             XDG_DATA_HOME="$home/data" XDG_RUNTIME_DIR="$home/runtime" LXVST_PATH="$work/vst-$tag" \
             LD_LIBRARY_PATH=/usr/lib/ardour7 ARDOUR_DATA_PATH=/usr/share/ardour7 ARDOUR_CONFIG_PATH=/etc/ardour7 \
-            ARDOUR_DLL_PATH=/usr/lib/ardour7 VAMP_PATH=/usr/lib/ardour7/vamp ${tag_env[$tag]:-} \
+            ARDOUR_DLL_PATH=/usr/lib/ardour7 VAMP_PATH=/usr/lib/ardour7/vamp \
             "$@" >"$work/logs/$name.$n.log" 2>&1
         rc=$?
         [ $rc -eq 0 ] && return 0
@@ -123,8 +125,7 @@ scan() {
 make_session() {
     local tag=$1 name=$2 plugin=$3 knobs=$4 probe=${5:-}
     local dir="$work/sessions/$name"
-    rm -rf "$dir"
-    attempt "session-$name" 60 "$tag" ZR_SESSION_DIR="$dir" ZR_SESSION_NAME="$name" ZR_PLUGIN="$plugin" \
+    clean=$dir attempt "session-$name" 60 "$tag" ZR_SESSION_DIR="$dir" ZR_SESSION_NAME="$name" ZR_PLUGIN="$plugin" \
         ZR_KNOBS="$knobs" ZR_PROBE="$probe" ZR_REPORT="$work/$name.report" ardour7-lua "$here/make_session.lua" &&
         grep -q '^done$' "$work/$name.report" &&
         python3 "$here/ardour_files.py" import "$dir/$name.ardour" "$work/signal-L.wav" "$work/signal-R.wav"
@@ -186,7 +187,9 @@ prepare() {
             cmake --build "$build" --target ZaRoruraroze zaroruraroze-render -j 2 >>"$work/logs/cmake.log" 2>&1 ||
             { tail -n 20 "$work/logs/cmake.log" | sed 's/^/      | /'; return 1; }
     fi
-    # Ardour looks for plug-ins in whole folders: each binary gets a folder of its own.
+    # Ardour looks for plug-ins in whole folders: each binary gets a folder of its own. Ardour trusts its
+    # scan cache only when the cache is newer than the binary, and the scanner dates the cache to the whole
+    # second, so a binary made in the second of its scan would count as changed: date the copies back.
     mkdir -p "$work/vst-zr" "$work/vst-unity"
     cp "$plugin_so" "$work/vst-zr/ZaRoruraroze.so" || return 1
     plugin_so="$work/vst-zr/ZaRoruraroze.so"
@@ -194,6 +197,7 @@ prepare() {
         "$here/UnityGain.cpp" -o "$work/vst-unity/UnityGain.so" >"$work/logs/unity-build.log" 2>&1 ||
         { sed 's/^/      | /' "$work/logs/unity-build.log"; return 1; }
     cp "$work/vst-unity/UnityGain.so" "$work/vst-zr/UnityGain.so" || return 1
+    touch -d "1 minute ago" "$work"/vst-*/*.so
     python3 "$here/audio_file.py" signal "$work/signal.wav" "$work/signal-L.wav" "$work/signal-R.wav"
 }
 
@@ -352,8 +356,8 @@ check_restore() {
 # effMainsChanged(0) without a prior (1); here Ardour's engine runs the plug-in in 64-frame blocks with
 # the transport rolling while the knobs move and the session is saved 200 times from the Lua thread.
 # The last save must reload with the same chunk and render finite audio.
-check_stress() { # check_stress TAG PLUGIN_FILE LABEL: TAG's plug-in must be scanned already
-    local tag=$1 file=$2 label=$3
+check_stress() { # check_stress TAG LABEL: TAG's plug-in must be scanned already
+    local tag=$1 label=$2
     begin
     local ok=1 name="stress-$tag"
     make_session "$tag" "$name" ZaRoruraroze "${settings[compress]}" &&
@@ -389,18 +393,25 @@ else
     check_scan
     check_renders
     check_restore
-    check_stress zr "$plugin_so" "release build"
-    if [ -f "$asan_build/ZaRoruraroze.so" ]; then
-        # An instrumented library needs the sanitizer runtimes loaded before everything else in Ardour.
-        mkdir -p "$work/vst-asan"
-        cp "$asan_build/ZaRoruraroze.so" "$work/vst-asan/"
-        tag_env[asan]="LD_PRELOAD=$(${CXX:-c++} -print-file-name=libasan.so):$(${CXX:-c++} -print-file-name=libubsan.so)
-            ASAN_OPTIONS=detect_leaks=0:abort_on_error=1:alloc_dealloc_mismatch=0:detect_odr_violation=0
-            UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1"
-        begin
-        scan asan "$work/vst-asan/ZaRoruraroze.so" &&
-            check_stress asan "$work/vst-asan/ZaRoruraroze.so" "ASan+UBSan build" ||
-            fail "4 stress ASan+UBSan build: the scanner fails on this build"
+    check_stress zr "release build"
+    begin
+    echo "      building a Debug plug-in with assertions in $debug_build"
+    mkdir -p "$work/vst-debug"
+    if cmake -S "$root" -B "$debug_build" -DCMAKE_BUILD_TYPE=Debug -DZR_SANITIZE= -DZR_BUILD_TESTS=OFF \
+        -DZR_BUILD_TOOLS=OFF >"$work/logs/cmake-debug.log" 2>&1 &&
+        cmake --build "$debug_build" --target ZaRoruraroze -j 2 >>"$work/logs/cmake-debug.log" 2>&1 &&
+        cp "$debug_build/ZaRoruraroze.so" "$work/vst-debug/" && touch -d "1 minute ago" "$work/vst-debug/ZaRoruraroze.so"; then
+        if scan debug "$work/vst-debug/ZaRoruraroze.so"; then
+            check_stress debug "assertion build"
+        else
+            fail "4 stress assertion build: the scanner fails on this build"
+        fi
+    else
+        tail -n 20 "$work/logs/cmake-debug.log" | sed 's/^/      | /'
+        fail "4 stress assertion build: cannot build it"
+    fi
+    if grep -h 'Assertion "' "$work"/logs/*.log 2>/dev/null | sort -u | sed 's/^/      /' | grep .; then
+        fail "assertions: the plug-in's contract was broken inside Ardour (above)"
     fi
 fi
 
