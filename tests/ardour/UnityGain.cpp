@@ -1,8 +1,12 @@
 // A tiny VST 2 effect used to prove the Ardour scripts themselves: it multiplies both channels by
 // 2 x its one parameter, so at the default knob position 0.5 it passes its input through bit for bit, and
 // at 0.25 it halves it exactly. It keeps its state as a program chunk ("gain 0.25"), which lets the
-// save/restore scripts be checked with a chunk that alone decides the output. When UNITY_TRACE names a
-// file, every host call is appended to it with the calling thread, which documents the host's call order.
+// save/restore scripts be checked with a chunk that alone decides the output.
+//
+// When UNITY_TRACE names a file, every host call is appended to it with (a hash of) the calling thread,
+// which documents the host's call order, and so is "first-sound N": the number of frames the host had run
+// through the plug-in before the first non-zero input sample. Put in front of another plug-in, it thus
+// counts the silent pre-roll that plug-in saw.
 //
 // Built by run.sh: c++ -std=c++17 -shared -fPIC -I<root> UnityGain.cpp -o UnityGain.so
 
@@ -28,8 +32,8 @@ struct Unity
     float knobPos = 0.5f;
     std::string chunk;
     std::atomic<long> processCalls{0};
-    long framesProcessed = 0;  // since instantiation; audio thread only
-    bool heardSignal = false;
+    std::atomic<long> framesProcessed{0}; // since instantiation
+    bool heardSignal = false;             // audio thread only
 };
 
 Unity* self(AEffect* e)
@@ -74,7 +78,7 @@ VstIntPtr VST_CALLBACK dispatcher(AEffect* e, VstInt32 opcode, VstInt32 index, V
         trace(ptr != nullptr ? (std::string("canDo:") + static_cast<const char*>(ptr)).c_str() : "canDo", 0, 0);
         break;
     case effMainsChanged:
-        trace("dispatch", opcode, index, static_cast<long>(value), u->framesProcessed);
+        trace("dispatch", opcode, index, static_cast<long>(value), u->framesProcessed.load());
         break;
     default:
         trace("dispatch", opcode, index, static_cast<long>(opcode == effSetSampleRate ? opt : value));
@@ -156,7 +160,7 @@ void VST_CALLBACK processReplacing(AEffect* e, float** inputs, float** outputs, 
         if (inputs[0][i] != 0.0f || inputs[1][i] != 0.0f)
         {
             u->heardSignal = true;
-            trace("first-sound", u->framesProcessed + i);
+            trace("first-sound", u->framesProcessed.load() + i);
         }
     }
     u->framesProcessed += frames;
@@ -165,6 +169,16 @@ void VST_CALLBACK processReplacing(AEffect* e, float** inputs, float** outputs, 
     for (int c = 0; c < 2; ++c)
         for (VstInt32 i = 0; i < frames; ++i)
             outputs[c][i] = inputs[c][i] * gain;
+}
+
+// Ardour never calls the accumulating entry; it is here for hosts that might.
+void VST_CALLBACK processAccumulating(AEffect* e, float** inputs, float** outputs, VstInt32 frames)
+{
+    std::lock_guard<std::mutex> lock(self(e)->mutex);
+    const float gain = 2.0f * self(e)->knobPos;
+    for (int c = 0; c < 2; ++c)
+        for (VstInt32 i = 0; i < frames; ++i)
+            outputs[c][i] += inputs[c][i] * gain;
 }
 
 void VST_CALLBACK setParameter(AEffect* e, VstInt32 index, float v)
@@ -193,6 +207,7 @@ extern "C" __attribute__((visibility("default"))) AEffect* VSTPluginMain(audioMa
     AEffect& e = u->effect;
     e.magic = kEffectMagic;
     e.dispatcher = dispatcher;
+    e.process = processAccumulating;
     e.setParameter = setParameter;
     e.getParameter = getParameter;
     e.processReplacing = processReplacing;

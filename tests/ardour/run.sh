@@ -81,6 +81,10 @@ fail() {
     echo "FAIL  $1 ($(elapsed "$check_start") s)${retry_notes:+; Ardour retried: $retry_notes}"
 }
 
+verdict() { # verdict OK PASS_TEXT FAIL_TEXT: one line for a check, by OK (1 passed, 0 failed)
+    if [ "$1" -eq 1 ]; then pass "$2"; else fail "$3"; fi
+}
+
 # ---------------------------------------------------------------------------------------------------
 # Ardour, each process with a home of its own per plug-in folder, under a timeout and retried
 
@@ -183,9 +187,11 @@ prepare() {
     render_tool="$build/tools/zaroruraroze-render"
     if [ ! -f "$plugin_so" ] || [ ! -x "$render_tool" ]; then
         echo "      building ZaRoruraroze.so and the render tool in $build"
-        cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >"$work/logs/cmake.log" 2>&1 &&
-            cmake --build "$build" --target ZaRoruraroze zaroruraroze-render -j 2 >>"$work/logs/cmake.log" 2>&1 ||
-            { tail -n 20 "$work/logs/cmake.log" | sed 's/^/      | /'; return 1; }
+        if ! cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >"$work/logs/cmake.log" 2>&1 ||
+            ! cmake --build "$build" --target ZaRoruraroze zaroruraroze-render -j 2 >>"$work/logs/cmake.log" 2>&1; then
+            tail -n 20 "$work/logs/cmake.log" | sed 's/^/      | /'
+            return 1
+        fi
     fi
     # Ardour looks for plug-ins in whole folders: each binary gets a folder of its own. Ardour trusts its
     # scan cache only when the cache is newer than the binary, and the scanner dates the cache to the whole
@@ -214,6 +220,7 @@ tool_settings() {
 # session whose only trace of the knob at 0.25 is the chunk must give back the input halved exactly.
 check_scripts() {
     begin
+    local ok=0
     scan unity "$work/vst-unity/UnityGain.so" &&
         make_session unity unity UnityGain "0=0.5" &&
         export_session unity unity unity "$work/unity.wav" &&
@@ -221,9 +228,9 @@ check_scripts() {
         python3 "$here/ardour_files.py" strip-controls "$work/sessions/unityhalf/unityhalf.ardour" UnityGain &&
         export_session unity unityhalf unityhalf "$work/unityhalf.wav" &&
         compare "$work/signal.wav" "$work/unity.wav" &&
-        compare "$work/signal.wav" "$work/unityhalf.wav" --gain-a 0.5 &&
-        pass "scripts: a unity-gain plug-in renders the test signal through Ardour bit for bit, and halves it exactly when its chunk alone says so; Ardour ran $(preroll_of "$work/unity.wav") frames of silence through it first, without suspending it" ||
-        fail "scripts: the unity-gain plug-in does not pass the test signal through Ardour exactly"
+        compare "$work/signal.wav" "$work/unityhalf.wav" --gain-a 0.5 && ok=1
+    verdict $ok "scripts: a unity-gain plug-in renders the test signal through Ardour bit for bit, and halves it exactly when its chunk alone says so; Ardour ran $(preroll_of "$work/unity.wav") frames of silence through it first, without suspending it" \
+        "scripts: the unity-gain plug-in does not pass the test signal through Ardour exactly"
 }
 
 # 1. Ardour's scanner accepts the plug-in and records its name, vendor, channels and unique ID; Ardour
@@ -248,9 +255,8 @@ check_scan() {
     [ "$got_names" = "$expected_names" ] || { echo "      parameters: $got_names, expected $expected_names"; ok=0; }
     local category
     category=$(grep '^category=' <<<"$info" | cut -d= -f2)
-    [ $ok -eq 1 ] &&
-        pass "1 scan: ZaRoruraroze by Orrel @ Quenderlab, ID zlSB, 2 in 2 out, category $category, parameters $got_names" ||
-        fail "1 scan: Ardour's picture of the plug-in is wrong"
+    verdict $ok "1 scan: ZaRoruraroze by Orrel @ Quenderlab, ID zlSB, 2 in 2 out, category $category, parameters $got_names" \
+        "1 scan: Ardour's picture of the plug-in is wrong"
 }
 
 # 2. For each setting, Ardour's export is compared with the render tool's through the same binary with
@@ -360,26 +366,37 @@ check_stress() { # check_stress TAG LABEL: TAG's plug-in must be scanned already
     local tag=$1 label=$2
     begin
     local ok=1 name="stress-$tag"
-    make_session "$tag" "$name" ZaRoruraroze "${settings[compress]}" &&
-        attempt "stress-$tag" 120 "$tag" ZR_SESSION_DIR="$work/sessions/$name" ZR_SESSION_NAME="$name" \
+    if ! make_session "$tag" "$name" ZaRoruraroze "${settings[compress]}" ||
+        ! attempt "stress-$tag" 120 "$tag" ZR_SESSION_DIR="$work/sessions/$name" ZR_SESSION_NAME="$name" \
             ZR_PLUGIN=ZaRoruraroze ZR_ROUNDS=200 ZR_BLOCK=64 ZR_SNAPSHOT=stressed ZR_REPORT="$work/$name.report" \
-            ardour7-lua "$here/stress_session.lua" &&
-        grep -q '^done$' "$work/$name.report" || { fail "4 stress $label: Ardour did not get through the rounds"; return; }
+            ardour7-lua "$here/stress_session.lua" ||
+        ! grep -q '^done$' "$work/$name.report"; then
+        fail "4 scan order and chunk calls, $label: Ardour did not get through the rounds"
+        return
+    fi
     local advanced
     advanced=$(awk '$1 == "advanced" { print $2 }' "$work/$name.report")
     # At least a second of audio must have passed through the plug-in during the 200 saves.
-    [ "${advanced:-0}" -ge 48000 ] || { echo "      the transport advanced only ${advanced:-0} frames"; ok=0; }
-    local before after
+    if [ "${advanced:-0}" -lt 48000 ]; then
+        echo "      the transport advanced only ${advanced:-0} frames"
+        ok=0
+    fi
+    local before after stats
     before=$(chunk_of "$name" stressed ZaRoruraroze)
     resave "$tag" "$name" stressed stressed-restored || ok=0
     after=$(chunk_of "$name" stressed-restored ZaRoruraroze)
-    [ -n "$before" ] && [ "$after" = "$before" ] || { echo "      the last saved chunk did not survive a reload"; ok=0; }
-    export_session "$tag" "$name" stressed "$work/$name.wav" &&
-        echo "      $(python3 "$here/audio_file.py" stats "$work/$name.wav")" &&
-        python3 "$here/audio_file.py" stats "$work/$name.wav" >/dev/null || ok=0
-    [ $ok -eq 1 ] &&
-        pass "4 stress $label: 200 saves and knob sweeps while $advanced frames were processed; reload and render sound" ||
-        fail "4 stress $label: the plug-in did not survive chunk calls while processing"
+    if [ -z "$before" ] || [ "$after" != "$before" ]; then
+        echo "      the last saved chunk did not survive a reload"
+        ok=0
+    fi
+    if export_session "$tag" "$name" stressed "$work/$name.wav"; then
+        stats=$(python3 "$here/audio_file.py" stats "$work/$name.wav") || ok=0
+        echo "      $stats"
+    else
+        ok=0
+    fi
+    verdict $ok "4 scan order and chunk calls, $label: scanned; 200 saves and knob sweeps from another thread while $advanced frames were processed in 64-frame blocks; reloads with the same chunk, renders finite audio" \
+        "4 scan order and chunk calls, $label: the plug-in did not survive chunk calls while processing"
 }
 
 # ---------------------------------------------------------------------------------------------------
@@ -404,11 +421,11 @@ else
         if scan debug "$work/vst-debug/ZaRoruraroze.so"; then
             check_stress debug "assertion build"
         else
-            fail "4 stress assertion build: the scanner fails on this build"
+            fail "4 scan order and chunk calls, assertion build: the scanner fails on this build"
         fi
     else
         tail -n 20 "$work/logs/cmake-debug.log" | sed 's/^/      | /'
-        fail "4 stress assertion build: cannot build it"
+        fail "4 scan order and chunk calls, assertion build: cannot build it"
     fi
     if grep -h 'Assertion "' "$work"/logs/*.log 2>/dev/null | sort -u | sed 's/^/      /' | grep .; then
         fail "assertions: the plug-in's contract was broken inside Ardour (above)"
