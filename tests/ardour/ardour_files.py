@@ -64,6 +64,20 @@ def plugin_processor(root, name):
     raise SystemExit(f"the session has no VST plug-in named {name}")
 
 
+def check_wired_to_master(root, track):
+    """An export renders the master bus: every output of the track must reach it."""
+    wired = set()
+    for io in root.iter("IO"):
+        if io.get("direction") == "Input" and io.get("name") == "Master":
+            for port in io.iter("Port"):
+                wired.update(c.get("other") for c in port.iter("Connection"))
+    for io in track.iter("IO"):
+        if io.get("direction") == "Output":
+            for port in io.iter("Port"):
+                if port.get("name") not in wired:
+                    raise SystemExit(f"{port.get('name')} is not connected to the master bus")
+
+
 def wav_frames(path):
     """Frames of a mono 32-bit float WAV file as audio_file.py writes it."""
     with open(path, "rb") as f:
@@ -123,6 +137,7 @@ def import_audio(session_path, left, right):
     ET.SubElement(root.find("Regions"), "Region", dict(region, id=whole_region))
 
     track = first_track(root)
+    check_wired_to_master(root, track)
     playlist_id = track.get("audio-playlist")
     playlist = next(p for p in root.find("Playlists") if p.get("id") == playlist_id)
     ET.SubElement(playlist, "Region", dict(region, id=track_region, **{"whole-file": "0", "import": "0"}))

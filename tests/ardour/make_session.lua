@@ -22,6 +22,14 @@ local tracks = Session:new_audio_track(2, 2, nil, 1, "Audio", ARDOUR.Presentatio
 if tracks:size() ~= 1 then fail("cannot add the track") end
 local track = tracks:front()
 
+-- Ardour wires a new track to the master bus from a background thread, so a save right away may come
+-- before the wiring; wire it here.
+local master = Session:master_out()
+for channel = 0, 1 do
+    local from, to = track:output():audio(channel), master:input():audio(channel):name()
+    if not from:connected_to(to) and from:connect(to) ~= 0 then fail("cannot connect the track to the master bus") end
+end
+
 -- Inserts the named plug-in at the top of the track's chain.
 local function insert(name)
     local found = nil
