@@ -47,8 +47,8 @@ bool ObservedState::operator==(const ObservedState& other) const
     // Knob positions compared bit for bit: a round trip must not move a knob by even one ulp.
     return bankChunk == other.bankChunk && programChunk == other.programChunk &&
            programName == other.programName && knobPositions.size() == other.knobPositions.size() &&
-           std::memcmp(knobPositions.data(), other.knobPositions.data(),
-                       knobPositions.size() * sizeof(float)) == 0 &&
+           (knobPositions.empty() || std::memcmp(knobPositions.data(), other.knobPositions.data(),
+                                                 knobPositions.size() * sizeof(float)) == 0) &&
            displays == other.displays;
 }
 

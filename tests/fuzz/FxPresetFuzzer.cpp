@@ -23,7 +23,8 @@ constexpr std::size_t writtenNameChars = 27;
 
 bool sameKnobs(const std::vector<float>& a, const std::vector<float>& b)
 {
-    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0;
+    // Bit for bit, so that NaN payloads and negative zeros count; memcmp must not see empty vectors' nulls.
+    return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0);
 }
 
 bool sameProgram(const FxProgram& read, const FxProgram& reread)
