@@ -1,6 +1,7 @@
 #include "Src/Compressor.h"
 
 #include "Common/Assert.h"
+#include "Common/dsp/fastPowTables.h"
 #include "Common/dsp/misc.h"
 #include "Common/dsp/simpleFilters.h"
 
@@ -35,15 +36,16 @@ inline double runBiquad(const BiquadCoeffs& coeffs, double* state, double x)
     return y;
 }
 
-// runBiquad with the coefficients and memories in locals for the length of a block, so that stores to the
-// block's arrays cannot make the compiler reload them. The same arithmetic, so the same numbers.
+// runBiquad with the coefficients (widened to double: exact) and memories in locals for the length of a
+// block, so that stores to the block's arrays cannot make the compiler reload them. The same arithmetic, so
+// the same numbers.
 struct BlockBiquad
 {
     double gain, a1, a2, b1, b2;
     double older, newer;
 
-    BlockBiquad(const BiquadCoeffs& coeffs, const double* state)
-        : gain(coeffs.gain), a1(coeffs.a1), a2(coeffs.a2), b1(coeffs.b1), b2(coeffs.b2), older(state[0]),
+    BlockBiquad(const double* coeffs, const double* state)
+        : gain(coeffs[0]), a1(coeffs[1]), a2(coeffs[2]), b1(coeffs[3]), b2(coeffs[4]), older(state[0]),
           newer(state[1])
     {
     }
@@ -291,7 +293,14 @@ bool MultibandPowerDetector::selectPath(DetectorPath path)
 
 void MultibandPowerDetector::tickBlock(const double* left, const double* right, double* totals, int frames)
 {
-    if (frames <= 0 || left == nullptr || right == nullptr || totals == nullptr) return;
+    engineBlock(left, right, nullptr, nullptr, totals, frames);
+}
+
+void MultibandPowerDetector::engineBlock(const double* left, const double* right,
+                                         const detector_kernel::SideChain* sideChain,
+                                         const detector_kernel::GainLaw* law, double* out, int frames)
+{
+    if (frames <= 0 || left == nullptr || right == nullptr || out == nullptr) return;
     // The kernels know the 33-band layout only; any other state (never reached by the engine) takes the
     // reference code, which copes with it.
     const bool standardLayout = splitterCoeffs_.numBands_ == numBands && splitterCoeffs_.coeffs_ != nullptr &&
@@ -303,16 +312,17 @@ void MultibandPowerDetector::tickBlock(const double* left, const double* right, 
         const detector_kernel::State state{splitterCoeffs_.coeffs_, splitterLeft_.state_, splitterRight_.state_,
                                            power_,          attackCoeffs_,         releaseCoeffs_,
                                            hilbertCoeffs_,   hilbertStateLeft_,     hilbertStateRight_,
-                                           hilbert_,         kernelScratch_};
+                                           hilbert_,         kernelScratch_,        law,
+                                           sideChain};
         switch (path_) {
         case DetectorPath::avx512:
-            detector_kernel::runAvx512(state, left, right, totals, frames);
+            detector_kernel::runAvx512(state, left, right, out, frames);
             return;
         case DetectorPath::avx2:
-            detector_kernel::runAvx2(state, left, right, totals, frames);
+            detector_kernel::runAvx2(state, left, right, out, frames);
             return;
         case DetectorPath::sse2:
-            detector_kernel::runSse2(state, left, right, totals, frames);
+            detector_kernel::runSse2(state, left, right, out, frames);
             return;
         case DetectorPath::scalar:
             break;
@@ -321,8 +331,35 @@ void MultibandPowerDetector::tickBlock(const double* left, const double* right, 
 #else
     (void)standardLayout;
 #endif
-    for (int n = 0; n < frames; ++n)
-        totals[n] = tick(left[n], right[n]);
+    // The reference: the engine's per-sample steps around tick.
+    if (sideChain != nullptr) {
+        const detector_kernel::SideChain& side = *sideChain;
+        BlockBiquad highpassLeft(side.highpass, side.highpassLeft);
+        BlockBiquad highpassRight(side.highpass, side.highpassRight);
+        BlockBiquad lowpassLeft(side.lowpass, side.lowpassLeft);
+        BlockBiquad lowpassRight(side.lowpass, side.lowpassRight);
+        for (int n = 0; n < frames; ++n) {
+            const double filteredLeft = lowpassLeft.run(highpassLeft.run(left[n]));
+            const double filteredRight = lowpassRight.run(highpassRight.run(right[n]));
+            side.filteredLeft[n] = filteredLeft;
+            side.filteredRight[n] = filteredRight;
+            const double total = tick(side.drive * filteredLeft, side.drive * filteredRight);
+            out[n] = law != nullptr
+                         ? law->wet * law->power(1.0 + total * law->thresholdFactor, law->gainExponent) + law->dry
+                         : total;
+        }
+        highpassLeft.save(side.highpassLeft);
+        highpassRight.save(side.highpassRight);
+        lowpassLeft.save(side.lowpassLeft);
+        lowpassRight.save(side.lowpassRight);
+        return;
+    }
+    for (int n = 0; n < frames; ++n) {
+        const double total = tick(left[n], right[n]);
+        out[n] = law != nullptr
+                     ? law->wet * law->power(1.0 + total * law->thresholdFactor, law->gainExponent) + law->dry
+                     : total;
+    }
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -456,45 +493,37 @@ void Compressor::processBlock(const double* inLeft, const double* inRight, doubl
 void Compressor::processPiece(const double* inLeft, const double* inRight, double* outLeft, double* outRight,
                               int frames)
 {
-    BlockBiquad highpassLeft(highpassCoeffs_, highpassStateLeft_);
-    BlockBiquad highpassRight(highpassCoeffs_, highpassStateRight_);
-    BlockBiquad lowpassLeft(lowpassCoeffs_, lowpassStateLeft_);
-    BlockBiquad lowpassRight(lowpassCoeffs_, lowpassStateRight_);
-    const double drive = drive_;
-    for (int n = 0; n < frames; ++n) {
-        const double left = lowpassLeft.run(highpassLeft.run(inLeft[n]));
-        const double right = lowpassRight.run(highpassRight.run(inRight[n]));
-        sideLeft_[n] = left;
-        sideRight_[n] = right;
-        drivenLeft_[n] = drive * left;
-        drivenRight_[n] = drive * right;
-    }
-    highpassLeft.save(highpassStateLeft_);
-    highpassRight.save(highpassStateRight_);
-    lowpassLeft.save(lowpassStateLeft_);
-    lowpassRight.save(lowpassStateRight_);
-
-    detector_.tickBlock(drivenLeft_, drivenRight_, totals_, frames);
-
+    detector_kernel::SideChain side{{highpassCoeffs_.gain, highpassCoeffs_.a1, highpassCoeffs_.a2, highpassCoeffs_.b1,
+                                     highpassCoeffs_.b2},
+                                    {lowpassCoeffs_.gain, lowpassCoeffs_.a1, lowpassCoeffs_.a2, lowpassCoeffs_.b1,
+                                     lowpassCoeffs_.b2},
+                                    highpassStateLeft_,
+                                    highpassStateRight_,
+                                    lowpassStateLeft_,
+                                    lowpassStateRight_,
+                                    drive_,
+                                    sideLeft_,
+                                    sideRight_};
     if (sidechainListen_) {
+        // The detector still runs: its state must be where processSample would leave it.
+        detector_.engineBlock(inLeft, inRight, &side, nullptr, gains_, frames);
         for (int n = 0; n < frames; ++n) {
             outLeft[n] = sideLeft_[n];
             outRight[n] = sideRight_[n];
         }
         return;
     }
-    // The factors of processSample's G, formed once: the same products in the same order.
-    const double wet = (mix_ * outputGain_) * drive_;
-    const double dry = 1.0 - mix_;
-    const double threshold = thresholdFactor_;
-    const double exponent = gainExponent_;
+    // processSample's G = ((mix * outputGain) * drive) * fast_pow(1 + total * thresholdFactor, gainExponent)
+    // + (1 - mix), its factors formed once: the same products in the same order.
+    const detector_kernel::GainLaw law{thresholdFactor_, gainExponent_,   (mix_ * outputGain_) * drive_,
+                                       1.0 - mix_,       &fast_pow,       fastPowLogTable,
+                                       fastPowExpTable};
+    detector_.engineBlock(inLeft, inRight, &side, &law, gains_, frames);
     for (int n = 0; n < frames; ++n) {
         // Both inputs are read before either output is written: an output may be the other channel's input.
         const double left = inLeft[n];
         const double right = inRight[n];
-        const double u = totals_[n] * threshold;
-        const double G = wet * fast_pow(1.0 + u, exponent) + dry;
-        outLeft[n] = left * G;
-        outRight[n] = right * G;
+        outLeft[n] = left * gains_[n];
+        outRight[n] = right * gains_[n];
     }
 }

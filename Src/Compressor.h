@@ -93,6 +93,11 @@ public:
     // frames sample pairs at once: totals[n] = tick(left[n], right[n]), bit for bit, on the selected path.
     // Allocates nothing.
     void tickBlock(const double* left, const double* right, double* totals, int frames);
+    // The same for the engine's block processing, with two optional stages around the detector that the
+    // vector paths run inside their own loops: the side-chain filters in front (left and right are then the
+    // unfiltered input), and the gain law on each total on the way out (out then holds gains).
+    void engineBlock(const double* left, const double* right, const detector_kernel::SideChain* sideChain,
+                     const detector_kernel::GainLaw* law, double* out, int frames);
 
     // Whether this CPU (and its operating system) can run a path; the widest such path.
     static bool pathAvailable(DetectorPath path);
@@ -182,10 +187,8 @@ private:
     void cookSidechainFilters();
     void processPiece(const double* inLeft, const double* inRight, double* outLeft, double* outRight, int frames);
 
-    // Scratch of processBlock: the filtered side-chain, its driven copy and the detector's totals.
+    // Scratch of processBlock: the filtered side-chain and the gains.
     alignas(64) double sideLeft_[blockFrames] = {};
     alignas(64) double sideRight_[blockFrames] = {};
-    alignas(64) double drivenLeft_[blockFrames] = {};
-    alignas(64) double drivenRight_[blockFrames] = {};
-    alignas(64) double totals_[blockFrames] = {};
+    alignas(64) double gains_[blockFrames] = {};
 };

@@ -30,6 +30,19 @@ struct Vec
     }
     static ZR_KERNEL_INLINE T prevLast(T cur, T prev) { return _mm_shuffle_pd(prev, cur, 1); }
     static ZR_KERNEL_INLINE void storeLow(double* p, T v) { _mm_store_sd(p, v); }
+    // fast_pow itself, lane by lane: this path is the fallback for CPUs without AVX2.
+    struct PowTables
+    {
+    };
+    static void preparePow(PowTables&, const double (*)[4], const double (*)[4]) {}
+    static ZR_KERNEL_INLINE T gain(T total, const GainLaw& law, const PowTables&)
+    {
+        alignas(16) double lanes[2];
+        _mm_store_pd(lanes, total);
+        for (double& lane : lanes)
+            lane = law.wet * law.power(1.0 + lane * law.thresholdFactor, law.gainExponent) + law.dry;
+        return _mm_load_pd(lanes);
+    }
     static ZR_KERNEL_INLINE void transpose(const double* rows, int stride, T* cols)
     {
         const T first = _mm_loadu_pd(rows);
