@@ -124,8 +124,7 @@ private:
     // Chosen once at construction: the widest path the CPU has.
     DetectorPath path_ = DetectorPath::scalar;
     // Band powers of a chunk of frames, for the in-order sums of the vector paths.
-    alignas(64) double kernelScratch_[detector_kernel::chunkFrames * detector_kernel::maxRowBands +
-                                      detector_kernel::chunkFrames] = {};
+    alignas(64) double kernelScratch_[detector_kernel::scratchDoubles] = {};
 
     void recalcSmoothingCoeffs(double lowestBandTime, double* coeffs) const;
 };

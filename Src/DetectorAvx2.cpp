@@ -118,6 +118,7 @@ struct Vec
     }
 };
 
+#include "Src/DetectorFilters.inc"
 #include "Src/DetectorKernel.inc"
 } // namespace
 

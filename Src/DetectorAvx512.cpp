@@ -140,6 +140,7 @@ struct Vec
     }
 };
 
+#include "Src/DetectorFilters.inc"
 #include "Src/DetectorKernel.inc"
 } // namespace
 

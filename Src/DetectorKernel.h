@@ -13,6 +13,8 @@ constexpr int numCrossovers = 32;
 // rounded up to whole 8-lane vectors, the last vector holding band 32 alone).
 constexpr int chunkFrames = 32;
 constexpr int maxRowBands = 40;
+// A chunk of band-power rows and of band 32 alone.
+constexpr int scratchDoubles = chunkFrames * maxRowBands + chunkFrames;
 
 // The engine's gain law, applied by the kernel to each total when the engine asks for gains instead:
 // gain = wet * power(1 + total * thresholdFactor, gainExponent) + dry, with power = fast_pow, whose tables the
@@ -58,7 +60,7 @@ struct State
     double* hilbertLeft;          // numBands
     double* hilbertRight;         // numBands
     bool hilbert;
-    double* scratch;              // chunkFrames * maxRowBands + chunkFrames
+    double* scratch;              // scratchDoubles
     const GainLaw* gainLaw;       // null: totals out; otherwise gains
     const SideChain* sideChain;   // null: the inputs go to the detector as they are
 };

@@ -52,6 +52,7 @@ struct Vec
     }
 };
 
+#include "Src/DetectorFilters.inc"
 #include "Src/DetectorKernel.inc"
 } // namespace
 
