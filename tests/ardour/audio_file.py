@@ -4,11 +4,13 @@
   audio_file.py signal STEREO.wav LEFT.wav RIGHT.wav [--rate HZ] [--seconds S]
       writes the test signal as one stereo file (for the render tool) and as two mono files (Ardour's
       sources are mono); all three are 32-bit float, so nothing is rounded on the way in.
-  audio_file.py compare A.wav B.wav [--tolerance T] [--differ] [--gain-a G] [--skip-a N]
+  audio_file.py compare A.wav B.wav [--tolerance T] [--differ] [--gain-a G] [--skip-a N] [--max-lag L]
       compares two renders sample by sample. Without --differ it succeeds when both have the same shape
       and every sample differs by at most T (absolute); it prints whether they are identical. With
       --differ it succeeds only when they differ by more than T somewhere (a setting must be audible).
       --gain-a scales A first (in single precision, as a plug-in would); --skip-a drops A's first N frames.
+      --max-lag also accepts B shifted against A by up to L frames, compared where both have frames, and
+      says so ("B starts 16 frames late").
   audio_file.py pad IN.wav OUT.wav FRAMES
       writes IN after FRAMES frames of silence, to replay a host's silent pre-roll.
   audio_file.py stats FILE.wav
@@ -138,7 +140,30 @@ def test_signal(rate, seconds):
     return left, right
 
 
-def compare(a_path, b_path, tolerance, differ, gain_a=1.0, skip_a=0):
+def differences(a, b, lag, give_up_above=math.inf):
+    """Compares a[i + lag] with b[i] over the frames both have. Answers (worst, where, differing, frames),
+    or None as soon as one difference exceeds give_up_above."""
+    first = max(0, -lag)
+    last = min(b.frames, a.frames - lag)
+    worst = 0.0
+    where = (0, 0)
+    differing = 0
+    for c in range(len(a.channels)):
+        for i, (x, y) in enumerate(zip(a.channels[c][first + lag:last + lag], b.channels[c][first:last]), first):
+            d = abs(x - y)
+            if d != d:  # NaN on one side only counts as a difference that fails every tolerance
+                d = math.inf if (x == x) != (y == y) else 0.0
+            if d > 0.0:
+                differing += 1
+                if d > worst:
+                    if d > give_up_above:
+                        return None
+                    worst = d
+                    where = (c, i)
+    return worst, where, differing, max(0, last - first)
+
+
+def compare(a_path, b_path, tolerance, differ, gain_a=1.0, skip_a=0, max_lag=0):
     a = read_wav(a_path)
     b = read_wav(b_path)
     if skip_a:
@@ -150,20 +175,21 @@ def compare(a_path, b_path, tolerance, differ, gain_a=1.0, skip_a=0):
         print(f"shape differs: {a_path} {a.rate} Hz x{len(a.channels)} {a.frames} frames, "
               f"{b_path} {b.rate} Hz x{len(b.channels)} {b.frames} frames")
         return False
-    worst = 0.0
-    where = (0, 0)
-    differing = 0
-    for c in range(len(a.channels)):
-        for i, (x, y) in enumerate(zip(a.channels[c], b.channels[c])):
-            d = abs(x - y)
-            if d != d:  # NaN on one side only counts as a difference that fails every tolerance
-                d = math.inf if (x == x) != (y == y) else 0.0
-            if d > 0.0:
-                differing += 1
-                if d > worst:
-                    worst = d
-                    where = (c, i)
-    print(f"{a.frames} frames x{len(a.channels)}: max |difference| {worst:.3g} (channel {where[0]}, frame "
+    lag = 0
+    worst, where, differing, frames = differences(a, b, 0)
+    if not differ and worst > tolerance:
+        # B may be A shifted in time (a host that starts its render a few frames early or late): find the
+        # shift under which they agree, trying the smallest first.
+        for candidate in sorted(range(-max_lag, max_lag + 1), key=abs)[1:]:
+            found = differences(a, b, candidate, tolerance)
+            if found is not None:
+                lag = candidate
+                worst, where, differing, frames = found
+                break
+    shift = ""
+    if lag:
+        shift = f"B starts {abs(lag)} frames {'late' if lag > 0 else 'early'}, compared over {frames} frames: "
+    print(f"{shift}{a.frames} frames x{len(a.channels)}: max |difference| {worst:.3g} (channel {where[0]}, frame "
           f"{where[1]}), {differing} samples differ; {'identical' if differing == 0 else 'not identical'}")
     return worst > tolerance if differ else worst <= tolerance
 
@@ -198,6 +224,7 @@ def main():
     c.add_argument("--differ", action="store_true")
     c.add_argument("--gain-a", type=float, default=1.0)
     c.add_argument("--skip-a", type=int, default=0)
+    c.add_argument("--max-lag", type=int, default=0)
     p = sub.add_parser("pad")
     p.add_argument("input")
     p.add_argument("output")
@@ -219,7 +246,7 @@ def main():
         return 0
     if args.command == "stats":
         return 0 if stats(args.file) else 1
-    return 0 if compare(args.a, args.b, args.tolerance, args.differ, args.gain_a, args.skip_a) else 1
+    return 0 if compare(args.a, args.b, args.tolerance, args.differ, args.gain_a, args.skip_a, args.max_lag) else 1
 
 
 if __name__ == "__main__":

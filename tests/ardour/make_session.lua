@@ -3,7 +3,7 @@
 -- Environment: ZR_SESSION_DIR, ZR_SESSION_NAME, ZR_PLUGIN (name as scanned), ZR_KNOBS ("index=position"
 -- pairs separated by spaces; positions are the host's normalised 0..1), ZR_REPORT (output file), and
 -- optionally ZR_PROBE: a second plug-in put in front of the first, untouched (the unity-gain probe, which
--- sees exactly the blocks the plug-in under test sees).
+-- sees exactly the blocks the plug-in under test sees), and ZR_RATE, the sample rate (default 48000).
 
 local function fail(message)
     io.stderr:write("make_session.lua: " .. message .. "\n")
@@ -14,7 +14,7 @@ local dir, name, plugin_name = os.getenv("ZR_SESSION_DIR"), os.getenv("ZR_SESSIO
 local report = io.open(os.getenv("ZR_REPORT"), "w") or fail("cannot write the report")
 
 AudioEngine:set_backend("None (Dummy)", "", "")
-local session = create_session(dir, name, 48000)
+local session = create_session(dir, name, tonumber(os.getenv("ZR_RATE") or "48000"))
 if not session then fail("cannot create the session") end
 
 local tracks = Session:new_audio_track(2, 2, nil, 1, "Audio", ARDOUR.PresentationInfo.max_order,

@@ -64,21 +64,26 @@ elapsed() { # elapsed START: seconds since START with one decimal
 }
 
 check_start=$EPOCHREALTIME
-retry_notes=""
+# What Ardour did wrong during a check (retried processes, shifted renders), shown on the check's line.
+ardour_notes=""
 
 begin() {
     check_start=$EPOCHREALTIME
-    retry_notes=""
+    ardour_notes=""
+}
+
+note() {
+    ardour_notes+="${ardour_notes:+, }$1"
 }
 
 pass() {
     passed=$((passed + 1))
-    echo "PASS  $1 ($(elapsed "$check_start") s)${retry_notes:+; Ardour retried: $retry_notes}"
+    echo "PASS  $1 ($(elapsed "$check_start") s)${ardour_notes:+; Ardour: $ardour_notes}"
 }
 
 fail() {
     failed=$((failed + 1))
-    echo "FAIL  $1 ($(elapsed "$check_start") s)${retry_notes:+; Ardour retried: $retry_notes}"
+    echo "FAIL  $1 ($(elapsed "$check_start") s)${ardour_notes:+; Ardour: $ardour_notes}"
 }
 
 verdict() { # verdict OK PASS_TEXT FAIL_TEXT: one line for a check, by OK (1 passed, 0 failed)
@@ -91,8 +96,8 @@ verdict() { # verdict OK PASS_TEXT FAIL_TEXT: one line for a check, by OK (1 pas
 # attempt NAME SECONDS TAG [VAR=VALUE...] CMD...: runs CMD with Ardour's environment, a HOME and XDG
 # folders of its own for TAG and LXVST_PATH pointing at the one folder that holds TAG's plug-ins, under a
 # timeout, up to $attempts times until it exits 0. When the variable clean names a folder, each try starts
-# by removing it (a session folder the last try left half made). Each try is logged to logs/NAME.N.log; retries are
-# noted for the check's line. The caller checks the outputs itself.
+# by removing it (a session folder the last try left half made). Each try is logged to logs/NAME.N.log;
+# retries are noted for the check's line. The caller checks the outputs itself.
 attempt() {
     local name=$1 seconds=$2 tag=$3
     shift 3
@@ -110,8 +115,8 @@ attempt() {
         rc=$?
         [ $rc -eq 0 ] && return 0
         case $rc in
-        124 | 137) retry_notes+="${retry_notes:+, }$name timed out" ;;
-        *) retry_notes+="${retry_notes:+, }$name exit $rc$([ $rc -gt 128 ] && echo " (signal $((rc - 128)))")" ;;
+        124 | 137) note "$name timed out, retried" ;;
+        *) note "$name exit $rc$([ $rc -gt 128 ] && echo " (signal $((rc - 128)))"), retried" ;;
         esac
     done
     echo "      $name failed $attempts times; last log: $work/logs/$name.$attempts.log"
@@ -121,18 +126,28 @@ attempt() {
 
 # scan TAG PLUGIN: Ardour's scanner writes the plug-in into the cache of that tag's home.
 scan() {
-    attempt "scan-$1" 60 "$1" /usr/lib/ardour7/ardour-vst-scanner -f "$2"
+    attempt "scan-$1" 30 "$1" /usr/lib/ardour7/ardour-vst-scanner -f "$2"
 }
 
-# make_session TAG NAME PLUGIN KNOBS [PROBE]: a session with one track carrying the plug-in (behind the
-# probe plug-in, if named), the test signal on it, panners bypassed.
+# signal RATE: the test signal at that sample rate, made once: signal-RATE.wav (stereo, for the render
+# tool) and signal-RATE-L.wav, signal-RATE-R.wav (Ardour's mono sources).
+signal() {
+    [ -f "$work/signal-$1.wav" ] ||
+        python3 "$here/audio_file.py" signal "$work/signal-$1.wav" "$work/signal-$1-L.wav" "$work/signal-$1-R.wav" \
+            --rate "$1"
+}
+
+# make_session TAG NAME PLUGIN KNOBS [PROBE [RATE]]: a session at RATE (default 48000 Hz) with one track
+# carrying the plug-in (behind the probe plug-in, if named), the test signal on it, panners bypassed.
 make_session() {
-    local tag=$1 name=$2 plugin=$3 knobs=$4 probe=${5:-}
+    local tag=$1 name=$2 plugin=$3 knobs=$4 probe=${5:-} rate=${6:-48000}
     local dir="$work/sessions/$name"
-    clean=$dir attempt "session-$name" 60 "$tag" ZR_SESSION_DIR="$dir" ZR_SESSION_NAME="$name" ZR_PLUGIN="$plugin" \
-        ZR_KNOBS="$knobs" ZR_PROBE="$probe" ZR_REPORT="$work/$name.report" ardour7-lua "$here/make_session.lua" &&
+    signal "$rate" &&
+        clean=$dir attempt "session-$name" 30 "$tag" ZR_SESSION_DIR="$dir" ZR_SESSION_NAME="$name" \
+            ZR_PLUGIN="$plugin" ZR_KNOBS="$knobs" ZR_PROBE="$probe" ZR_RATE="$rate" ZR_REPORT="$work/$name.report" \
+            ardour7-lua "$here/make_session.lua" &&
         grep -q '^done$' "$work/$name.report" &&
-        python3 "$here/ardour_files.py" import "$dir/$name.ardour" "$work/signal-L.wav" "$work/signal-R.wav"
+        python3 "$here/ardour_files.py" import "$dir/$name.ardour" "$work/signal-$rate-L.wav" "$work/signal-$rate-R.wav"
 }
 
 # export_session TAG NAME SNAPSHOT OUT.wav: renders the session range offline in a fresh process. A unity
@@ -140,7 +155,7 @@ make_session() {
 export_session() {
     local tag=$1 name=$2 snapshot=$3 out=$4
     rm -f "$out" "${out%.wav}.trace"
-    attempt "export-$snapshot" 60 "$tag" UNITY_TRACE="${out%.wav}.trace" ardour7-export -b float -o "$out" \
+    attempt "export-$snapshot" 30 "$tag" UNITY_TRACE="${out%.wav}.trace" ardour7-export -b float -o "$out" \
         "$work/sessions/$name" "$snapshot" && [ -s "$out" ]
 }
 
@@ -154,7 +169,7 @@ preroll_of() {
 resave() {
     local tag=$1 name=$2 snapshot=$3 new=$4
     rm -f "$work/sessions/$name/$new.ardour"
-    attempt "resave-$new" 60 "$tag" ZR_SESSION_DIR="$work/sessions/$name" ZR_SESSION_NAME="$snapshot" \
+    attempt "resave-$new" 30 "$tag" ZR_SESSION_DIR="$work/sessions/$name" ZR_SESSION_NAME="$snapshot" \
         ZR_SNAPSHOT="$new" ZR_REPORT="$work/$new.report" ardour7-lua "$here/resave_session.lua" &&
         grep -q '^done$' "$work/$new.report" && [ -s "$work/sessions/$name/$new.ardour" ]
 }
@@ -170,11 +185,19 @@ render() { # render NAME TOOL_ARGS... IN.wav OUT.wav: the render tool in Ardour'
         { sed 's/^/      | /' "$work/logs/tool-$name.log"; return 1; }
 }
 
-compare() { # compare A.wav B.wav [options]: prints the comparison indented, answers its verdict
-    local out rc
-    out=$(python3 "$here/audio_file.py" compare "$@")
+# compare A.wav B.wav [options]: prints the comparison indented, keeps it in $compared and answers its
+# verdict. B is an Ardour render: now and then Ardour 7.3's export starts 16 frames into the session
+# range (the plug-ins saw the whole signal; the file misses its first frames), so a render shifted by up
+# to a block is compared where both have frames, and the shift is noted.
+compare() {
+    local rc
+    compared=$(python3 "$here/audio_file.py" compare "$@" --max-lag $export_block)
     rc=$?
-    echo "      $out"
+    echo "      $compared"
+    if [[ $compared == "B starts "* ]]; then
+        local shift=${compared#B starts }
+        note "a render started ${shift%%,*}"
+    fi
     return $rc
 }
 
@@ -204,7 +227,6 @@ prepare() {
         { sed 's/^/      | /' "$work/logs/unity-build.log"; return 1; }
     cp "$work/vst-unity/UnityGain.so" "$work/vst-zr/UnityGain.so" || return 1
     touch -d "1 minute ago" "$work"/vst-*/*.so
-    python3 "$here/audio_file.py" signal "$work/signal.wav" "$work/signal-L.wav" "$work/signal-R.wav"
 }
 
 # Tool arguments for a setting: --set "Name=@position" for each knob.
@@ -227,8 +249,8 @@ check_scripts() {
         make_session unity unityhalf UnityGain "0=0.25" &&
         python3 "$here/ardour_files.py" strip-controls "$work/sessions/unityhalf/unityhalf.ardour" UnityGain &&
         export_session unity unityhalf unityhalf "$work/unityhalf.wav" &&
-        compare "$work/signal.wav" "$work/unity.wav" &&
-        compare "$work/signal.wav" "$work/unityhalf.wav" --gain-a 0.5 && ok=1
+        compare "$work/signal-48000.wav" "$work/unity.wav" &&
+        compare "$work/signal-48000.wav" "$work/unityhalf.wav" --gain-a 0.5 && ok=1
     verdict $ok "scripts: a unity-gain plug-in renders the test signal through Ardour bit for bit, and halves it exactly when its chunk alone says so; Ardour ran $(preroll_of "$work/unity.wav") frames of silence through it first, without suspending it" \
         "scripts: the unity-gain plug-in does not pass the test signal through Ardour exactly"
 }
@@ -262,48 +284,52 @@ check_scan() {
 # 2. For each setting, Ardour's export is compared with the render tool's through the same binary with
 # the same knob positions: they must agree within the tolerance. Then the tool renders again, fed first
 # the silence that Ardour ran through the plug-in before the export (counted by the unity probe in front
-# of it): that puts the noise generator where Ardour's stood, and the renders must be identical.
+# of it): that puts the noise generator where Ardour's stood, and the renders must be identical. The
+# "compress" setting is rendered once more in a 96 kHz session.
 check_renders() {
     begin
     scan zr "$work/vst-zr/UnityGain.so" || { fail "2 render: cannot scan the unity probe"; return; }
-    local setting
-    for setting in default compress listen; do
+    local case
+    for case in default compress listen compress@96000; do
         begin
-        local name="render-$setting" ok=1
-        if ! make_session zr "$name" ZaRoruraroze "${settings[$setting]}" UnityGain ||
+        local setting=${case%@*} rate=48000
+        [ "$case" != "$setting" ] && rate=${case#*@}
+        local name="render-$setting" label=$setting ok=1
+        if [ "$rate" != 48000 ]; then
+            name+="-$rate"
+            label+=" at $((rate / 1000)) kHz"
+        fi
+        if ! make_session zr "$name" ZaRoruraroze "${settings[$setting]}" UnityGain "$rate" ||
             ! export_session zr "$name" "$name" "$work/$name.ardour.wav"; then
-            fail "2 render $setting: Ardour could not render"
+            fail "2 render $label: Ardour could not render"
             continue
         fi
         tool_settings "${settings[$setting]}"
         local preroll
         preroll=$(preroll_of "$work/$name.ardour.wav")
-        python3 "$here/audio_file.py" pad "$work/signal.wav" "$work/$name.padded.wav" "${preroll:-0}" || ok=0
-        if ! render "$name" "${tool_args[@]}" "$work/signal.wav" "$work/$name.tool.wav" ||
+        python3 "$here/audio_file.py" pad "$work/signal-$rate.wav" "$work/$name.padded.wav" "${preroll:-0}" || ok=0
+        if ! render "$name" "${tool_args[@]}" "$work/signal-$rate.wav" "$work/$name.tool.wav" ||
             ! render "$name" "${tool_args[@]}" "$work/$name.padded.wav" "$work/$name.replay.wav"; then
-            fail "2 render $setting: the render tool failed"
+            fail "2 render $label: the render tool failed"
             continue
         fi
-        local result replay
-        result=$(python3 "$here/audio_file.py" compare "$work/$name.tool.wav" "$work/$name.ardour.wav" \
-            --tolerance $tolerance) || ok=0
-        echo "      same knobs: $result"
-        replay=$(python3 "$here/audio_file.py" compare "$work/$name.replay.wav" "$work/$name.ardour.wav" \
-            --skip-a "${preroll:-0}") || ok=0
-        echo "      same knobs after Ardour's ${preroll:-?} frames of silence: $replay"
-        if [ "$setting" != default ]; then
-            python3 "$here/audio_file.py" compare "$work/render-default.ardour.wav" "$work/$name.ardour.wav" \
-                --tolerance 1e-3 --differ >/dev/null ||
-                { echo "      the setting is not audible: it did not reach the plug-in"; ok=0; }
+        local result
+        echo "      same knobs:"
+        compare "$work/$name.tool.wav" "$work/$name.ardour.wav" --tolerance $tolerance || ok=0
+        result=$compared
+        echo "      same knobs after Ardour's ${preroll:-?} frames of silence:"
+        compare "$work/$name.replay.wav" "$work/$name.ardour.wav" --skip-a "${preroll:-0}" || ok=0
+        if [ "$setting" != default ] && [ "$rate" = 48000 ] &&
+            ! python3 "$here/audio_file.py" compare "$work/render-default.ardour.wav" "$work/$name.ardour.wav" \
+                --tolerance 1e-3 --differ >/dev/null; then
+            echo "      the setting is not audible: it did not reach the plug-in"
+            ok=0
         fi
         local worst=${result#*max |difference| } exact="not exact"
         worst=${worst%% *}
         grep -q '; identical$' <<<"$result" && exact="exact"
-        if [ $ok -eq 1 ]; then
-            pass "2 render $setting: Ardour's export matches the render tool within $tolerance (max $worst, $exact), and bit for bit once the tool replays Ardour's $preroll-frame silent pre-roll"
-        else
-            fail "2 render $setting: Ardour's export and the render tool differ by more than the noise generator's position"
-        fi
+        verdict $ok "2 render $label: Ardour's export matches the render tool within $tolerance (max $worst, $exact), and bit for bit once the tool replays Ardour's $preroll-frame silent pre-roll" \
+            "2 render $label: Ardour's export and the render tool differ by more than the noise generator's position"
     done
 }
 
@@ -345,7 +371,7 @@ check_restore() {
         local preroll
         preroll=$(preroll_of "$work/chunkonly.wav")
         python3 "$here/ardour_files.py" fxb "$dir/chunkonly-restored.ardour" ZaRoruraroze "$work/chunkonly.fxb" &&
-            python3 "$here/audio_file.py" pad "$work/signal.wav" "$work/chunkonly.padded.wav" "${preroll:-0}" &&
+            python3 "$here/audio_file.py" pad "$work/signal-48000.wav" "$work/chunkonly.padded.wav" "${preroll:-0}" &&
             render chunkonly --preset "$work/chunkonly.fxb" "$work/chunkonly.padded.wav" "$work/chunkonly.tool.wav" &&
             compare "$work/chunkonly.tool.wav" "$work/chunkonly.wav" --skip-a "${preroll:-0}" || ok=0
     else
@@ -367,7 +393,7 @@ check_stress() { # check_stress TAG LABEL: TAG's plug-in must be scanned already
     begin
     local ok=1 name="stress-$tag"
     if ! make_session "$tag" "$name" ZaRoruraroze "${settings[compress]}" ||
-        ! attempt "stress-$tag" 120 "$tag" ZR_SESSION_DIR="$work/sessions/$name" ZR_SESSION_NAME="$name" \
+        ! attempt "stress-$tag" 60 "$tag" ZR_SESSION_DIR="$work/sessions/$name" ZR_SESSION_NAME="$name" \
             ZR_PLUGIN=ZaRoruraroze ZR_ROUNDS=200 ZR_BLOCK=64 ZR_SNAPSHOT=stressed ZR_REPORT="$work/$name.report" \
             ardour7-lua "$here/stress_session.lua" ||
         ! grep -q '^done$' "$work/$name.report"; then

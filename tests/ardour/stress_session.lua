@@ -1,6 +1,6 @@
 -- Loads a session and, while Ardour's engine runs the plug-in on its process thread with the transport
--- rolling, moves the plug-in's knobs and saves the session over and over from this thread: every save
--- takes the plug-in's chunk while audio blocks keep arriving. Writes the transport's progress to the
+-- rolling, moves the plug-in's knobs, switches it off and on and saves the session over and over from
+-- this thread: every save takes the plug-in's chunk while audio blocks keep arriving. Writes the transport's progress to the
 -- report, so the caller can tell that audio was processed all along.
 -- Environment: ZR_SESSION_DIR, ZR_SESSION_NAME, ZR_PLUGIN, ZR_ROUNDS, ZR_SNAPSHOT (saved last), ZR_REPORT.
 
@@ -42,6 +42,9 @@ for round = 1, rounds do
     for i = 0, params - 1 do
         ARDOUR.LuaAPI.set_processor_param(proc, i, next_position())
     end
+    -- Now and then switch the plug-in off and on again, which suspends and resumes it mid-stream.
+    if round % 20 == 10 then proc:deactivate() end
+    if round % 20 == 11 then proc:activate() end
     if Session:save_state("stress", false, false, false, false, false) ~= 0 then fail("cannot save") end
     ARDOUR.LuaAPI.usleep(10000)
 end
