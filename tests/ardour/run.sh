@@ -216,12 +216,14 @@ prepare() {
             return 1
         fi
     fi
-    # Ardour looks for plug-ins in whole folders: each binary gets a folder of its own. Ardour trusts its
-    # scan cache only when the cache is newer than the binary, and the scanner dates the cache to the whole
-    # second, so a binary made in the second of its scan would count as changed: date the copies back.
-    mkdir -p "$work/vst-zr" "$work/vst-unity"
-    cp "$plugin_so" "$work/vst-zr/ZaRoruraroze.so" || return 1
+    # Copies, so that a rebuild of that folder during the run changes nothing here. Ardour looks for
+    # plug-ins in whole folders: each binary gets a folder of its own. Ardour trusts its scan cache only
+    # when the cache is newer than the binary, and the scanner dates the cache to the whole second, so a
+    # binary made in the second of its scan would count as changed: the copies are dated back.
+    mkdir -p "$work/vst-zr" "$work/vst-unity" "$work/bin"
+    cp "$plugin_so" "$work/vst-zr/ZaRoruraroze.so" && cp "$render_tool" "$work/bin/" || return 1
     plugin_so="$work/vst-zr/ZaRoruraroze.so"
+    render_tool="$work/bin/zaroruraroze-render"
     ${CXX:-c++} -std=c++17 -O2 -Wall -Wextra -Werror -shared -fPIC -fvisibility=hidden -I"$root" \
         "$here/UnityGain.cpp" -o "$work/vst-unity/UnityGain.so" >"$work/logs/unity-build.log" 2>&1 ||
         { sed 's/^/      | /' "$work/logs/unity-build.log"; return 1; }
@@ -440,10 +442,15 @@ else
     begin
     echo "      building a Debug plug-in with assertions in $debug_build"
     mkdir -p "$work/vst-debug"
-    if cmake -S "$root" -B "$debug_build" -DCMAKE_BUILD_TYPE=Debug -DZR_SANITIZE= -DZR_BUILD_TESTS=OFF \
-        -DZR_BUILD_TOOLS=OFF >"$work/logs/cmake-debug.log" 2>&1 &&
-        cmake --build "$debug_build" --target ZaRoruraroze -j 2 >>"$work/logs/cmake-debug.log" 2>&1 &&
-        cp "$debug_build/ZaRoruraroze.so" "$work/vst-debug/" && touch -d "1 minute ago" "$work/vst-debug/ZaRoruraroze.so"; then
+    # One build at a time in that folder, should two runs meet.
+    if (
+        flock 9 &&
+            cmake -S "$root" -B "$debug_build" -DCMAKE_BUILD_TYPE=Debug -DZR_SANITIZE= -DZR_BUILD_TESTS=OFF \
+                -DZR_BUILD_TOOLS=OFF >"$work/logs/cmake-debug.log" 2>&1 &&
+            cmake --build "$debug_build" --target ZaRoruraroze -j 2 >>"$work/logs/cmake-debug.log" 2>&1 &&
+            cp "$debug_build/ZaRoruraroze.so" "$work/vst-debug/"
+    ) 9>"$debug_build.lock"; then
+        touch -d "1 minute ago" "$work/vst-debug/ZaRoruraroze.so"
         if scan debug "$work/vst-debug/ZaRoruraroze.so"; then
             check_stress debug "assertion build"
         else
