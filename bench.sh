@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# The benchmark: builds the plug-in and bench/FrameBench.cpp in release mode (build/bench) and prints, in one
+# run, ns per stereo frame and the realtime factor at 44.1 kHz, block 512, for the detector's tick (quadrature
+# detection off and on), ZaRorurarozePlugin::process in process, and the plug-in binary driven through its
+# VST 2 interface by the render tool's host code, on every detector path this CPU has; then the same host
+# loop over installed peer compressors with their cost relative to ours, and a minute of digital silence
+# against the test signal. As root it installs what is missing, the peers included; otherwise the peers
+# that are missing are skipped with a message.
+set -euo pipefail
+cd "$(dirname "$0")"
+tools/install-deps.sh bench
+
+# Peer plug-ins timed through the same loop (other products, loaded only to time them).
+peers=(zam-plugins lsp-plugins-vst)
+missing=()
+for p in "${peers[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    if [ "$(id -u)" -eq 0 ]; then
+        echo "Installing the peer plug-ins: ${missing[*]}"
+        export DEBIAN_FRONTEND=noninteractive
+        apt-get update -qq
+        apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    else
+        echo "Peer plug-ins missing (${missing[*]}): they are skipped. As root: apt-get install ${missing[*]}"
+    fi
+fi
+
+cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release -DZR_BUILD_BENCH=ON -DZR_BUILD_TESTS=OFF >/dev/null
+cmake --build build/bench -j "$(nproc)" --target bench_frames >/dev/null
+build/bench/bench/bench_frames
