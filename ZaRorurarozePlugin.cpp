@@ -29,6 +29,13 @@ inline double finiteOrZero(float sample)
 
 // The single-precision number nearest to 1e-15.
 constexpr double noiseScale = static_cast<double>(1e-15f);
+// The noise generator, state = state * multiplier + increment modulo 2^32, and the same four steps at once.
+constexpr std::uint32_t noiseMultiplier = 1664525u;
+constexpr std::uint32_t noiseIncrement = 1013904223u;
+constexpr std::uint32_t noiseMultiplier4 = noiseMultiplier * noiseMultiplier * noiseMultiplier * noiseMultiplier;
+constexpr std::uint32_t noiseIncrement4 =
+    ((noiseIncrement * noiseMultiplier + noiseIncrement) * noiseMultiplier + noiseIncrement) * noiseMultiplier +
+    noiseIncrement;
 } // namespace
 
 ZaRorurarozePlugin::ZaRorurarozePlugin()
@@ -74,21 +81,31 @@ void ZaRorurarozePlugin::process(const float* const* inputs, float* const* outpu
     float* outLeft = outputs[0];
     float* outRight = outputs[1];
     if (inLeft == nullptr || inRight == nullptr || outLeft == nullptr || outRight == nullptr) return;
-    std::uint32_t seed = noiseSeed_;
     for (int offset = 0; offset < sampleFrames; offset += pieceFrames) {
         const int frames = sampleFrames - offset < pieceFrames ? sampleFrames - offset : pieceFrames;
+        // The generator's states for four frames in a row, each advanced four steps at a time: four short
+        // chains instead of one long one, and the same numbers.
+        std::uint32_t seeds[4];
+        seeds[0] = noiseSeed_;
+        for (int k = 1; k < 4; ++k)
+            seeds[k] = seeds[k - 1] * noiseMultiplier + noiseIncrement;
         // A whole piece of input is read before any of its output is written, so the buffers may be shared.
-        for (int i = 0; i < frames; ++i) {
-            const double noise = static_cast<double>(seed) * noiseScale;
-            seed = seed * 1664525u + 1013904223u;
-            pieceLeft_[i] = finiteOrZero(inLeft[offset + i]) + noise;
-            pieceRight_[i] = finiteOrZero(inRight[offset + i]) + noise;
+        int i = 0;
+        for (; i + 4 <= frames; i += 4)
+            for (int k = 0; k < 4; ++k) {
+                const double noise = static_cast<double>(seeds[k]) * noiseScale;
+                seeds[k] = seeds[k] * noiseMultiplier4 + noiseIncrement4;
+                pieceLeft_[i + k] = finiteOrZero(inLeft[offset + i + k]) + noise;
+                pieceRight_[i + k] = finiteOrZero(inRight[offset + i + k]) + noise;
+            }
+        const int rest = frames - i;
+        for (int k = 0; k < rest; ++k) {
+            const double noise = static_cast<double>(seeds[k]) * noiseScale;
+            pieceLeft_[i + k] = finiteOrZero(inLeft[offset + i + k]) + noise;
+            pieceRight_[i + k] = finiteOrZero(inRight[offset + i + k]) + noise;
         }
-        compressor_.processBlock(pieceLeft_, pieceRight_, outLeft_, outRight_, frames);
-        for (int i = 0; i < frames; ++i) {
-            outLeft[offset + i] = static_cast<float>(outLeft_[i]);
-            outRight[offset + i] = static_cast<float>(outRight_[i]);
-        }
+        // seeds[rest] is the state for the frame after the piece (rest < 4).
+        noiseSeed_ = seeds[rest];
+        compressor_.processBlock(pieceLeft_, pieceRight_, outLeft + offset, outRight + offset, frames);
     }
-    noiseSeed_ = seed;
 }

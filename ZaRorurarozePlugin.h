@@ -41,11 +41,8 @@ private:
 
     Compressor compressor_;
 
-    // process works in pieces of this many frames through these buffers: the noisy input in double, then
-    // the engine's output.
+    // process works in pieces of this many frames through these buffers: the noisy input in double.
     static constexpr int pieceFrames = Compressor::blockFrames;
     alignas(64) double pieceLeft_[pieceFrames] = {};
     alignas(64) double pieceRight_[pieceFrames] = {};
-    alignas(64) double outLeft_[pieceFrames] = {};
-    alignas(64) double outRight_[pieceFrames] = {};
 };

@@ -483,6 +483,19 @@ void Compressor::processSample(double inLeft, double inRight, double& outLeft, d
 void Compressor::processBlock(const double* inLeft, const double* inRight, double* outLeft, double* outRight,
                               int frames)
 {
+    processBlockIn(inLeft, inRight, outLeft, outRight, frames);
+}
+
+void Compressor::processBlock(const double* inLeft, const double* inRight, float* outLeft, float* outRight,
+                              int frames)
+{
+    processBlockIn(inLeft, inRight, outLeft, outRight, frames);
+}
+
+template <typename Sample>
+void Compressor::processBlockIn(const double* inLeft, const double* inRight, Sample* outLeft, Sample* outRight,
+                                int frames)
+{
     if (frames <= 0 || inLeft == nullptr || inRight == nullptr || outLeft == nullptr || outRight == nullptr) return;
     for (int offset = 0; offset < frames; offset += blockFrames) {
         const int count = frames - offset < blockFrames ? frames - offset : blockFrames;
@@ -490,7 +503,8 @@ void Compressor::processBlock(const double* inLeft, const double* inRight, doubl
     }
 }
 
-void Compressor::processPiece(const double* inLeft, const double* inRight, double* outLeft, double* outRight,
+template <typename Sample>
+void Compressor::processPiece(const double* inLeft, const double* inRight, Sample* outLeft, Sample* outRight,
                               int frames)
 {
     detector_kernel::SideChain side{{highpassCoeffs_.gain, highpassCoeffs_.a1, highpassCoeffs_.a2, highpassCoeffs_.b1,
@@ -508,8 +522,8 @@ void Compressor::processPiece(const double* inLeft, const double* inRight, doubl
         // The detector still runs: its state must be where processSample would leave it.
         detector_.engineBlock(inLeft, inRight, &side, nullptr, gains_, frames);
         for (int n = 0; n < frames; ++n) {
-            outLeft[n] = sideLeft_[n];
-            outRight[n] = sideRight_[n];
+            outLeft[n] = static_cast<Sample>(sideLeft_[n]);
+            outRight[n] = static_cast<Sample>(sideRight_[n]);
         }
         return;
     }
@@ -523,7 +537,7 @@ void Compressor::processPiece(const double* inLeft, const double* inRight, doubl
         // Both inputs are read before either output is written: an output may be the other channel's input.
         const double left = inLeft[n];
         const double right = inRight[n];
-        outLeft[n] = left * gains_[n];
-        outRight[n] = right * gains_[n];
+        outLeft[n] = static_cast<Sample>(left * gains_[n]);
+        outRight[n] = static_cast<Sample>(right * gains_[n]);
     }
 }

@@ -162,6 +162,8 @@ public:
     // on its selected path. Outputs may be the input arrays. Allocates nothing: long blocks go through in
     // pieces of blockFrames.
     void processBlock(const double* inLeft, const double* inRight, double* outLeft, double* outRight, int frames);
+    // The same with the outputs narrowed to single precision on the way out, as the plug-in stores them.
+    void processBlock(const double* inLeft, const double* inRight, float* outLeft, float* outRight, int frames);
     static constexpr int blockFrames = 256;
 
     double drive_ = 1.0;
@@ -184,7 +186,10 @@ public:
 
 private:
     void cookSidechainFilters();
-    void processPiece(const double* inLeft, const double* inRight, double* outLeft, double* outRight, int frames);
+    template <typename Sample>
+    void processBlockIn(const double* inLeft, const double* inRight, Sample* outLeft, Sample* outRight, int frames);
+    template <typename Sample>
+    void processPiece(const double* inLeft, const double* inRight, Sample* outLeft, Sample* outRight, int frames);
 
     // Scratch of processBlock: the filtered side-chain and the gains.
     alignas(64) double sideLeft_[blockFrames] = {};

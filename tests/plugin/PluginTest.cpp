@@ -222,3 +222,15 @@ TEST(PluginTest, EveryDetectorPathRendersTheScalarOutputBitForBit)
             }
         }
 }
+
+TEST(PluginTest, NoiseFollowsItsGeneratorAcrossOddBlocks)
+{
+    // With Mix at 0 the output is the input plus the noise, exactly (see DryMixPassesTheInputPlusNoise); here
+    // in blocks that leave every remainder of the generator's four-step advance, and past the plug-in's
+    // internal 256-frame pieces.
+    std::vector<float> in = sine(5000, 0.007, 0.5);
+    const Rendered run = renderOnPath(DetectorPath::scalar, 44100.0, {{mix, 0.0}}, in, in, {1, 2, 3, 5, 7, 257, 1031}, false);
+    const std::vector<double> n = noise(5000);
+    for (size_t i = 0; i < in.size(); ++i)
+        ASSERT_EQ(run.left[i], static_cast<float>(static_cast<double>(in[i]) + n[i])) << i;
+}
