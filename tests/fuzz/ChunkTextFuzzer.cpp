@@ -32,11 +32,9 @@ Chunks readAll(const std::string& text)
 
 bool samePresets(const std::vector<Preset>& a, const std::vector<Preset>& b)
 {
-    if (a.size() != b.size())
-        return false;
+    if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i)
-        if (a[i].name != b[i].name || a[i].values != b[i].values)
-            return false;
+        if (a[i].name != b[i].name || a[i].values != b[i].values) return false;
     return true;
 }
 
@@ -55,8 +53,7 @@ void checkChunkReader(const std::string& text)
 {
     Chunks chunks = readAll(text);
     std::string rewritten;
-    for (const auto& chunk : chunks)
-    {
+    for (const auto& chunk : chunks) {
         // A label is one whole line that is not data.
         ZR_FUZZ_CHECK(chunk.first.find('\n') == std::string::npos);
         ZR_FUZZ_CHECK(chunk.first.empty() || chunk.first[0] != '\t');
@@ -65,15 +62,13 @@ void checkChunkReader(const std::string& text)
     ZR_FUZZ_CHECK(readAll(rewritten) == chunks);
 
     // find and findChunk see the same first chunk under a label as a pass with getChunk.
-    if (!chunks.empty())
-    {
+    if (!chunks.empty()) {
         std::string data = "unchanged";
         Chunk::Parser parser(text);
         ZR_FUZZ_CHECK(parser.findChunk(chunks.back().first, data));
         bool seen = false;
         for (const auto& chunk : chunks)
-            if (!seen && chunk.first == chunks.back().first)
-            {
+            if (!seen && chunk.first == chunks.back().first) {
                 ZR_FUZZ_CHECK(data == chunk.second);
                 seen = true;
             }
@@ -103,12 +98,9 @@ void checkBankReader(const std::string& text)
         Chunk::Parser parser(text);
         hasPresetList = parser.find("presetList");
     }
-    try
-    {
+    try {
         bank.load(text);
-    }
-    catch (const std::invalid_argument&)
-    {
+    } catch (const std::invalid_argument&) {
         ZR_FUZZ_CHECK(!hasPresetList);
         ZR_FUZZ_CHECK(samePresets(bank.presetList, before));
         return;

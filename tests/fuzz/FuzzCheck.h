@@ -7,5 +7,5 @@ namespace zr::fuzz
 [[noreturn]] void propertyFailed(const char* property, const char* file, int line);
 } // namespace zr::fuzz
 
-#define ZR_FUZZ_CHECK(property)                                                                               \
+#define ZR_FUZZ_CHECK(property)                                                                              \
     ((property) ? static_cast<void>(0) : ::zr::fuzz::propertyFailed(#property, __FILE__, __LINE__))

@@ -3,7 +3,10 @@
 #include "Common/musicplugin/MusicPluginVstAdaptor.h"
 #include "ZaRorurarozePlugin.h"
 
+#include <cinttypes>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -15,8 +18,7 @@ namespace
 {
 VstIntPtr VST_CALLBACK hostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float)
 {
-    switch (opcode)
-    {
+    switch (opcode) {
     case audioMasterVersion:
         return 2400;
     case audioMasterGetTime:
@@ -42,6 +44,12 @@ std::string terminatedText(const char* buffer, std::size_t bufferBytes)
 }
 } // namespace
 
+bool tracing()
+{
+    static const bool enabled = std::getenv("ZR_FUZZ_TRACE") != nullptr;
+    return enabled;
+}
+
 bool ObservedState::operator==(const ObservedState& other) const
 {
     // Knob positions compared bit for bit: a round trip must not move a knob by even one ulp.
@@ -52,9 +60,7 @@ bool ObservedState::operator==(const ObservedState& other) const
            displays == other.displays;
 }
 
-FuzzEffect::FuzzEffect() : effect_(openEffect())
-{
-}
+FuzzEffect::FuzzEffect() : effect_(openEffect()) {}
 
 FuzzEffect::~FuzzEffect()
 {
@@ -63,7 +69,12 @@ FuzzEffect::~FuzzEffect()
 
 VstIntPtr FuzzEffect::dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt)
 {
-    return effect_->dispatcher(effect_, opcode, index, value, ptr, opt);
+    VstIntPtr answer = effect_->dispatcher(effect_, opcode, index, value, ptr, opt);
+    if (tracing())
+        std::fprintf(
+            stderr, "dispatcher(opcode %d, index %d, value %" PRIdPTR ", ptr %s, opt %.9g) -> %" PRIdPTR "\n",
+            opcode, index, value, ptr != nullptr ? "buffer" : "null", static_cast<double>(opt), answer);
+    return answer;
 }
 
 void FuzzEffect::reopen()
@@ -120,8 +131,7 @@ ObservedState FuzzEffect::observe()
     state.bankChunk = chunk(false);
     state.programChunk = chunk(true);
     state.programName = programName();
-    for (VstInt32 i = 0; i < numParams(); ++i)
-    {
+    for (VstInt32 i = 0; i < numParams(); ++i) {
         state.knobPositions.push_back(effect_->getParameter(effect_, i));
         state.displays.push_back(paramText(effGetParamDisplay, i));
     }
@@ -130,8 +140,7 @@ ObservedState FuzzEffect::observe()
 
 void FuzzEffect::checkParametersInRange()
 {
-    for (VstInt32 i = 0; i < numParams(); ++i)
-    {
+    for (VstInt32 i = 0; i < numParams(); ++i) {
         float knob = effect_->getParameter(effect_, i);
         ZR_FUZZ_CHECK(std::isfinite(knob) && knob >= 0.0f && knob <= 1.0f);
         for (VstInt32 opcode : {effGetParamName, effGetParamLabel, effGetParamDisplay})
@@ -141,8 +150,7 @@ void FuzzEffect::checkParametersInRange()
 
 void FuzzEffect::checkChunkRoundTrip()
 {
-    for (bool isPreset : {false, true})
-    {
+    for (bool isPreset : {false, true}) {
         ObservedState before = observe();
         // As a host stores it: all the bytes it was handed, the terminator included.
         std::string stored = (isPreset ? before.programChunk : before.bankChunk) + '\0';

@@ -13,10 +13,14 @@
 namespace zr::fuzz
 {
 // Host text buffers: the most characters the interface allows plus the terminator.
-constexpr std::size_t paramTextBytes = 9;   // parameter name, label, display
+constexpr std::size_t paramTextBytes = 9;    // parameter name, label, display
 constexpr std::size_t programNameBytes = 25; // program name, current or by index
 constexpr std::size_t effectNameBytes = 32;
 constexpr std::size_t vendorTextBytes = 64; // vendor and product strings
+
+// With the environment variable ZR_FUZZ_TRACE set, every host call is printed to stderr, so that a
+// finding can be written down as the plain sequence of calls that causes it.
+bool tracing();
 
 // What the host gets back from the host callback's time query; null answers "no time information".
 extern const VstTimeInfo* hostTimeInfo;

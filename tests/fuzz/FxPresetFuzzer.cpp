@@ -24,12 +24,14 @@ constexpr std::size_t writtenNameChars = 27;
 bool sameKnobs(const std::vector<float>& a, const std::vector<float>& b)
 {
     // Bit for bit, so that NaN payloads and negative zeros count; memcmp must not see empty vectors' nulls.
-    return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0);
+    return a.size() == b.size() &&
+           (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0);
 }
 
 bool sameProgram(const FxProgram& read, const FxProgram& reread)
 {
-    return reread.name == read.name.substr(0, writtenNameChars) && sameKnobs(read.knobPositions, reread.knobPositions);
+    return reread.name == read.name.substr(0, writtenNameChars) &&
+           sameKnobs(read.knobPositions, reread.knobPositions);
 }
 } // namespace
 
@@ -37,12 +39,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     const std::vector<unsigned char> image(data, data + size);
     FxPreset preset;
-    try
-    {
+    try {
         preset = zr::host::parseFxPreset(image);
-    }
-    catch (const zr::host::PresetFileError&)
-    {
+    } catch (const zr::host::PresetFileError&) {
         return 0;
     }
     const std::vector<unsigned char> written = zr::host::serializeFxPreset(preset);

@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -43,17 +44,20 @@ public:
 
     void run()
     {
-        for (int action = 0; action < maxActions && in.remaining_bytes() > 0; ++action)
-        {
-            switch (in.ConsumeIntegralInRange(0, 9))
-            {
+        for (int action = 0; action < maxActions && in.remaining_bytes() > 0; ++action) {
+            switch (in.ConsumeIntegralInRange(0, 9)) {
             case 0:
             case 1:
                 callDispatcher(in.ConsumeIntegralInRange<VstInt32>(-5, 90));
                 break;
-            case 2:
-                fx.effect()->setParameter(fx.effect(), pickIndex(), pickFloat());
+            case 2: {
+                VstInt32 index = pickIndex();
+                float value = pickFloat();
+                if (zr::fuzz::tracing())
+                    std::fprintf(stderr, "setParameter(%d, %.9g)\n", index, static_cast<double>(value));
+                fx.effect()->setParameter(fx.effect(), index, value);
                 break;
+            }
             case 3:
                 checkGetParameter(pickIndex());
                 break;
@@ -83,8 +87,7 @@ public:
 private:
     VstInt32 pickIndex()
     {
-        if (in.ConsumeBool())
-            return in.ConsumeIntegralInRange<VstInt32>(-2, fx.numParams() + 1);
+        if (in.ConsumeBool()) return in.ConsumeIntegralInRange<VstInt32>(-2, fx.numParams() + 1);
         return in.ConsumeIntegral<VstInt32>();
     }
 
@@ -103,14 +106,12 @@ private:
                                      std::numeric_limits<float>::infinity(),
                                      -std::numeric_limits<float>::infinity(),
                                      std::numeric_limits<float>::quiet_NaN()};
-        switch (in.ConsumeIntegralInRange(0, 2))
-        {
+        switch (in.ConsumeIntegralInRange(0, 2)) {
         case 0:
             return in.PickValueInArray(special);
         case 1:
             return in.ConsumeFloatingPointInRange(0.0f, 1.0f);
-        default:
-        {
+        default: {
             std::uint32_t bits = in.ConsumeIntegral<std::uint32_t>();
             float value;
             std::memcpy(&value, &bits, sizeof value);
@@ -121,8 +122,8 @@ private:
 
     float pickSampleRate()
     {
-        constexpr float rates[] = {8000.0f, 22050.0f, 44100.0f, 48000.0f, 96000.0f, 192000.0f, 768000.0f,
-                                   1.0f,    1e-30f,   1e9f};
+        constexpr float rates[] = {8000.0f,   22050.0f,  44100.0f, 48000.0f, 96000.0f,
+                                   192000.0f, 768000.0f, 1.0f,     1e-30f,   1e9f};
         return in.ConsumeBool() ? in.PickValueInArray(rates) : pickFloat();
     }
 
@@ -136,8 +137,7 @@ private:
                                          std::numeric_limits<VstInt32>::min(),
                                          std::numeric_limits<VstIntPtr>::max(),
                                          std::numeric_limits<VstIntPtr>::min()};
-        switch (in.ConsumeIntegralInRange(0, 2))
-        {
+        switch (in.ConsumeIntegralInRange(0, 2)) {
         case 0:
             return in.PickValueInArray(special);
         case 1:
@@ -149,17 +149,33 @@ private:
 
     VstIntPtr pickFrames()
     {
-        constexpr VstIntPtr special[] = {0, -1, 1, 2, 3, 7, 64, 511, 1024, 1 << 16, (1 << 16) + 1, 1 << 30,
+        constexpr VstIntPtr special[] = {0,
+                                         -1,
+                                         1,
+                                         2,
+                                         3,
+                                         7,
+                                         64,
+                                         511,
+                                         1024,
+                                         1 << 16,
+                                         (1 << 16) + 1,
+                                         1 << 30,
                                          std::numeric_limits<VstIntPtr>::max()};
-        return in.ConsumeBool() ? in.PickValueInArray(special) : in.ConsumeIntegralInRange<VstIntPtr>(-8, 4096);
+        return in.ConsumeBool() ? in.PickValueInArray(special)
+                                : in.ConsumeIntegralInRange<VstIntPtr>(-8, 4096);
     }
 
     std::string pickString(std::size_t maxLength)
     {
-        constexpr const char* known[] = {"receiveVstTimeInfo", "receiveVstEvents", "receiveVstMidiEvent",
-                                         "sendVstEvents", "plugAsChannelInsert", "bypass", ""};
-        if (in.ConsumeBool())
-            return in.PickValueInArray(known);
+        constexpr const char* known[] = {"receiveVstTimeInfo",
+                                         "receiveVstEvents",
+                                         "receiveVstMidiEvent",
+                                         "sendVstEvents",
+                                         "plugAsChannelInsert",
+                                         "bypass",
+                                         ""};
+        if (in.ConsumeBool()) return in.PickValueInArray(known);
         return in.ConsumeRandomLengthString(maxLength);
     }
 
@@ -167,8 +183,7 @@ private:
     {
         float knob = fx.effect()->getParameter(fx.effect(), index);
         ZR_FUZZ_CHECK(std::isfinite(knob) && knob >= 0.0f && knob <= 1.0f);
-        if (index < 0 || index >= fx.numParams())
-            ZR_FUZZ_CHECK(knob == 0.0f);
+        if (index < 0 || index >= fx.numParams()) ZR_FUZZ_CHECK(knob == 0.0f);
     }
 
     // A text the plug-in wrote into a host buffer must end inside it.
@@ -183,8 +198,7 @@ private:
         std::unique_ptr<char[]> text(new char[bytes]);
         std::memset(text.get(), 0x55, bytes);
         VstIntPtr answer = fx.dispatch(opcode, index, value, text.get(), pickFloat());
-        if (mustTerminate)
-            checkTerminated(text.get(), bytes);
+        if (mustTerminate) checkTerminated(text.get(), bytes);
         return answer;
     }
 
@@ -209,8 +223,7 @@ private:
         using zr::fuzz::programNameBytes;
         using zr::fuzz::vendorTextBytes;
         VstIntPtr answer = 0;
-        switch (opcode)
-        {
+        switch (opcode) {
         case effClose:
             fx.reopen();
             // The host frees what it handed to the effect it closed.
@@ -231,8 +244,7 @@ private:
         case effGetParamName:
             dispatchText(opcode, pickIndex(), pickValue(), paramTextBytes, true);
             return;
-        case effEditGetRect:
-        {
+        case effEditGetRect: {
             ERect* rect = nullptr;
             ZR_FUZZ_CHECK(fx.dispatch(opcode, pickIndex(), pickValue(), &rect, pickFloat()) == 0);
             return;
@@ -253,18 +265,17 @@ private:
         case effGetParameterProperties:
             dispatchRecord<VstParameterProperties>(opcode);
             return;
-        case effSetSpeakerArrangement:
-        {
+        case effSetSpeakerArrangement: {
             auto input = std::make_unique<VstSpeakerArrangement>();
             auto output = std::make_unique<VstSpeakerArrangement>();
             std::memset(input.get(), 0, sizeof(VstSpeakerArrangement));
             std::memset(output.get(), 0, sizeof(VstSpeakerArrangement));
             input->numChannels = output->numChannels = 2;
-            fx.dispatch(opcode, pickIndex(), reinterpret_cast<VstIntPtr>(input.get()), output.get(), pickFloat());
+            fx.dispatch(opcode, pickIndex(), reinterpret_cast<VstIntPtr>(input.get()), output.get(),
+                        pickFloat());
             return;
         }
-        case effGetSpeakerArrangement:
-        {
+        case effGetSpeakerArrangement: {
             VstSpeakerArrangement* input = nullptr;
             VstSpeakerArrangement* output = nullptr;
             fx.dispatch(opcode, pickIndex(), reinterpret_cast<VstIntPtr>(&input), &output, pickFloat());
@@ -297,8 +308,7 @@ private:
         case effString2Parameter:
             dispatchString(opcode, in.ConsumeRandomLengthString(64));
             return;
-        default:
-        {
+        default: {
             // Opcodes without a buffer of their own, and those whose records the base only passes on, get
             // a zeroed scratch record; unknown and reserved opcodes included.
             std::unique_ptr<char[]> scratch(new char[1024]());
@@ -313,8 +323,7 @@ private:
     {
         void* data = nullptr;
         VstIntPtr bytes = fx.dispatch(effGetChunk, in.ConsumeBool() ? 1 : 0, pickValue(), &data, pickFloat());
-        if (bytes <= 0)
-            return;
+        if (bytes <= 0) return;
         ZR_FUZZ_CHECK(data != nullptr);
         const char* text = static_cast<const char*>(data);
         ZR_FUZZ_CHECK(text[bytes - 1] == '\0');
@@ -324,21 +333,19 @@ private:
     void restoreChunk()
     {
         std::string bytes;
-        if (!takenChunks.empty() && in.ConsumeBool())
-        {
+        if (!takenChunks.empty() && in.ConsumeBool()) {
             bytes = takenChunks[in.ConsumeIntegralInRange<std::size_t>(0, takenChunks.size() - 1)];
             // Sometimes damaged: cut short, its terminator lost.
-            if (in.ConsumeBool())
-                bytes.resize(in.ConsumeIntegralInRange<std::size_t>(0, bytes.size()));
-        }
-        else
-        {
+            if (in.ConsumeBool()) bytes.resize(in.ConsumeIntegralInRange<std::size_t>(0, bytes.size()));
+        } else {
             bytes = in.ConsumeRandomLengthString(512);
         }
         std::unique_ptr<char[]> buffer(new char[bytes.size()]);
         std::memcpy(buffer.get(), bytes.data(), bytes.size());
-        VstIntPtr byteSize = in.ConsumeBool() ? static_cast<VstIntPtr>(bytes.size()) : -in.ConsumeIntegral<std::uint8_t>();
-        VstIntPtr answer = fx.dispatch(effSetChunk, in.ConsumeIntegral<VstInt32>(), byteSize, buffer.get(), pickFloat());
+        VstIntPtr byteSize =
+            in.ConsumeBool() ? static_cast<VstIntPtr>(bytes.size()) : -in.ConsumeIntegral<std::uint8_t>();
+        VstIntPtr answer =
+            fx.dispatch(effSetChunk, in.ConsumeIntegral<VstInt32>(), byteSize, buffer.get(), pickFloat());
         ZR_FUZZ_CHECK(answer == 0 || answer == 1);
     }
 
@@ -347,13 +354,13 @@ private:
         auto list = std::make_unique<EventList>();
         int count = in.ConsumeIntegralInRange(0, 8);
         list->storage.resize(static_cast<std::size_t>(count));
-        list->record.reset(new char[sizeof(VstEvents) + sizeof(VstEvent*) * static_cast<std::size_t>(count)]());
+        list->record.reset(
+            new char[sizeof(VstEvents) + sizeof(VstEvent*) * static_cast<std::size_t>(count)]());
         auto* events = reinterpret_cast<VstEvents*>(list->record.get());
         events->numEvents = in.ConsumeBool() ? count : in.ConsumeIntegralInRange(-2, count);
         // The record declares two slots but really has count of them.
         VstEvent** slots = events->events;
-        for (int i = 0; i < count; ++i)
-        {
+        for (int i = 0; i < count; ++i) {
             VstEvent& event = list->storage[static_cast<std::size_t>(i)];
             std::memset(&event, 0, sizeof event);
             event.type = in.ConsumeBool() ? kVstMidiType : in.ConsumeIntegral<VstInt32>();
@@ -371,8 +378,7 @@ private:
 
     void changeTimeInfo()
     {
-        if (in.ConsumeIntegralInRange(0, 3) == 0)
-        {
+        if (in.ConsumeIntegralInRange(0, 3) == 0) {
             zr::fuzz::hostTimeInfo = nullptr;
             return;
         }
@@ -380,6 +386,9 @@ private:
         timeInfo.sampleRate = 44100.0;
         timeInfo.tempo = in.ConsumeBool() ? 120.0 : static_cast<double>(pickFloat());
         timeInfo.flags = in.ConsumeBool() ? kVstTempoValid : in.ConsumeIntegral<VstInt32>();
+        if (zr::fuzz::tracing())
+            std::fprintf(stderr, "time info: tempo %.9g, flags %#x\n", timeInfo.tempo,
+                         static_cast<unsigned>(timeInfo.flags));
         zr::fuzz::hostTimeInfo = &timeInfo;
     }
 
@@ -389,21 +398,21 @@ private:
     {
         bool checked = true;
         float dc = (static_cast<float>(seed % 2001) - 1000.0f);
-        for (int i = 0; i < frames; ++i)
-        {
+        for (int i = 0; i < frames; ++i) {
             seed = seed * 1664525u + 1013904223u;
             float value;
-            switch (kind)
-            {
+            switch (kind) {
             case 0: // full-scale noise
                 value = static_cast<float>(static_cast<std::int32_t>(seed)) * (1.0f / 2147483648.0f);
                 break;
             case 1: // noise up to the largest checked magnitude
-                value = static_cast<float>(static_cast<std::int32_t>(seed)) * (loudestCheckedSample / 2147483648.0f);
+                value = static_cast<float>(static_cast<std::int32_t>(seed)) *
+                        (loudestCheckedSample / 2147483648.0f);
                 break;
-            case 2: // square wave at the largest checked magnitude, period of 2 to 129 samples
-                value = ((i / (2 + static_cast<int>(dc < 0 ? -dc : dc) % 64)) % 2 == 0) ? loudestCheckedSample
-                                                                                         : -loudestCheckedSample;
+            case 2: // square wave at the largest checked magnitude, half-periods of 2 to 65 samples
+                value = ((i / (2 + static_cast<int>(dc < 0 ? -dc : dc) % 64)) % 2 == 0)
+                            ? loudestCheckedSample
+                            : -loudestCheckedSample;
                 break;
             case 3:
                 value = dc;
@@ -429,8 +438,7 @@ private:
     void processBlock()
     {
         int frames = static_cast<int>(pickFrames());
-        if (frames > framesLeft)
-            frames = framesLeft;
+        if (frames > framesLeft) frames = framesLeft;
         framesLeft -= frames > 0 ? frames : 0;
         const bool replacing = in.ConsumeBool();
         const bool inPlace = in.ConsumeBool();
@@ -446,7 +454,8 @@ private:
         bool checked = fillChannel(channels[0].get(), frames, kind, seed);
         checked = fillChannel(channels[1].get(), frames, kind, seed ^ 0x9E3779B9u) && checked;
         float* inputs[2] = {channels[0].get(), channels[1].get()};
-        float* outputs[2] = {inPlace ? inputs[0] : channels[2].get(), inPlace ? inputs[1] : channels[3].get()};
+        float* outputs[2] = {inPlace ? inputs[0] : channels[2].get(),
+                             inPlace ? inputs[1] : channels[3].get()};
         if (!inPlace)
             for (int c = 0; c < 2; ++c)
                 fillChannel(outputs[c], frames, replacing ? 5 : 1, seed + 1u + static_cast<std::uint32_t>(c));
@@ -467,6 +476,10 @@ private:
             inputArray = missing;
 
         AEffect* e = fx.effect();
+        if (zr::fuzz::tracing())
+            std::fprintf(stderr, "%s(%d frames, %s, signal kind %d, seed %u, missing array or channel %d)\n",
+                         replacing ? "processReplacing" : "process", frames,
+                         inPlace ? "in place" : "separate", kind, seed, nullMode);
         if (replacing)
             e->processReplacing(e, inputArray, outputArray, frames);
         else

@@ -32,32 +32,25 @@ void editEveryParameter(FuzzEffect& fx)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    if (size < 1)
-        return 0;
+    if (size < 1) return 0;
     const unsigned mode = data[0];
     const bool isPreset = (mode & 1) != 0;
     const std::string bytes(reinterpret_cast<const char*>(data + 1), size - 1);
 
     FuzzEffect fx;
-    if ((mode & 4) != 0)
-        editEveryParameter(fx);
+    if ((mode & 4) != 0) editEveryParameter(fx);
     const ObservedState before = fx.observe();
 
     VstIntPtr answer;
-    if ((mode & 2) != 0)
-    {
+    if ((mode & 2) != 0) {
         answer = fx.setChunk(bytes, isPreset, -static_cast<VstIntPtr>(mode >> 4));
         ZR_FUZZ_CHECK(answer == 0);
-    }
-    else
-    {
+    } else {
         answer = fx.setChunk(bytes, isPreset);
         // A program text always loads (unreadable parts take defaults); only a bank can be refused.
-        if (isPreset && !bytes.empty())
-            ZR_FUZZ_CHECK(answer == 1);
+        if (isPreset && !bytes.empty()) ZR_FUZZ_CHECK(answer == 1);
     }
-    if (answer == 0)
-        ZR_FUZZ_CHECK(fx.observe() == before);
+    if (answer == 0) ZR_FUZZ_CHECK(fx.observe() == before);
 
     fx.checkParametersInRange();
     fx.checkChunkRoundTrip();

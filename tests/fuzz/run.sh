@@ -20,7 +20,10 @@ fi
 seconds=${1:-30}
 
 for tool in clang-14 clang++-14; do
-    command -v "$tool" >/dev/null || { echo "$tool is missing (apt-get install clang-14 libclang-rt-14-dev)" >&2; exit 2; }
+    if ! command -v "$tool" >/dev/null; then
+        echo "$tool is missing: apt-get install clang-14 libclang-rt-14-dev" >&2
+        exit 2
+    fi
 done
 
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \

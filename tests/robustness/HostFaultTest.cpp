@@ -20,8 +20,7 @@ class MidiCounter : public MusicPlugin
 public:
     explicit MidiCounter(int* received)
         : MusicPlugin("tsMC", "MidiCounter", "Tests", "", 2, 2, true), received_(received)
-    {
-    }
+    {}
     void clear() override {}
     void process(const float* const* inputs, float* const* outputs, int sampleFrames) override
     {

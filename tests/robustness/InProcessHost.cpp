@@ -23,14 +23,11 @@ std::string terminated(const char* buffer, std::size_t bytes)
 }
 } // namespace
 
-HostedEffect::HostedEffect() : HostedEffect(new ZaRorurarozePlugin())
-{
-}
+HostedEffect::HostedEffect() : HostedEffect(new ZaRorurarozePlugin()) {}
 
 HostedEffect::HostedEffect(MusicPlugin* plugin)
     : effect_((new MusicPluginVstAdaptor(hostCallback, plugin))->getAeffect())
-{
-}
+{}
 
 HostedEffect::~HostedEffect()
 {
@@ -78,8 +75,7 @@ std::string HostedEffect::chunk(bool isPreset)
 {
     void* data = nullptr;
     VstIntPtr bytes = dispatch(effGetChunk, isPreset ? 1 : 0, 0, &data);
-    if (bytes <= 0 || data == nullptr)
-        return std::string();
+    if (bytes <= 0 || data == nullptr) return std::string();
     return std::string(static_cast<const char*>(data), static_cast<std::size_t>(bytes));
 }
 
@@ -93,8 +89,7 @@ VstIntPtr HostedEffect::setChunk(const std::string& bytes, bool isPreset)
 Stereo HostedEffect::processReplacing(const Stereo& input, std::size_t blockFrames)
 {
     Stereo output{std::vector<float>(input.left.size()), std::vector<float>(input.right.size())};
-    for (std::size_t start = 0; start < input.left.size(); start += blockFrames)
-    {
+    for (std::size_t start = 0; start < input.left.size(); start += blockFrames) {
         std::size_t frames = std::min(blockFrames, input.left.size() - start);
         float* inputs[2] = {const_cast<float*>(input.left.data()) + start,
                             const_cast<float*>(input.right.data()) + start};
@@ -107,8 +102,7 @@ Stereo HostedEffect::processReplacing(const Stereo& input, std::size_t blockFram
 Stereo HostedEffect::processAccumulating(const Stereo& input, const Stereo& previous, std::size_t blockFrames)
 {
     Stereo output = previous;
-    for (std::size_t start = 0; start < input.left.size(); start += blockFrames)
-    {
+    for (std::size_t start = 0; start < input.left.size(); start += blockFrames) {
         std::size_t frames = std::min(blockFrames, input.left.size() - start);
         float* inputs[2] = {const_cast<float*>(input.left.data()) + start,
                             const_cast<float*>(input.right.data()) + start};

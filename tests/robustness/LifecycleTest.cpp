@@ -39,16 +39,14 @@ std::atomic<long> liveHeapBytes{0};
 void* countedAllocation(std::size_t size)
 {
     void* block = std::malloc(size > 0 ? size : 1);
-    if (block == nullptr)
-        throw std::bad_alloc();
+    if (block == nullptr) throw std::bad_alloc();
     liveHeapBytes += static_cast<long>(malloc_usable_size(block));
     return block;
 }
 
 void countedRelease(void* block) noexcept
 {
-    if (block == nullptr)
-        return;
+    if (block == nullptr) return;
     liveHeapBytes -= static_cast<long>(malloc_usable_size(block));
     std::free(block);
 }
@@ -147,14 +145,12 @@ TEST(LifecycleTest, ThousandChunkRoundTripsKeepTheStateExactAndTheHeapFlat)
     auto edit = [&fx](int cycle) {
         fx.setKnob(cycle % numCompressorParams, static_cast<float>((cycle * 7919) % 10007) / 10007.0f);
     };
-    for (int cycle = 0; cycle < warmUpCycles; ++cycle)
-    {
+    for (int cycle = 0; cycle < warmUpCycles; ++cycle) {
         edit(cycle);
         fx.setChunk(fx.chunk(cycle % 2 == 0), cycle % 2 == 0);
     }
     const long before = heapBytesInUse();
-    for (int cycle = 0; cycle < measuredCycles; ++cycle)
-    {
+    for (int cycle = 0; cycle < measuredCycles; ++cycle) {
         edit(cycle);
         const bool isPreset = cycle % 2 == 0;
         std::vector<float> knobs;
@@ -164,9 +160,9 @@ TEST(LifecycleTest, ThousandChunkRoundTripsKeepTheStateExactAndTheHeapFlat)
         ASSERT_EQ(fx.setChunk(saved, isPreset), 1) << "cycle " << cycle;
         ASSERT_EQ(fx.chunk(isPreset), saved) << "cycle " << cycle;
         for (VstInt32 i = 0; i < numCompressorParams; ++i)
-            ASSERT_EQ(fx.knob(i), knobs[static_cast<std::size_t>(i)]) << "cycle " << cycle << ", parameter " << i;
-        if (cycle % 100 == 0)
-            fx.processReplacing(block, 512);
+            ASSERT_EQ(fx.knob(i), knobs[static_cast<std::size_t>(i)])
+                << "cycle " << cycle << ", parameter " << i;
+        if (cycle % 100 == 0) fx.processReplacing(block, 512);
     }
     const long after = heapBytesInUse();
     EXPECT_LE(after - before, heapGrowthToleranceBytes) << "heap before " << before << ", after " << after;

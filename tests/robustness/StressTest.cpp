@@ -49,8 +49,7 @@ struct EventBlock
         auto* list = reinterpret_cast<VstEvents*>(record.data());
         list->numEvents = 3;
         VstEvent** slots = list->events;
-        for (int i = 0; i < 3; ++i)
-        {
+        for (int i = 0; i < 3; ++i) {
             midi[i].type = kVstMidiType;
             midi[i].byteSize = sizeof(VstMidiEvent);
             midi[i].deltaFrames = blockFrames * i / 2; // at the start, the middle and the end
@@ -67,13 +66,12 @@ void audioThread(AEffect* e, Counters& counters)
     std::vector<float> outL(largestBlockFrames), outR(largestBlockFrames);
     EventBlock eventBlock;
     std::uint32_t seed = 1;
-    for (long block = 0; !counters.stop.load(); ++block)
-    {
-        // Lengths from 1 to the largest block, in both styles; now and then bad samples and samples of +-1000.
+    for (long block = 0; !counters.stop.load(); ++block) {
+        // Lengths from 1 to the largest block, in both styles; now and then bad samples and samples of
+        // +-1000.
         VstInt32 frames = 1 + static_cast<VstInt32>((block * 131) % largestBlockFrames);
         float scale = block % 5 == 0 ? 1000.0f : 1.0f;
-        for (VstInt32 i = 0; i < frames; ++i)
-        {
+        for (VstInt32 i = 0; i < frames; ++i) {
             seed = seed * 1664525u + 1013904223u;
             inL[i] = scale * (static_cast<float>(static_cast<std::int32_t>(seed)) / 2147483648.0f);
             inR[i] = -inL[i];
@@ -89,21 +87,18 @@ void audioThread(AEffect* e, Counters& counters)
         else
             e->process(e, inputs, outputs, frames);
         for (VstInt32 i = 0; i < frames; ++i)
-            if (!std::isfinite(outL[i]) || !std::isfinite(outR[i]))
-                counters.outputFinite.store(false);
+            if (!std::isfinite(outL[i]) || !std::isfinite(outR[i])) counters.outputFinite.store(false);
         counters.blocks.fetch_add(1);
     }
 }
 
 void automationThread(AEffect* e, Counters& counters, unsigned seed)
 {
-    for (unsigned step = seed; !counters.stop.load(); ++step)
-    {
+    for (unsigned step = seed; !counters.stop.load(); ++step) {
         VstInt32 index = static_cast<VstInt32>(step % numCompressorParams);
         e->setParameter(e, index, static_cast<float>((step * 37) % 101) / 100.0f);
         float knob = e->getParameter(e, index);
-        if (!(knob >= 0.0f && knob <= 1.0f))
-            counters.knobsInRange.store(false);
+        if (!(knob >= 0.0f && knob <= 1.0f)) counters.knobsInRange.store(false);
         char text[paramTextBytes];
         for (VstInt32 opcode : {effGetParamName, effGetParamLabel, effGetParamDisplay})
             e->dispatcher(e, opcode, index, 0, text, 0.0f);
@@ -113,8 +108,7 @@ void automationThread(AEffect* e, Counters& counters, unsigned seed)
 
 void programThread(AEffect* e, Counters& counters)
 {
-    for (unsigned step = 0; !counters.stop.load(); ++step)
-    {
+    for (unsigned step = 0; !counters.stop.load(); ++step) {
         char name[programNameBytes];
         e->dispatcher(e, effSetProgram, 0, 0, nullptr, 0.0f);
         e->dispatcher(e, effGetProgramName, 0, 0, name, 0.0f);
@@ -132,20 +126,17 @@ void programThread(AEffect* e, Counters& counters)
 // host copies it before asking again, and asks from one thread.
 void chunkThread(HostedEffect& fx, Counters& counters)
 {
-    const std::string foreignBank = std::string("presetList\n\tPreset\n\t\tName\n\t\t\tForeign\n\t\tParameterList\n"
-                                                "\t\t\tdrive\n\t\t\t\t1e999\n\t\t\tratio\n\t\t\t\tnonsense") +
-                                    '\0';
+    const std::string foreignBank =
+        std::string("presetList\n\tPreset\n\t\tName\n\t\t\tForeign\n\t\tParameterList\n"
+                    "\t\t\tdrive\n\t\t\t\t1e999\n\t\t\tratio\n\t\t\t\tnonsense") +
+        '\0';
     const std::string refusedBank = std::string("Name\n\tNo bank here") + '\0';
-    for (unsigned step = 0; !counters.stop.load(); ++step)
-    {
+    for (unsigned step = 0; !counters.stop.load(); ++step) {
         bool isPreset = step % 2 == 0;
         std::string saved = fx.chunk(isPreset);
-        if (fx.setChunk(saved, isPreset) != 1)
-            counters.chunksAccepted.store(false);
-        if (step % 10 == 0 && fx.setChunk(foreignBank, false) != 1)
-            counters.chunksAccepted.store(false);
-        if (step % 10 == 5 && fx.setChunk(refusedBank, false) != 0)
-            counters.chunksAccepted.store(false);
+        if (fx.setChunk(saved, isPreset) != 1) counters.chunksAccepted.store(false);
+        if (step % 10 == 0 && fx.setChunk(foreignBank, false) != 1) counters.chunksAccepted.store(false);
+        if (step % 10 == 5 && fx.setChunk(refusedBank, false) != 0) counters.chunksAccepted.store(false);
         counters.chunkCalls.fetch_add(1);
     }
 }
@@ -153,18 +144,14 @@ void chunkThread(HostedEffect& fx, Counters& counters)
 void lifecycleThread(AEffect* e, Counters& counters)
 {
     const float ratesHz[] = {44100.0f, 48000.0f, 96000.0f, 8000.0f, 192000.0f};
-    for (unsigned step = 0; !counters.stop.load(); ++step)
-    {
+    for (unsigned step = 0; !counters.stop.load(); ++step) {
         float rateHz = ratesHz[step % 5];
         VstIntPtr blockFrames = VstIntPtr(64) << (step % 6);
         e->dispatcher(e, effMainsChanged, 0, 0, nullptr, 0.0f);
-        if (step % 2 == 0)
-        {
+        if (step % 2 == 0) {
             e->dispatcher(e, effSetSampleRate, 0, 0, nullptr, rateHz);
             e->dispatcher(e, effSetBlockSize, 0, blockFrames, nullptr, 0.0f);
-        }
-        else
-        {
+        } else {
             e->dispatcher(e, effSetBlockSizeAndSampleRate, 0, blockFrames, nullptr, rateHz);
         }
         e->dispatcher(e, effMainsChanged, 0, 1, nullptr, 0.0f);
@@ -210,18 +197,17 @@ TEST(StressTest, AudioWhileEveryOtherHostThreadChangesState)
     RecordProperty("chunkCalls", std::to_string(counters.chunkCalls.load()));
 
     // Consistent at the end: both chunks are fixed points of a round trip, the knobs read back unchanged.
-    for (bool isPreset : {false, true})
-    {
+    for (bool isPreset : {false, true}) {
         std::vector<float> knobs;
         for (VstInt32 i = 0; i < numCompressorParams; ++i)
             knobs.push_back(fx.knob(i));
         const std::string saved = fx.chunk(isPreset);
         EXPECT_EQ(fx.setChunk(saved, isPreset), 1);
         EXPECT_EQ(fx.chunk(isPreset), saved);
-        for (VstInt32 i = 0; i < numCompressorParams; ++i)
-        {
+        for (VstInt32 i = 0; i < numCompressorParams; ++i) {
             EXPECT_EQ(fx.knob(i), knobs[static_cast<std::size_t>(i)]) << "parameter " << i;
-            EXPECT_TRUE(knobs[static_cast<std::size_t>(i)] >= 0.0f && knobs[static_cast<std::size_t>(i)] <= 1.0f);
+            EXPECT_TRUE(knobs[static_cast<std::size_t>(i)] >= 0.0f &&
+                        knobs[static_cast<std::size_t>(i)] <= 1.0f);
         }
     }
     // And the plug-in still plays normally.
