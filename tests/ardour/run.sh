@@ -94,30 +94,54 @@ verdict() { # verdict OK PASS_TEXT FAIL_TEXT: one line for a check, by OK (1 pas
 # Ardour, each process with a home of its own per plug-in folder, under a timeout and retried
 
 # attempt NAME SECONDS TAG [VAR=VALUE...] CMD...: runs CMD with Ardour's environment, a HOME and XDG
-# folders of its own for TAG and LXVST_PATH pointing at the one folder that holds TAG's plug-ins, under a
-# timeout, up to $attempts times until it exits 0. When the variable clean names a folder, each try starts
-# by removing it (a session folder the last try left half made). Each try is logged to logs/NAME.N.log;
-# retries are noted for the check's line. The caller checks the outputs itself.
+# folders of its own for TAG and LXVST_PATH pointing at the one folder that holds TAG's plug-ins, up to
+# $attempts times until it exits 0. When the variable clean names a folder, each try starts by removing it
+# (a session folder the last try left half made). Each try is logged to logs/NAME.N.log; retries are
+# noted for the check's line. A try that runs longer than SECONDS is killed, after gdb (when installed)
+# has written every thread's stack into its log, which tells whether it hung inside a plug-in or in
+# Ardour. The caller checks the outputs itself.
 attempt() {
     local name=$1 seconds=$2 tag=$3
     shift 3
     local home="$work/home-$tag"
     mkdir -p "$home/config" "$home/cache" "$home/data" "$home/runtime"
     chmod 700 "$home/runtime"
-    local n rc
+    local n rc pid deadline log
     for ((n = 1; n <= attempts; n++)); do
         [ -n "${clean:-}" ] && rm -rf "$clean"
-        timeout -k 5 "$seconds" env HOME="$home" XDG_CONFIG_HOME="$home/config" XDG_CACHE_HOME="$home/cache" \
+        log="$work/logs/$name.$n.log"
+        # Ardour's wrapper scripts exec their program, so pid stays the Ardour process.
+        env HOME="$home" XDG_CONFIG_HOME="$home/config" XDG_CACHE_HOME="$home/cache" \
             XDG_DATA_HOME="$home/data" XDG_RUNTIME_DIR="$home/runtime" LXVST_PATH="$work/vst-$tag" \
             LD_LIBRARY_PATH=/usr/lib/ardour7 ARDOUR_DATA_PATH=/usr/share/ardour7 ARDOUR_CONFIG_PATH=/etc/ardour7 \
             ARDOUR_DLL_PATH=/usr/lib/ardour7 VAMP_PATH=/usr/lib/ardour7/vamp \
-            "$@" >"$work/logs/$name.$n.log" 2>&1
+            "$@" >"$log" 2>&1 &
+        pid=$!
+        deadline=$((${EPOCHREALTIME/./} + seconds * 1000000))
+        while kill -0 $pid 2>/dev/null && [ "${EPOCHREALTIME/./}" -lt $deadline ]; do
+            sleep 0.05
+        done
+        if kill -0 $pid 2>/dev/null; then
+            local where="in Ardour"
+            if command -v gdb >/dev/null; then
+                local stacks
+                stacks=$(timeout 60 gdb -p $pid -batch -ex "thread apply all bt" 2>&1)
+                echo "$stacks" >>"$log"
+                # A frame of the plug-in: "from .../ZaRoruraroze.so", or a source of ours in a Debug build.
+                grep -Eq "^#[0-9]+ .*( from [^ ]*/ZaRoruraroze\.so| at $root/)" <<<"$stacks" &&
+                    where="inside ZaRoruraroze.so"
+            else
+                where="where unknown (no gdb)"
+            fi
+            kill -KILL $pid 2>/dev/null
+            wait $pid 2>/dev/null
+            note "$name hung $where, retried"
+            continue
+        fi
+        wait $pid 2>/dev/null
         rc=$?
         [ $rc -eq 0 ] && return 0
-        case $rc in
-        124 | 137) note "$name timed out, retried" ;;
-        *) note "$name exit $rc$([ $rc -gt 128 ] && echo " (signal $((rc - 128)))"), retried" ;;
-        esac
+        note "$name exit $rc$([ $rc -gt 128 ] && echo " (signal $((rc - 128)))"), retried"
     done
     echo "      $name failed $attempts times; last log: $work/logs/$name.$attempts.log"
     tail -n 5 "$work/logs/$name.$attempts.log" | sed 's/^/      | /'
