@@ -32,7 +32,8 @@ constexpr double noiseScale = static_cast<double>(1e-15f);
 // The noise generator, state = state * multiplier + increment modulo 2^32, and the same four steps at once.
 constexpr std::uint32_t noiseMultiplier = 1664525u;
 constexpr std::uint32_t noiseIncrement = 1013904223u;
-constexpr std::uint32_t noiseMultiplier4 = noiseMultiplier * noiseMultiplier * noiseMultiplier * noiseMultiplier;
+constexpr std::uint32_t noiseMultiplier2 = noiseMultiplier * noiseMultiplier;
+constexpr std::uint32_t noiseMultiplier4 = noiseMultiplier2 * noiseMultiplier2;
 constexpr std::uint32_t noiseIncrement4 =
     ((noiseIncrement * noiseMultiplier + noiseIncrement) * noiseMultiplier + noiseIncrement) * noiseMultiplier +
     noiseIncrement;

@@ -63,6 +63,12 @@ struct BlockBiquad
         state[1] = newer;
     }
 };
+
+// The engine's gain from a detector total: processSample's G.
+inline double gainOf(const detector_kernel::GainLaw& law, double total)
+{
+    return law.wet * law.power(1.0 + total * law.thresholdFactor, law.gainExponent) + law.dry;
+}
 } // namespace
 
 // ---------------------------------------------------------------------------------------------------------
@@ -344,9 +350,7 @@ void MultibandPowerDetector::engineBlock(const double* left, const double* right
             side.filteredLeft[n] = filteredLeft;
             side.filteredRight[n] = filteredRight;
             const double total = tick(side.drive * filteredLeft, side.drive * filteredRight);
-            out[n] = law != nullptr
-                         ? law->wet * law->power(1.0 + total * law->thresholdFactor, law->gainExponent) + law->dry
-                         : total;
+            out[n] = law != nullptr ? gainOf(*law, total) : total;
         }
         highpassLeft.save(side.highpassLeft);
         highpassRight.save(side.highpassRight);
@@ -356,9 +360,7 @@ void MultibandPowerDetector::engineBlock(const double* left, const double* right
     }
     for (int n = 0; n < frames; ++n) {
         const double total = tick(left[n], right[n]);
-        out[n] = law != nullptr
-                     ? law->wet * law->power(1.0 + total * law->thresholdFactor, law->gainExponent) + law->dry
-                     : total;
+        out[n] = law != nullptr ? gainOf(*law, total) : total;
     }
 }
 
@@ -496,7 +498,8 @@ template <typename Sample>
 void Compressor::processBlockIn(const double* inLeft, const double* inRight, Sample* outLeft, Sample* outRight,
                                 int frames)
 {
-    if (frames <= 0 || inLeft == nullptr || inRight == nullptr || outLeft == nullptr || outRight == nullptr) return;
+    if (frames <= 0 || inLeft == nullptr || inRight == nullptr || outLeft == nullptr || outRight == nullptr)
+        return;
     for (int offset = 0; offset < frames; offset += blockFrames) {
         const int count = frames - offset < blockFrames ? frames - offset : blockFrames;
         processPiece(inLeft + offset, inRight + offset, outLeft + offset, outRight + offset, count);
@@ -507,10 +510,10 @@ template <typename Sample>
 void Compressor::processPiece(const double* inLeft, const double* inRight, Sample* outLeft, Sample* outRight,
                               int frames)
 {
-    detector_kernel::SideChain side{{highpassCoeffs_.gain, highpassCoeffs_.a1, highpassCoeffs_.a2, highpassCoeffs_.b1,
-                                     highpassCoeffs_.b2},
-                                    {lowpassCoeffs_.gain, lowpassCoeffs_.a1, lowpassCoeffs_.a2, lowpassCoeffs_.b1,
-                                     lowpassCoeffs_.b2},
+    const BiquadCoeffs& hp = highpassCoeffs_;
+    const BiquadCoeffs& lp = lowpassCoeffs_;
+    detector_kernel::SideChain side{{hp.gain, hp.a1, hp.a2, hp.b1, hp.b2},
+                                    {lp.gain, lp.a1, lp.a2, lp.b1, lp.b2},
                                     highpassStateLeft_,
                                     highpassStateRight_,
                                     lowpassStateLeft_,

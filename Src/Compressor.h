@@ -161,7 +161,8 @@ public:
     // frames sample pairs at once, the same as processSample on each in turn, bit for bit; the detector runs
     // on its selected path. Outputs may be the input arrays. Allocates nothing: long blocks go through in
     // pieces of blockFrames.
-    void processBlock(const double* inLeft, const double* inRight, double* outLeft, double* outRight, int frames);
+    void processBlock(const double* inLeft, const double* inRight, double* outLeft, double* outRight,
+                      int frames);
     // The same with the outputs narrowed to single precision on the way out, as the plug-in stores them.
     void processBlock(const double* inLeft, const double* inRight, float* outLeft, float* outRight, int frames);
     static constexpr int blockFrames = 256;
@@ -187,9 +188,11 @@ public:
 private:
     void cookSidechainFilters();
     template <typename Sample>
-    void processBlockIn(const double* inLeft, const double* inRight, Sample* outLeft, Sample* outRight, int frames);
+    void processBlockIn(const double* inLeft, const double* inRight, Sample* outLeft, Sample* outRight,
+                        int frames);
     template <typename Sample>
-    void processPiece(const double* inLeft, const double* inRight, Sample* outLeft, Sample* outRight, int frames);
+    void processPiece(const double* inLeft, const double* inRight, Sample* outLeft, Sample* outRight,
+                      int frames);
 
     // Scratch of processBlock: the filtered side-chain and the gains.
     alignas(64) double sideLeft_[blockFrames] = {};

@@ -59,7 +59,10 @@ struct Vec
         const T d = _mm256_i32gather_pd(column[3], row, 8);
         return add(mul(add(mul(add(mul(a, t), b), t), c), t), d);
     }
-    static ZR_KERNEL_INLINE T where(T mask, T ifTrue, T ifFalse) { return _mm256_blendv_pd(ifFalse, ifTrue, mask); }
+    static ZR_KERNEL_INLINE T where(T mask, T ifTrue, T ifFalse)
+    {
+        return _mm256_blendv_pd(ifFalse, ifTrue, mask);
+    }
     // fast_pow(x, y) on 4 lanes, step for step, including its answers outside the domain.
     static ZR_KERNEL_INLINE T fastPow(T x, T y, const PowTables& tables)
     {
@@ -76,8 +79,8 @@ struct Vec
 
         T z = mul(mul(y, log2x), set1(16.0));
         const T isNan = _mm256_cmp_pd(z, z, _CMP_UNORD_Q);
-        const T inRange =
-            _mm256_and_pd(_mm256_cmp_pd(z, sub(zero(), zLimit), _CMP_GT_OQ), _mm256_cmp_pd(z, zLimit, _CMP_LT_OQ));
+        const T inRange = _mm256_and_pd(_mm256_cmp_pd(z, sub(zero(), zLimit), _CMP_GT_OQ),
+                                        _mm256_cmp_pd(z, zLimit, _CMP_LT_OQ));
         z = where(inRange, z, where(_mm256_cmp_pd(z, zero(), _CMP_GT_OQ), zLimit, sub(zero(), zLimit)));
         // floor(z) as truncation, one step down where that rounded up, one up where z - k rounds to 1; all
         // exact in double for these small integers.
@@ -95,7 +98,8 @@ struct Vec
             _mm256_slli_epi64(_mm256_cvtepi32_epi64(_mm_add_epi32(exponent, _mm_set1_epi32(1023))), 52));
         const T exponentDouble = _mm256_cvtepi32_pd(exponent);
         twoPower = where(_mm256_cmp_pd(exponentDouble, set1(-1022.0), _CMP_LT_OQ), zero(), twoPower);
-        twoPower = where(_mm256_cmp_pd(exponentDouble, set1(1023.0), _CMP_GT_OQ), set1(__builtin_inf()), twoPower);
+        twoPower =
+            where(_mm256_cmp_pd(exponentDouble, set1(1023.0), _CMP_GT_OQ), set1(__builtin_inf()), twoPower);
         return where(_mm256_andnot_pd(isNan, positive), mul(power, twoPower), one);
     }
     static ZR_KERNEL_INLINE T gain(T total, const GainLaw& law, const PowTables& tables)
@@ -109,9 +113,10 @@ struct Vec
     {
         for (int h = 0; h < 2; ++h) {
             const double* r = rows + 2 * h;
-            const T even = _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(r)), _mm_loadu_pd(r + 2 * stride), 1);
-            const T odd =
-                _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(r + stride)), _mm_loadu_pd(r + 3 * stride), 1);
+            const T even = _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(r)),
+                                                _mm_loadu_pd(r + 2 * stride), 1);
+            const T odd = _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(r + stride)),
+                                               _mm_loadu_pd(r + 3 * stride), 1);
             cols[2 * h] = _mm256_unpacklo_pd(even, odd);
             cols[2 * h + 1] = _mm256_unpackhi_pd(even, odd);
         }

@@ -32,7 +32,8 @@ struct Vec
     }
     static ZR_KERNEL_INLINE T prevLast(T cur, T prev)
     {
-        return _mm512_castsi512_pd(_mm512_alignr_epi64(_mm512_castpd_si512(cur), _mm512_castpd_si512(prev), 7));
+        return _mm512_castsi512_pd(
+            _mm512_alignr_epi64(_mm512_castpd_si512(cur), _mm512_castpd_si512(prev), 7));
     }
     static ZR_KERNEL_INLINE void storeLow(double* p, T v) { _mm_store_sd(p, _mm512_castpd512_pd128(v)); }
 
@@ -83,7 +84,8 @@ struct Vec
         const __mmask8 isNan = _mm512_cmp_pd_mask(z, z, _CMP_UNORD_Q);
         const __mmask8 inRange = _mm512_cmp_pd_mask(z, sub(zero(), zLimit), _CMP_GT_OQ) &
                                  _mm512_cmp_pd_mask(z, zLimit, _CMP_LT_OQ);
-        const T limit = _mm512_mask_blend_pd(_mm512_cmp_pd_mask(z, zero(), _CMP_GT_OQ), sub(zero(), zLimit), zLimit);
+        const T limit =
+            _mm512_mask_blend_pd(_mm512_cmp_pd_mask(z, zero(), _CMP_GT_OQ), sub(zero(), zLimit), zLimit);
         z = _mm512_mask_blend_pd(inRange, limit, z);
         // floor(z) as truncation, one step down where that rounded up, one up where z - k rounds to 1; all
         // exact in double for these small integers.
@@ -98,12 +100,13 @@ struct Vec
         const __m512i expRow = _mm512_cvtepi32_epi64(_mm256_and_si256(kInt, _mm256_set1_epi32(15)));
         const T power = cubic(tables.exp, expRow, frac);
         const __m256i exponent = _mm256_srai_epi32(kInt, 4);
-        T twoPower = _mm512_castsi512_pd(
-            _mm512_slli_epi64(_mm512_cvtepi32_epi64(_mm256_add_epi32(exponent, _mm256_set1_epi32(1023))), 52));
+        T twoPower = _mm512_castsi512_pd(_mm512_slli_epi64(
+            _mm512_cvtepi32_epi64(_mm256_add_epi32(exponent, _mm256_set1_epi32(1023))), 52));
         const T exponentDouble = _mm512_cvtepi32_pd(exponent);
-        twoPower = _mm512_mask_blend_pd(_mm512_cmp_pd_mask(exponentDouble, set1(-1022.0), _CMP_LT_OQ), twoPower, zero());
-        twoPower = _mm512_mask_blend_pd(_mm512_cmp_pd_mask(exponentDouble, set1(1023.0), _CMP_GT_OQ), twoPower,
-                                        set1(__builtin_inf()));
+        twoPower = _mm512_mask_blend_pd(_mm512_cmp_pd_mask(exponentDouble, set1(-1022.0), _CMP_LT_OQ),
+                                        twoPower, zero());
+        twoPower = _mm512_mask_blend_pd(_mm512_cmp_pd_mask(exponentDouble, set1(1023.0), _CMP_GT_OQ),
+                                        twoPower, set1(__builtin_inf()));
         return _mm512_mask_blend_pd(positive & static_cast<__mmask8>(~isNan), one, mul(power, twoPower));
     }
     static ZR_KERNEL_INLINE T gain(T total, const GainLaw& law, const PowTables& tables)
@@ -122,7 +125,8 @@ struct Vec
             const double* a = rows + ((i & 1) + (i >> 1) * 4) * stride;
             const double* b = a + 2 * stride;
             low[i] = _mm512_insertf64x4(_mm512_castpd256_pd512(_mm256_loadu_pd(a)), _mm256_loadu_pd(b), 1);
-            high[i] = _mm512_insertf64x4(_mm512_castpd256_pd512(_mm256_loadu_pd(a + 4)), _mm256_loadu_pd(b + 4), 1);
+            high[i] =
+                _mm512_insertf64x4(_mm512_castpd256_pd512(_mm256_loadu_pd(a + 4)), _mm256_loadu_pd(b + 4), 1);
         }
         const T* halves[2] = {low, high};
         for (int h = 0; h < 2; ++h) {

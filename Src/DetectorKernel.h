@@ -17,8 +17,8 @@ constexpr int maxRowBands = 40;
 constexpr int scratchDoubles = chunkFrames * maxRowBands + chunkFrames;
 
 // The engine's gain law, applied by the kernel to each total when the engine asks for gains instead:
-// gain = wet * power(1 + total * thresholdFactor, gainExponent) + dry, with power = fast_pow, whose tables the
-// vector kernels evaluate themselves with the same operations.
+// gain = wet * power(1 + total * thresholdFactor, gainExponent) + dry, with power = fast_pow, whose tables
+// the vector kernels evaluate themselves with the same operations.
 struct GainLaw
 {
     double thresholdFactor;
@@ -60,9 +60,9 @@ struct State
     double* hilbertLeft;          // numBands
     double* hilbertRight;         // numBands
     bool hilbert;
-    double* scratch;              // scratchDoubles
-    const GainLaw* gainLaw;       // null: totals out; otherwise gains
-    const SideChain* sideChain;   // null: the inputs go to the detector as they are
+    double* scratch;            // scratchDoubles
+    const GainLaw* gainLaw;     // null: totals out; otherwise gains
+    const SideChain* sideChain; // null: the inputs go to the detector as they are
 };
 
 // frames stereo side-chain samples in, the total smoothed power after each of them out (or the gain from it,

@@ -32,8 +32,7 @@ struct Vec
     static ZR_KERNEL_INLINE void storeLow(double* p, T v) { _mm_store_sd(p, v); }
     // fast_pow itself, lane by lane: this path is the fallback for CPUs without AVX2.
     struct PowTables
-    {
-    };
+    {};
     static void preparePow(PowTables&, const double (*)[4], const double (*)[4]) {}
     static ZR_KERNEL_INLINE T gain(T total, const GainLaw& law, const PowTables&)
     {

@@ -29,7 +29,8 @@ constexpr int signalFrames = signalSeconds * 44100;
 constexpr int silenceRepeats = 6; // six passes over the ten-second buffer: a minute
 constexpr int timedRuns = 9;
 
-const DetectorPath allPaths[] = {DetectorPath::scalar, DetectorPath::sse2, DetectorPath::avx2, DetectorPath::avx512};
+const DetectorPath allPaths[] = {DetectorPath::scalar, DetectorPath::sse2, DetectorPath::avx2,
+                                 DetectorPath::avx512};
 
 const char* pathName(DetectorPath path)
 {
@@ -92,8 +93,8 @@ struct Signal
         for (int n = 0; n < signalFrames; ++n) {
             const double t = n / sampleRateHz;
             const double burst = std::fmod(t, 0.5) < 0.1 ? 0.4 * std::sin(2.0 * pi * 3000.0 * t) : 0.0;
-            left[n] = static_cast<float>(0.3 * std::sin(2.0 * pi * 110.0 * t) + 0.15 * std::sin(2.0 * pi * 1234.5 * t) +
-                                         burst + 0.05 * noise());
+            left[n] = static_cast<float>(0.3 * std::sin(2.0 * pi * 110.0 * t) +
+                                         0.15 * std::sin(2.0 * pi * 1234.5 * t) + burst + 0.05 * noise());
             right[n] = static_cast<float>(0.25 * std::sin(2.0 * pi * 220.0 * t + 1.0) +
                                           0.15 * std::sin(2.0 * pi * 777.7 * t) + burst + 0.05 * noise());
         }
@@ -102,8 +103,8 @@ struct Signal
 
 // Medians of two loops timed in alternation, so that a machine getting busier or quieter during the runs
 // shifts both alike.
-std::pair<double, double> nsPerFramePair(const std::function<void()>& first, const std::function<void()>& second,
-                                         double framesPerRun)
+std::pair<double, double> nsPerFramePair(const std::function<void()>& first,
+                                         const std::function<void()>& second, double framesPerRun)
 {
     first();
     second();
@@ -216,14 +217,16 @@ double hostedNs(const std::string& binary, const Signal& signal, int repeats)
 
 bool exists(const std::string& path)
 {
-    struct stat info{};
+    struct stat info
+    {};
     return stat(path.c_str(), &info) == 0;
 }
 
 std::string binaryFor(DetectorPath path)
 {
-    return path == DetectorPath::avx512 ? std::string(ZR_BENCH_PLUGIN) : std::string(ZR_BENCH_PLUGIN_DIR) +
-                                                                              "/ZaRoruraroze-" + pathName(path) + ".so";
+    return path == DetectorPath::avx512
+               ? std::string(ZR_BENCH_PLUGIN)
+               : std::string(ZR_BENCH_PLUGIN_DIR) + "/ZaRoruraroze-" + pathName(path) + ".so";
 }
 } // namespace
 
@@ -255,8 +258,9 @@ int main()
     // The defaults have equal attack and release times, for which the kernels skip the per-band choice of
     // coefficient; unequal times show the general cost.
     InProcess unequal(widest, 0.1, -1.0);
-    report(std::string("process, ") + pathName(widest) + ", attack " + unequal.plugin.paramList.getDisplayValue(4) +
-               unequal.plugin.paramList.getDisplayUnits(4) + ", release 0.2 s",
+    report(std::string("process, ") + pathName(widest) + ", attack " +
+               unequal.plugin.paramList.getDisplayValue(4) + unequal.plugin.paramList.getDisplayUnits(4) +
+               ", release 0.2 s",
            nsPerFrame([&] { unequal.run(signal, 1); }, signalFrames));
 
     std::printf("ZaRoruraroze binary through the VST 2 host loop\n");
@@ -270,11 +274,11 @@ int main()
 
     std::printf("Peers through the same host loop (ratio: their ns per frame over ours on the %s path)\n",
                 pathName(widest));
-    const char* peers[][2] = {{"ZamCompX2 (single-band)", "/usr/lib/vst/ZamCompX2-vst.so"},
-                              {"ZaMultiCompX2 (3 bands)", "/usr/lib/vst/ZaMultiCompX2-vst.so"},
-                              {"LSP Compressor Stereo (single-band)", "/usr/lib/vst/lsp-plugins/compressor-stereo.so"},
-                              {"LSP Multiband Compressor Stereo (8 bands)",
-                               "/usr/lib/vst/lsp-plugins/mb-compressor-stereo.so"}};
+    const char* peers[][2] = {
+        {"ZamCompX2 (single-band)", "/usr/lib/vst/ZamCompX2-vst.so"},
+        {"ZaMultiCompX2 (3 bands)", "/usr/lib/vst/ZaMultiCompX2-vst.so"},
+        {"LSP Compressor Stereo (single-band)", "/usr/lib/vst/lsp-plugins/compressor-stereo.so"},
+        {"LSP Multiband Compressor Stereo (8 bands)", "/usr/lib/vst/lsp-plugins/mb-compressor-stereo.so"}};
     for (const auto& peer : peers) {
         if (!exists(peer[1])) {
             std::printf("  %-46s not installed (%s): skipped\n", peer[0], peer[1]);

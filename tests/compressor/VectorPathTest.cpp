@@ -19,7 +19,7 @@ namespace
 constexpr int numBands = MultibandPowerDetector::numBands;
 const double pi = std::acos(-1.0);
 
-const double sampleRatesHz[] = {8000.0, 11025.0, 16000.0, 22050.0, 32000.0, 44100.0,
+const double sampleRatesHz[] = {8000.0,  11025.0, 16000.0, 22050.0,  32000.0, 44100.0,
                                 48000.0, 88200.0, 96000.0, 176400.0, 192000.0};
 // Attack and release times in seconds: instant (coefficient exactly 1), the longest the parameters allow,
 // and the two mixed.
@@ -100,7 +100,8 @@ std::vector<double> inBlocks(MultibandPowerDetector& detector, const std::vector
     std::vector<double> totals(left.size());
     int split = first;
     for (size_t n = 0; n < left.size();) {
-        const int frames = std::min<int>(splitFrames[split++ % std::size(splitFrames)], static_cast<int>(left.size() - n));
+        const int frames =
+            std::min<int>(splitFrames[split++ % std::size(splitFrames)], static_cast<int>(left.size() - n));
         detector.tickBlock(&left[n], &right[n], &totals[n], frames);
         n += frames;
     }
@@ -165,10 +166,12 @@ TEST(VectorPath, DetectorMatchesTheScalarTickBitForBit)
                         std::vector<double> expected(frames);
                         for (int n = 0; n < frames; ++n)
                             expected[n] = reference.tick(signal.left[n], signal.right[n]);
-                        const std::vector<double> totals = inBlocks(vector, signal.left, signal.right, caseNumber);
+                        const std::vector<double> totals =
+                            inBlocks(vector, signal.left, signal.right, caseNumber);
                         const std::string where = name(path) + " " + std::to_string(rate) + " Hz, hilbert " +
-                                                  std::to_string(hilbert) + ", times " + std::to_string(times[0]) +
-                                                  "/" + std::to_string(times[1]) + " s, " + signal.name;
+                                                  std::to_string(hilbert) + ", times " +
+                                                  std::to_string(times[0]) + "/" + std::to_string(times[1]) +
+                                                  " s, " + signal.name;
                         ASSERT_TRUE(sameBits(totals.data(), expected.data(), frames, "totals")) << where;
                         ASSERT_TRUE(sameState(vector, reference)) << where;
                     }
@@ -248,14 +251,16 @@ TEST(VectorPath, EngineBlocksMatchProcessSampleBitForBit)
                         n += count;
                     }
                     const std::string where = name(path) + " " + std::to_string(rate) + " Hz, listen " +
-                                              std::to_string(listen) + ", hilbert " + std::to_string(hilbert) +
-                                              ", times " + std::to_string(times[0]) + "/" + std::to_string(times[1]);
+                                              std::to_string(listen) + ", hilbert " +
+                                              std::to_string(hilbert) + ", times " +
+                                              std::to_string(times[0]) + "/" + std::to_string(times[1]);
                     ASSERT_TRUE(sameBits(outLeft.data(), expectedLeft.data(), frames, "left")) << where;
                     ASSERT_TRUE(sameBits(outRight.data(), expectedRight.data(), frames, "right")) << where;
                     ASSERT_TRUE(sameState(block.detector_, reference.detector_)) << where;
                     for (auto memories : {&Compressor::highpassStateLeft_, &Compressor::highpassStateRight_,
                                           &Compressor::lowpassStateLeft_, &Compressor::lowpassStateRight_})
-                        ASSERT_TRUE(sameBits(block.*memories, reference.*memories, 2, "side-chain memory")) << where;
+                        ASSERT_TRUE(sameBits(block.*memories, reference.*memories, 2, "side-chain memory"))
+                            << where;
                 }
 }
 

@@ -160,15 +160,16 @@ namespace
 // Renders through a fresh plug-in at a sample rate, with knob settings, on one detector path, in blocks of
 // the given lengths used in turn; in place (outputs written over copies of the inputs) when asked.
 Rendered renderOnPath(DetectorPath path, double sampleRateHz, const std::vector<std::pair<int, double>>& knobs,
-                      const std::vector<float>& inL, const std::vector<float>& inR, const std::vector<int>& blocks,
-                      bool inPlace)
+                      const std::vector<float>& inL, const std::vector<float>& inR,
+                      const std::vector<int>& blocks, bool inPlace)
 {
     ZaRorurarozePlugin plugin;
     plugin.sampleRate.setValue(sampleRateHz);
     for (const auto& knob : knobs)
         plugin.paramList.vstSetParameter(knob.first, static_cast<float>(knob.second));
     EXPECT_TRUE(plugin.selectDetectorPath(path));
-    Rendered run{inPlace ? inL : std::vector<float>(inL.size()), inPlace ? inR : std::vector<float>(inR.size())};
+    Rendered run{inPlace ? inL : std::vector<float>(inL.size()),
+                 inPlace ? inR : std::vector<float>(inR.size())};
     size_t block = 0;
     for (size_t n = 0; n < inL.size();) {
         const int frames = static_cast<int>(std::min<size_t>(blocks[block++ % blocks.size()], inL.size() - n));
@@ -229,7 +230,8 @@ TEST(PluginTest, NoiseFollowsItsGeneratorAcrossOddBlocks)
     // in blocks that leave every remainder of the generator's four-step advance, and past the plug-in's
     // internal 256-frame pieces.
     std::vector<float> in = sine(5000, 0.007, 0.5);
-    const Rendered run = renderOnPath(DetectorPath::scalar, 44100.0, {{mix, 0.0}}, in, in, {1, 2, 3, 5, 7, 257, 1031}, false);
+    const Rendered run =
+        renderOnPath(DetectorPath::scalar, 44100.0, {{mix, 0.0}}, in, in, {1, 2, 3, 5, 7, 257, 1031}, false);
     const std::vector<double> n = noise(5000);
     for (size_t i = 0; i < in.size(); ++i)
         ASSERT_EQ(run.left[i], static_cast<float>(static_cast<double>(in[i]) + n[i])) << i;
