@@ -82,6 +82,8 @@ void BandSplitterCoeffs::reset(int numBands, double sampleRate, double lowFreq, 
 {
     ZR_ASSERT(numBands>=1);
     if (numBands < 1) return;
+    if (numBands_ == numBands && sampleRate_ == sampleRate && lowFreq_ == lowFreq && highFreq_ == highFreq)
+        return; // the same arguments give the same values
     if (numBands_ != numBands) {
         // Allocate before giving up the old array, so a failed allocation leaves a consistent object.
         double* fresh = numBands > 1 ? new double[numBands - 1] : nullptr;
@@ -93,6 +95,9 @@ void BandSplitterCoeffs::reset(int numBands, double sampleRate, double lowFreq, 
         const double crossover = lowFreq * std::pow(highFreq / lowFreq, (i + 1) * bandFactor);
         coeffs_[i] = calcSimpleAllpassCoeff_sr_cf(saturatingFloat(sampleRate), saturatingFloat(crossover));
     }
+    sampleRate_ = sampleRate;
+    lowFreq_ = lowFreq;
+    highFreq_ = highFreq;
 }
 
 // ---------------------------------------------------------------------------------------------------------

@@ -20,11 +20,17 @@ public:
     BandSplitterCoeffs& operator=(const BandSplitterCoeffs&) = delete;
 
     // Crossover i (0 .. numBands-2) at lowFreq * (highFreq/lowFreq)^((i+1)/numBands) Hz. The array is
-    // replaced only when the band count changes.
+    // replaced only when the band count changes; the values are recomputed only when an argument changes,
+    // since a host may suspend (and so reset) from its audio thread.
     void reset(int numBands, double sampleRate, double lowFreq, double highFreq);
 
     int numBands_ = 0;
     double* coeffs_ = nullptr; // numBands_ - 1 entries
+
+private:
+    double sampleRate_ = 0.0;
+    double lowFreq_ = 0.0;
+    double highFreq_ = 0.0;
 };
 
 // One channel's crossover allpass memories.
