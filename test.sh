@@ -42,6 +42,9 @@ step "tsan" suite tsan -L concurrency -- -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZR_
 if [ -x tests/windows/run.sh ]; then
     step "windows" tests/windows/run.sh
 fi
+if [ -x tests/ardour/run.sh ]; then
+    step "ardour" tests/ardour/run.sh
+fi
 
 echo
 if [ $failed -gt 0 ]; then echo "failed steps: ${failures[*]}"; fi
