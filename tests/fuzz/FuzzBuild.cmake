@@ -5,8 +5,9 @@
 # Used without touching the top-level CMakeLists.txt (tests/fuzz/run.sh does this):
 #   cmake -S . -B build/fuzz -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
 #         -DCMAKE_PROJECT_INCLUDE=tests/fuzz/FuzzBuild.cmake -DZR_BUILD_FUZZ=ON
-# or from the top-level CMakeLists.txt, before the layers: include(tests/fuzz/FuzzBuild.cmake OPTIONAL)
-# (tests/fuzz/CMakeLists.txt also works as a plain add_subdirectory once the flags below are set).
+# or with one line in the top-level CMakeLists.txt, directly before include(cmake/ProjectOptions.cmake)
+# (which reads the sanitizer and assertion settings made here):
+#   include(tests/fuzz/FuzzBuild.cmake OPTIONAL)
 
 option(ZR_BUILD_FUZZ "Build the libFuzzer targets of tests/fuzz (clang only)" OFF)
 if(NOT ZR_BUILD_FUZZ)
