@@ -437,8 +437,9 @@ private:
 
     void processBlock()
     {
-        int frames = static_cast<int>(pickFrames());
-        if (frames > framesLeft) frames = framesLeft;
+        // Any count the host might pass, within what is left of this input's budget of frames.
+        const VstIntPtr picked = pickFrames();
+        const int frames = picked > framesLeft ? framesLeft : picked < -8 ? -8 : static_cast<int>(picked);
         framesLeft -= frames > 0 ? frames : 0;
         const bool replacing = in.ConsumeBool();
         const bool inPlace = in.ConsumeBool();
