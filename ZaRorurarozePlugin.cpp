@@ -5,7 +5,7 @@
 #include "Common/musicplugin/Mapping.h"
 #include "Common/musicplugin/ValueListener.h"
 
-#include <cstring>
+#include <cmath>
 
 namespace
 {
@@ -18,13 +18,15 @@ void connect(Value<T>& value, Compressor& compressor, void (Compressor::*setter)
     value.addValueListener(new ObjectValueListener<Compressor, T>(&compressor, setter));
 }
 
-// Hosts and files can deliver NaN or infinite samples; one of them would poison the side-chain filters and
-// the detector for ever, so it enters as silence.
+// Hosts and files can deliver NaN, infinite or absurdly large samples; one of them would overflow the
+// side-chain filters and the detector and poison them for ever (or for many seconds), so it enters as
+// silence. Anything beyond +100 dBFS counts as absurd; NaN fails the comparison too.
+constexpr double largestSample = 1e5;
+
 inline double finiteOrZero(float sample)
 {
-    std::uint32_t bits;
-    std::memcpy(&bits, &sample, sizeof bits);
-    return (bits & 0x7F800000u) == 0x7F800000u ? 0.0 : static_cast<double>(sample);
+    const double x = sample;
+    return std::fabs(x) <= largestSample ? x : 0.0;
 }
 
 // The single-precision number nearest to 1e-15.

@@ -39,6 +39,9 @@ suite() {
 step "release" suite release --
 step "asan+ubsan" suite asan -- -DCMAKE_BUILD_TYPE=Debug "-DZR_SANITIZE=address;undefined"
 step "tsan" suite tsan -L concurrency -- -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZR_ASSERTIONS=ON -DZR_SANITIZE=thread
+if [ -x tests/fuzz/run.sh ]; then
+    step "fuzz" tests/fuzz/run.sh 30
+fi
 if [ -x tests/windows/run.sh ]; then
     step "windows" tests/windows/run.sh
 fi

@@ -206,18 +206,13 @@ void MusicPluginVstAdaptor::process(float** inputs, float** outputs, VstInt32 sa
     ZR_ASSERT(inputs || effect->numAudioInputs == 0);
     ZR_ASSERT(outputs || effect->numAudioOutputs == 0);
     ZR_ASSERT(sampleFrames>0);
-    if ((inputs == nullptr && effect->numAudioInputs != 0) ||
-        (outputs == nullptr && effect->numAudioOutputs != 0) || sampleFrames <= 0)
-        return;
-    // A host that hands a null channel gets its block ignored rather than a crash.
-    for (int i = 0; i < effect->numAudioInputs; ++i)
-        if (inputs[i] == nullptr)
-            return;
-    for (int i = 0; i < effect->numAudioOutputs; ++i)
-        if (outputs[i] == nullptr)
-            return;
-
     MutexLock lock(mutex);
+    if (!blockIsUsable(inputs, outputs, sampleFrames))
+    {
+        // A refused block still consumes the events handed over for it: the host may free them now.
+        pendingEvents = nullptr;
+        return;
+    }
 
     const VstTimeInfo* timeInfo = getTimeInfo(kVstTempoValid);
     if (timeInfo != nullptr && (timeInfo->flags & kVstTempoValid) != 0 && std::isfinite(timeInfo->tempo))
@@ -229,8 +224,10 @@ void MusicPluginVstAdaptor::process(float** inputs, float** outputs, VstInt32 sa
     VstEvent* const* events_end = nullptr;
     if (events != nullptr && events->numEvents > 0)
     {
-        events_iterator = events->events;
-        events_end = events->events + events->numEvents;
+        // The record declares two entries but holds numEvents: index through a plain pointer.
+        VstEvent* const* first = events->events;
+        events_iterator = first;
+        events_end = first + events->numEvents;
     }
 
     VstInt32 current_pos = 0;
@@ -256,6 +253,21 @@ void MusicPluginVstAdaptor::process(float** inputs, float** outputs, VstInt32 sa
     }
     ZR_ASSERT(events_iterator == events_end);
     ZR_ASSERT(current_pos == sampleFrames);
+}
+
+bool MusicPluginVstAdaptor::blockIsUsable(float** inputs, float** outputs, VstInt32 sampleFrames) const
+{
+    if ((inputs == nullptr && effect->numAudioInputs != 0) ||
+        (outputs == nullptr && effect->numAudioOutputs != 0) || sampleFrames <= 0)
+        return false;
+    // A host that hands a null channel gets its block ignored rather than a crash.
+    for (int i = 0; i < effect->numAudioInputs; ++i)
+        if (inputs[i] == nullptr)
+            return false;
+    for (int i = 0; i < effect->numAudioOutputs; ++i)
+        if (outputs[i] == nullptr)
+            return false;
+    return true;
 }
 
 void MusicPluginVstAdaptor::process_block(const float* const* inputs, float* const* outputs, int offset,

@@ -58,6 +58,7 @@ private:
 
     void allocateScratchOutputs(VstInt32 frames);
     bool curProgramValid() const;
+    bool blockIsUsable(float** inputs, float** outputs, VstInt32 sampleFrames) const;
 
     Mutex mutex;
     MusicPlugin* effect;
