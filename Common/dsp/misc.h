@@ -1,6 +1,8 @@
 #pragma once
 // Small numeric utilities of the DSP library: a table-driven power function for per-sample gain laws, a
-// saturating narrowing to single precision, and two helpers for owned arrays.
+// saturating narrowing to single precision, and helpers for owned arrays.
+
+#include "Common/Assert.h"
 
 #include <cfloat>
 
@@ -46,4 +48,12 @@ template <typename T> void zapArray(T*& owner, T* replacement)
     if (owner == replacement) return;
     delete[] owner;
     owner = replacement;
+}
+
+// A new array of size elements, each set to value; a negative size is a programming error and gives an
+// empty array.
+template <typename T> T* newArray(int size, typename zr_detail::Identity<T>::Type value)
+{
+    ZR_ASSERT(size>=0);
+    return clearArray(new T[size > 0 ? size : 0], size, value);
 }

@@ -25,13 +25,6 @@ void copyPadded(const std::string& text, char* dest, size_t maxChars)
 // Longest program name read from a host buffer: hosts write short, terminated names, but a missing
 // terminator must not make us read on through the host's memory.
 constexpr size_t maxHostNameChars = 256;
-
-template <typename T> T* newFilledArray(int size, T value)
-{
-    ZR_ASSERT(size>=0);
-    T* array = new T[size > 0 ? size : 0];
-    return clearArray(array, size, value);
-}
 } // namespace
 
 MusicPluginVstAdaptor::MusicPluginVstAdaptor(audioMasterCallback audioMaster, MusicPlugin* fx)
@@ -47,9 +40,9 @@ MusicPluginVstAdaptor::MusicPluginVstAdaptor(audioMasterCallback audioMaster, Mu
     cEffect.numOutputs = effect->numAudioOutputs;
     try
     {
-        scratchOutputs = newFilledArray<float*>(effect->numAudioOutputs, nullptr);
-        blockInputs = newFilledArray<const float*>(effect->numAudioInputs, nullptr);
-        blockOutputs = newFilledArray<float*>(effect->numAudioOutputs, nullptr);
+        scratchOutputs = newArray<float*>(effect->numAudioOutputs, nullptr);
+        blockInputs = newArray<const float*>(effect->numAudioInputs, nullptr);
+        blockOutputs = newArray<float*>(effect->numAudioOutputs, nullptr);
         // Accumulating hosts may process before announcing a block size: have buffers for the default one.
         allocateScratchOutputs(blockSize);
     }
@@ -92,7 +85,7 @@ void MusicPluginVstAdaptor::allocateScratchOutputs(VstInt32 frames)
         return;
     // Allocate everything first so that a failed allocation leaves the old buffers in place.
     int channels = effect->numAudioOutputs;
-    float** fresh = newFilledArray<float*>(channels, nullptr);
+    float** fresh = newArray<float*>(channels, nullptr);
     try
     {
         for (int i = 0; i < channels; ++i)
