@@ -5,7 +5,9 @@
 
 // GCC 12's AVX2 gather intrinsics fill their "don't care" operand from a self-initialised variable, which
 // its own flow analysis then reports as maybe uninitialised.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include <immintrin.h>
 
 #define ZR_KERNEL_INLINE inline __attribute__((always_inline))

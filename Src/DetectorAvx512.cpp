@@ -5,7 +5,9 @@
 
 // GCC 12's AVX-512 intrinsics fill "don't care" operands from a self-initialised variable, which its own
 // flow analysis then reports as maybe uninitialised.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include <immintrin.h>
 
 #define ZR_KERNEL_INLINE inline __attribute__((always_inline))
