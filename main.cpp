@@ -4,8 +4,6 @@
 #include "Common/musicplugin/MusicPluginVstAdaptor.h"
 #include "ZaRorurarozePlugin.h"
 
-#include <new>
-
 #if defined(_WIN32)
 #include <windows.h>
 #define ZR_EXPORT
@@ -47,7 +45,9 @@ extern "C" ZR_EXPORT AEffect* VST_CALLBACK VSTPluginMain(audioMasterCallback aud
 }
 
 #if defined(_WIN32)
-// Exported as "main" through the module definition file.
+// VSTPluginMain is exported as "main" through the module definition files in cmake/.
+
+// The module handle, kept for code that needs its module; nothing here reads it.
 static HINSTANCE hInstance = nullptr;
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD /*reason*/, LPVOID /*reserved*/)
