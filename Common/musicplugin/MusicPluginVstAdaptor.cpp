@@ -388,7 +388,10 @@ void MusicPluginVstAdaptor::setProgramName(char* name)
         return;
     MutexLock lock(mutex);
     if (curProgramValid())
-        effect->presetBank.getPreset(curProgram).name.assign(name, std::find(name, name + maxHostNameChars, '\0'));
+    {
+        char* end = std::find(name, name + maxHostNameChars, '\0');
+        effect->presetBank.getPreset(curProgram).name.assign(name, end);
+    }
 }
 
 void MusicPluginVstAdaptor::getProgramName(char* name)
