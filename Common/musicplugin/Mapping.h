@@ -14,6 +14,7 @@ public:
 
     virtual double positionOfValue(double value, double minValue, double maxValue) const = 0;
     virtual double valueOfPosition(double position, double minValue, double maxValue) const = 0;
+    virtual bool isLogarithmic() const { return false; }
 };
 
 class LinearMapping : public Mapping
@@ -35,6 +36,7 @@ public:
 
     double positionOfValue(double value, double minValue, double maxValue) const override;
     double valueOfPosition(double position, double minValue, double maxValue) const override;
+    bool isLogarithmic() const override { return true; }
 };
 
 // The knob is linear in the exponent-th root of the value; odd-symmetric, so ranges may cross zero.

@@ -26,6 +26,16 @@ int ParamList::numParams() const
     return static_cast<int>(list.size());
 }
 
+Param* ParamList::param(int index)
+{
+    return index >= 0 && index < numParams() ? list[index] : nullptr;
+}
+
+const Param* ParamList::param(int index) const
+{
+    return index >= 0 && index < numParams() ? list[index] : nullptr;
+}
+
 bool ParamList::checkIndex(int index) const
 {
     ZR_ASSERT(index>=0);

@@ -21,6 +21,10 @@ public:
 
     void add(Param* param);
     int numParams() const;
+    // The parameter at a host index, or null for an index out of range: for bridges that describe the
+    // parameters in their own terms.
+    Param* param(int index);
+    const Param* param(int index) const;
 
     std::string getDisplayName(int index) const;
     std::string getDisplayValue(int index) const;

@@ -28,6 +28,9 @@ public:
     void setValue(double newValue) override;
     virtual double getMinValue() const;
     virtual double getMaxValue() const;
+    double getDefaultValue() const { return defaultValue_; }
+    // Whether equal knob steps are equal ratios of the value, so a host may draw a logarithmic knob.
+    bool hasLogarithmicKnob() const { return mapping_->isLogarithmic(); }
 
 private:
     double clampToRange(double value) const;

@@ -4,6 +4,7 @@
 #include "Common/musicplugin/BoolParam.h"
 #include "Common/musicplugin/MusicPlugin.h"
 #include "Common/musicplugin/MusicPluginVstAdaptor.h"
+#include "Common/musicplugin/PluginState.h"
 #include "Common/musicplugin/RealParam.h"
 #include "Common/musicplugin/ValueListener.h"
 
@@ -261,4 +262,34 @@ TEST(AdaptorTest, ChunkBufferBelongsToTheAdaptorUntilTheNextRequest)
     f.dispatch(effGetChunk, 1, 0, &second);
     EXPECT_NE(std::string(static_cast<const char*>(second)), firstText);
     EXPECT_NE(std::string(static_cast<const char*>(second)).find("\t\t4"), std::string::npos);
+}
+
+// The bridges that store one string write the VST 2 chunks byte for byte, and read them back the same way.
+TEST(AdaptorTest, PluginStateTextsEqualTheChunks)
+{
+    Fixture f(false);
+    f.e->setParameter(f.e, 0, 0.3f);
+    f.e->setParameter(f.e, 1, 1.0f);
+    RecordingPlugin other(false);
+    other.gain.setValue(f.plugin->gain.getValue());
+    other.on.setValue(true);
+    for (bool isPreset : {true, false})
+    {
+        void* chunk = nullptr;
+        f.dispatch(effGetChunk, isPreset ? 1 : 0, 0, &chunk);
+        const std::string text = isPreset ? PluginState::saveProgram(other, 0) : PluginState::saveBank(other, 0);
+        EXPECT_EQ(text, static_cast<const char*>(chunk));
+    }
+
+    RecordingPlugin restored(false);
+    EXPECT_TRUE(PluginState::loadBank(restored, 0, PluginState::saveBank(other, 0)));
+    EXPECT_EQ(restored.gain.getValue(), other.gain.getValue());
+    EXPECT_TRUE(restored.on.getValue());
+    EXPECT_FALSE(PluginState::loadBank(restored, 0, "Name\n\tX")); // no presetList: refused, nothing changes
+    EXPECT_TRUE(restored.on.getValue());
+    EXPECT_TRUE(PluginState::loadProgram(restored, 0, "Name\n\tX\nParameterList\n\tgain\n\t\t2"));
+    EXPECT_EQ(restored.gain.getValue(), 2.0);
+    EXPECT_FALSE(restored.on.getValue()); // absent from the program: default
+    EXPECT_EQ(PluginState::saveBank(restored, 5), "");
+    EXPECT_FALSE(PluginState::loadProgram(restored, -1, "Name\n\tX"));
 }
