@@ -76,6 +76,21 @@ void ZaRorurarozePlugin::clear()
     compressor_.reset();
 }
 
+MusicPlugin::MeterInfo ZaRorurarozePlugin::meterInfo(int index) const
+{
+    if (index != 0)
+        return MusicPlugin::meterInfo(index);
+    return MeterInfo{"gainReduction", "Gain Reduction", "dB", 0.0, 60.0};
+}
+
+double ZaRorurarozePlugin::takeMeterReading(int index) noexcept
+{
+    if (index != 0)
+        return 0.0;
+    const double db = compressor_.takeGainReductionDb();
+    return db < 60.0 ? db : 60.0;
+}
+
 void ZaRorurarozePlugin::process(const float* const* inputs, float* const* outputs, int sampleFrames)
 {
     if (sampleFrames <= 0 || inputs == nullptr || outputs == nullptr) return;

@@ -17,6 +17,10 @@ public:
 
     void clear() override;
     void process(const float* const* inputs, float* const* outputs, int sampleFrames) override;
+    // One meter: the gain reduction, in dB from 0 to 60.
+    int numMeters() const override { return 1; }
+    MeterInfo meterInfo(int index) const override;
+    double takeMeterReading(int index) noexcept override;
 
     // The detector's code path (the widest the CPU has unless chosen here); for tests and benchmarks.
     // Refuses (false) a path this CPU cannot run.

@@ -465,6 +465,7 @@ void Compressor::reset()
     clearArray(highpassStateRight_, 2, 0.0);
     clearArray(lowpassStateLeft_, 2, 0.0);
     clearArray(lowpassStateRight_, 2, 0.0);
+    smallestLawFactor_ = 1.0;
 }
 
 void Compressor::processSample(double inLeft, double inRight, double& outLeft, double& outRight)
@@ -541,11 +542,29 @@ void Compressor::processPiece(const double* inLeft, const double* inRight, Sampl
                                        1.0 - mix_,       &fast_pow,       fastPowLogTable,
                                        fastPowExpTable};
     detector_.engineBlock(inLeft, inRight, &side, &law, gains_, frames);
+    double smallestGain = gains_[0];
     for (int n = 0; n < frames; ++n) {
         // Both inputs are read before either output is written: an output may be the other channel's input.
         const double left = inLeft[n];
         const double right = inRight[n];
         outLeft[n] = static_cast<Sample>(left * gains_[n]);
         outRight[n] = static_cast<Sample>(right * gains_[n]);
+        smallestGain = gains_[n] < smallestGain ? gains_[n] : smallestGain;
     }
+    // The gain is wet * factor + dry, and smaller for a smaller factor: one division recovers the factor.
+    if (law.wet > 0.0) {
+        const double factor = (smallestGain - law.dry) / law.wet;
+        if (factor < smallestLawFactor_)
+            smallestLawFactor_ = factor;
+    }
+}
+
+double Compressor::takeGainReductionDb()
+{
+    const double factor = smallestLawFactor_;
+    smallestLawFactor_ = 1.0;
+    if (!(factor < 1.0))
+        return 0.0;
+    // Beyond 200 dB (or a factor rounded to 0 or below) the meter reads its end anyway.
+    return factor > 1e-10 ? -20.0 * std::log10(factor) : 200.0;
 }

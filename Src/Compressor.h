@@ -173,6 +173,10 @@ public:
     void processBlock(const double* inLeft, const double* inRight, float* outLeft, float* outRight, int frames);
     static constexpr int blockFrames = 256;
 
+    // The largest reduction the gain law applied since the last call, in dB (0 when it reduced nothing,
+    // with the side-chain listened to, or when mix or output gain mute the law's effect); then starts anew.
+    double takeGainReductionDb();
+
     double drive_ = 1.0;
     double sidechainHighpassCutoff_ = 20.0;   // Hz
     double sidechainLowpassCutoff_ = 40000.0; // Hz
@@ -190,6 +194,8 @@ public:
     double lowpassStateLeft_[2] = {0.0, 0.0};
     double lowpassStateRight_[2] = {0.0, 0.0};
     MultibandPowerDetector detector_;
+    // The smallest factor of the gain law (its fast_pow term) met since takeGainReductionDb.
+    double smallestLawFactor_ = 1.0;
 
 private:
     void cookSidechainFilters();

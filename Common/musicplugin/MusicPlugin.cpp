@@ -33,3 +33,13 @@ void MusicPlugin::processMidi(const unsigned char* midiData)
     (void)midiData;
     ZR_ASSERT(false, "Midi requested, but processMidi not implemented in plugin!");
 }
+
+MusicPlugin::MeterInfo MusicPlugin::meterInfo(int) const
+{
+    return MeterInfo{"", "", "", 0.0, 0.0};
+}
+
+double MusicPlugin::takeMeterReading(int) noexcept
+{
+    return 0.0;
+}

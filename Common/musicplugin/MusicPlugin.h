@@ -29,6 +29,22 @@ public:
     // One MIDI message, status byte first; a plug-in that sets receivesMidi must override it.
     virtual void processMidi(const unsigned char* midiData);
 
+    // Read-only values a host may show while the plug-in runs, such as a gain-reduction meter. Bridges
+    // that have no place for them ignore them.
+    struct MeterInfo
+    {
+        std::string symbol; // a key like a save name
+        std::string name;
+        std::string unit; // a display label: "dB", "%", ...
+        double minValue;
+        double maxValue;
+    };
+    virtual int numMeters() const { return 0; }
+    virtual MeterInfo meterInfo(int index) const;
+    // The reading over the audio processed since the last call, then starts anew. Audio thread: allocates
+    // nothing, locks nothing.
+    virtual double takeMeterReading(int index) noexcept;
+
     static std::int32_t packId(const std::string& string);
 
     std::int32_t uniqueId;

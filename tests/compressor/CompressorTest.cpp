@@ -314,6 +314,39 @@ TEST(Compressor, GainLaw)
     }
 }
 
+// The meter is the largest reduction of the law's factor, g / (mix * outputGain * drive) with the dry part
+// taken off, over the frames since it was read; the listened side-chain reads 0.
+TEST(Compressor, GainReductionMeterReadsTheLargestReductionSinceItsLastReading)
+{
+    for (double mix : {1.0, 0.5})
+        for (bool listen : {false, true})
+        {
+            Compressor c;
+            c.threshold(0.05);
+            c.ratio(8.0);
+            c.drive(2.0);
+            c.outputGain(0.5);
+            c.mix(mix);
+            c.sidechainListen(listen);
+            std::vector<double> in(1000), out(1000);
+            for (size_t n = 0; n < in.size(); ++n)
+                in[n] = 0.5 * std::sin(0.05 * static_cast<double>(n)) + 0.6;
+            c.processBlock(in.data(), in.data(), out.data(), out.data(), static_cast<int>(in.size()));
+            double expectedDb = 0.0;
+            for (size_t n = 0; n < in.size(); ++n)
+                expectedDb = std::max(expectedDb, -20.0 * std::log10((out[n] / in[n] - (1.0 - mix)) / (mix * 0.5 * 2.0)));
+            const double db = c.takeGainReductionDb();
+            if (listen)
+                EXPECT_EQ(db, 0.0);
+            else
+            {
+                EXPECT_GT(db, 10.0);
+                EXPECT_NEAR(db, expectedDb, 1e-9 * expectedDb) << mix; // rounding of out / in only
+            }
+            EXPECT_EQ(c.takeGainReductionDb(), 0.0) << "starts anew";
+        }
+}
+
 #if ZR_ASSERTIONS
 TEST(CompressorDeathTest, AssertionTexts)
 {

@@ -1,0 +1,153 @@
+#include "Common/musicplugin/Lv2TtlWriter.h"
+
+#include "Common/musicplugin/Lv2PortTable.h"
+#include "Common/musicplugin/MusicPlugin.h"
+
+#include <cstdlib>
+#include <locale>
+#include <sstream>
+
+namespace
+{
+// Turtle string literal: quotes and backslashes escaped.
+std::string literal(const std::string& text)
+{
+    std::string out = "\"";
+    for (char c : text)
+    {
+        if (c == '"' || c == '\\')
+            out += '\\';
+        out += c;
+    }
+    return out + "\"";
+}
+
+const char* unitTerm(Lv2PortTable::Unit unit)
+{
+    switch (unit)
+    {
+    case Lv2PortTable::Unit::hz:
+        return "units:hz";
+    case Lv2PortTable::Unit::db:
+        return "units:db";
+    case Lv2PortTable::Unit::ms:
+        return "units:ms";
+    case Lv2PortTable::Unit::percent:
+        return "units:pc";
+    default:
+        return nullptr;
+    }
+}
+
+// The unit line of a port: a standard unit, or one of the plug-in's own labelled with its display label.
+std::string unitLines(Lv2PortTable::Unit unit, const std::string& label)
+{
+    if (const char* term = unitTerm(unit))
+        return std::string("        units:unit ") + term + " ;\n";
+    if (unit != Lv2PortTable::Unit::custom)
+        return "";
+    return "        units:unit [\n            a units:Unit ;\n            rdfs:label " + literal(label) +
+           " ;\n            units:symbol " + literal(label) + " ;\n            units:render " +
+           literal("%f " + label) + "\n        ] ;\n";
+}
+} // namespace
+
+namespace Lv2TtlWriter
+{
+std::string number(float value)
+{
+    std::string text;
+    for (int digits = 6; digits <= 9; ++digits)
+    {
+        std::ostringstream stream;
+        stream.imbue(std::locale::classic());
+        stream.precision(digits);
+        stream << value;
+        text = stream.str();
+        if (std::strtof(text.c_str(), nullptr) == value)
+            break;
+    }
+    if (text.find_first_of(".e") == std::string::npos)
+        text += ".0";
+    return text;
+}
+
+std::string manifest(const std::string& uri, const std::string& moduleFile, const std::string& pluginFile)
+{
+    return "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
+           "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n\n"
+           "<" + uri + ">\n    a lv2:Plugin ;\n    lv2:binary <" + moduleFile + "> ;\n    rdfs:seeAlso <" +
+           pluginFile + "> .\n";
+}
+
+std::string plugin(const std::string& uri, const MusicPlugin& plugin, const Lv2PortTable& table)
+{
+    std::ostringstream ttl;
+    ttl << "@prefix atom: <http://lv2plug.in/ns/ext/atom#> .\n"
+           "@prefix doap: <http://usefulinc.com/ns/doap#> .\n"
+           "@prefix foaf: <http://xmlns.com/foaf/0.1/> .\n"
+           "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
+           "@prefix pprop: <http://lv2plug.in/ns/ext/port-props#> .\n"
+           "@prefix rdf: <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .\n"
+           "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
+           "@prefix state: <http://lv2plug.in/ns/ext/state#> .\n"
+           "@prefix units: <http://lv2plug.in/ns/extensions/units#> .\n"
+           "@prefix urid: <http://lv2plug.in/ns/ext/urid#> .\n\n";
+    ttl << "<" << uri << ">\n"
+        << "    a lv2:Plugin, lv2:CompressorPlugin, doap:Project ;\n"
+        << "    doap:name " << literal(plugin.effectName) << " ;\n"
+        << "    doap:maintainer [ foaf:name " << literal(plugin.vendorName) << " ] ;\n"
+        << "    lv2:minorVersion 0 ;\n    lv2:microVersion 0 ;\n"
+        // Nothing is required: a host without any feature still runs it (only the state needs urid:map).
+        << "    lv2:optionalFeature lv2:hardRTCapable, urid:map ;\n"
+        << "    lv2:extensionData state:interface ;\n"
+        << "    lv2:port";
+    const char* separator = " [\n";
+    const auto open = [&](const char* direction, const char* kind, int index, const std::string& symbol,
+                          const std::string& name) {
+        ttl << separator << "        a lv2:" << direction << ", lv2:" << kind << " ;\n"
+            << "        lv2:index " << index << " ;\n"
+            << "        lv2:symbol " << literal(symbol) << " ;\n"
+            << "        lv2:name " << literal(name);
+        separator = " , [\n";
+    };
+    for (int port = 0; port < table.numAudioInputs() + table.numAudioOutputs(); ++port)
+    {
+        open(port < table.numAudioInputs() ? "InputPort" : "OutputPort", "AudioPort", port, table.audioSymbol(port),
+             table.audioName(port));
+        ttl << "\n    ]";
+    }
+    for (const Lv2PortTable::Control& c : table.controls())
+    {
+        open("InputPort", "ControlPort", c.portIndex, c.symbol, c.name);
+        ttl << " ;\n        lv2:default " << number(c.defaultValue) << " ;\n"
+            << "        lv2:minimum " << number(c.minimum) << " ;\n"
+            << "        lv2:maximum " << number(c.maximum);
+        std::string lines = unitLines(c.unit, c.label);
+        if (c.kind == Lv2PortTable::Kind::toggle)
+            lines += "        lv2:portProperty lv2:toggled, lv2:integer ;\n";
+        else if (c.kind == Lv2PortTable::Kind::integer)
+            lines += "        lv2:portProperty lv2:integer ;\n";
+        else if (c.logarithmic)
+            lines += "        lv2:portProperty pprop:logarithmic ;\n";
+        if (c.silenceAtMinimum)
+            lines += "        lv2:scalePoint [ rdfs:label \"-inf\" ; rdf:value " + number(c.minimum) + " ] ;\n";
+        if (!lines.empty())
+            ttl << " ;\n" << lines.substr(0, lines.size() - 3);
+        ttl << "\n    ]";
+    }
+    for (const Lv2PortTable::Meter& m : table.meters())
+    {
+        open("OutputPort", "ControlPort", m.portIndex, m.symbol, m.name);
+        ttl << " ;\n        lv2:default " << number(m.minimum) << " ;\n"
+            << "        lv2:minimum " << number(m.minimum) << " ;\n"
+            << "        lv2:maximum " << number(m.maximum);
+        const std::string lines = unitLines(m.unit, m.label);
+        if (!lines.empty())
+            ttl << " ;\n" << lines.substr(0, lines.size() - 3);
+        ttl << "\n    ]";
+    }
+    ttl << " .\n";
+    return ttl.str();
+}
+} // namespace Lv2TtlWriter

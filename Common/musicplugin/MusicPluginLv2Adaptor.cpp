@@ -1,0 +1,319 @@
+#include "Common/musicplugin/MusicPluginLv2Adaptor.h"
+
+#include "Common/musicplugin/BoolParam.h"
+#include "Common/musicplugin/IntegerParam.h"
+#include "Common/musicplugin/MusicPlugin.h"
+#include "Common/musicplugin/PluginState.h"
+#include "Common/musicplugin/RealParam.h"
+
+#include <lv2/atom/atom.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <stdexcept>
+
+namespace
+{
+using Adaptor = MusicPluginLv2Adaptor;
+
+bool sameBits(float a, float b)
+{
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// Longest piece handed to MusicPlugin::process, whose frame count is an int.
+constexpr uint32_t maxPieceFrames = 1u << 20;
+
+// A save beside a run that keeps publishing retries this often, then takes what it read.
+constexpr int maxSnapshotTries = 1000;
+
+// The C callbacks: nothing leaves them as an exception.
+LV2_Handle instantiate(const LV2_Descriptor* descriptor, double sampleRateHz, const char*,
+                       const LV2_Feature* const* features)
+{
+    if (descriptor == nullptr || !(sampleRateHz >= Adaptor::lowestSampleRate) ||
+        !(sampleRateHz <= Adaptor::highestSampleRate))
+        return nullptr;
+    try
+    {
+        return new Adaptor(*reinterpret_cast<const Adaptor::Descriptor*>(descriptor), sampleRateHz, features);
+    }
+    catch (...)
+    {
+        return nullptr;
+    }
+}
+
+void connectPort(LV2_Handle instance, uint32_t port, void* data)
+{
+    static_cast<Adaptor*>(instance)->connectPort(port, data);
+}
+
+void activate(LV2_Handle instance)
+{
+    static_cast<Adaptor*>(instance)->activate();
+}
+
+void run(LV2_Handle instance, uint32_t frames)
+{
+    static_cast<Adaptor*>(instance)->run(frames);
+}
+
+void cleanup(LV2_Handle instance)
+{
+    delete static_cast<Adaptor*>(instance);
+}
+
+LV2_State_Status save(LV2_Handle instance, LV2_State_Store_Function store, LV2_State_Handle handle, uint32_t,
+                      const LV2_Feature* const*)
+{
+    try
+    {
+        return static_cast<Adaptor*>(instance)->save(store, handle);
+    }
+    catch (...)
+    {
+        return LV2_STATE_ERR_UNKNOWN;
+    }
+}
+
+LV2_State_Status restore(LV2_Handle instance, LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle,
+                         uint32_t, const LV2_Feature* const*)
+{
+    try
+    {
+        return static_cast<Adaptor*>(instance)->restore(retrieve, handle);
+    }
+    catch (...)
+    {
+        return LV2_STATE_ERR_UNKNOWN;
+    }
+}
+
+const LV2_State_Interface stateInterface = {&save, &restore};
+
+const void* extensionData(const char* uri)
+{
+    return uri != nullptr && std::strcmp(uri, LV2_STATE__interface) == 0 ? &stateInterface : nullptr;
+}
+
+std::vector<Param*> paramsOf(MusicPlugin& plugin)
+{
+    std::vector<Param*> params;
+    for (int i = 0; i < plugin.paramList.numParams(); ++i)
+        params.push_back(plugin.paramList.param(i));
+    return params;
+}
+} // namespace
+
+MusicPluginLv2Adaptor::Descriptor MusicPluginLv2Adaptor::describe(const char* uri, MusicPlugin* (*createPlugin)())
+{
+    return Descriptor{{uri, &instantiate, &::connectPort, &::activate, &::run, nullptr, &cleanup, &extensionData},
+                      createPlugin};
+}
+
+MusicPluginLv2Adaptor::MusicPluginLv2Adaptor(const Descriptor& descriptor, double sampleRateHz,
+                                             const LV2_Feature* const* features)
+    : effect(descriptor.createPlugin()), shadow(descriptor.createPlugin()), table(*effect),
+      effectParams(paramsOf(*effect)), shadowParams(paramsOf(*shadow)),
+      audioInputs(static_cast<size_t>(table.numAudioInputs()), nullptr),
+      audioOutputs(static_cast<size_t>(table.numAudioOutputs()), nullptr),
+      pieceInputs(audioInputs.size(), nullptr), pieceOutputs(audioOutputs.size(), nullptr),
+      controlPorts(table.controls().size(), nullptr), meterPorts(table.meters().size(), nullptr),
+      lastPortValues(table.controls().size(), std::numeric_limits<float>::quiet_NaN()),
+      published(new std::atomic<double>[table.controls().size()])
+{
+    if (effectParams.size() != shadowParams.size())
+        throw std::logic_error("the factory made two different plug-ins");
+    effect->sampleRate.setValue(sampleRateHz);
+    for (size_t i = 0; i < table.controls().size(); ++i)
+        published[i].store(table.controls()[i].defaultValueExact, std::memory_order_relaxed);
+    for (int i = 0; features != nullptr && features[i] != nullptr; ++i)
+        if (std::strcmp(features[i]->URI, LV2_URID__map) == 0)
+            map = static_cast<LV2_URID_Map*>(features[i]->data);
+    if (map != nullptr && map->map != nullptr)
+    {
+        chunkKey = map->map(map->handle, (std::string(descriptor.lv2.URI) + chunkKeySuffix).c_str());
+        atomString = map->map(map->handle, LV2_ATOM__String);
+    }
+    else
+    {
+        map = nullptr;
+    }
+}
+
+MusicPluginLv2Adaptor::~MusicPluginLv2Adaptor() = default;
+
+void MusicPluginLv2Adaptor::connectPort(uint32_t port, void* data) noexcept
+{
+    size_t index = port;
+    if (index < audioInputs.size())
+        audioInputs[index] = static_cast<const float*>(data);
+    else if ((index -= audioInputs.size()) < audioOutputs.size())
+        audioOutputs[index] = static_cast<float*>(data);
+    else if ((index -= audioOutputs.size()) < controlPorts.size())
+        controlPorts[index] = static_cast<const float*>(data);
+    else if ((index -= controlPorts.size()) < meterPorts.size())
+        meterPorts[index] = static_cast<float*>(data);
+}
+
+void MusicPluginLv2Adaptor::activate() noexcept
+{
+    effect->clear();
+}
+
+void MusicPluginLv2Adaptor::run(uint32_t frames) noexcept
+{
+    try
+    {
+        applyControls();
+    }
+    catch (...)
+    {
+        // A listener that throws leaves that parameter as it was; the audio goes on.
+    }
+    bool connected = true;
+    for (const float* input : audioInputs)
+        connected = connected && input != nullptr;
+    for (float* output : audioOutputs)
+        connected = connected && output != nullptr;
+    if (!connected)
+    {
+        for (float* output : audioOutputs)
+            if (output != nullptr)
+                std::memset(output, 0, sizeof(float) * frames);
+    }
+    else
+    {
+        for (uint32_t offset = 0; offset < frames; offset += maxPieceFrames)
+        {
+            const uint32_t piece = frames - offset < maxPieceFrames ? frames - offset : maxPieceFrames;
+            for (size_t c = 0; c < audioInputs.size(); ++c)
+                pieceInputs[c] = audioInputs[c] + offset;
+            for (size_t c = 0; c < audioOutputs.size(); ++c)
+                pieceOutputs[c] = audioOutputs[c] + offset;
+            effect->process(pieceInputs.data(), pieceOutputs.data(), static_cast<int>(piece));
+        }
+    }
+    for (size_t j = 0; j < meterPorts.size(); ++j)
+    {
+        const double reading = effect->takeMeterReading(static_cast<int>(j));
+        if (meterPorts[j] != nullptr)
+            *meterPorts[j] = connected ? table.meterPortValue(static_cast<int>(j), reading) : 0.0f;
+    }
+}
+
+void MusicPluginLv2Adaptor::applyControls()
+{
+    for (size_t i = 0; i < controlPorts.size(); ++i)
+    {
+        if (controlPorts[i] == nullptr)
+            continue;
+        const float portValue = *controlPorts[i];
+        if (sameBits(portValue, lastPortValues[i]))
+            continue; // nothing recomputed without a reason
+        lastPortValues[i] = portValue;
+        if (!std::isfinite(portValue))
+            continue;
+        const int control = static_cast<int>(i);
+        publish(control, setParam(effectParams, control, table.valueOfPort(control, portValue)));
+    }
+}
+
+double MusicPluginLv2Adaptor::setParam(std::vector<Param*>& params, int control, double value)
+{
+    Param* param = params[static_cast<size_t>(control)];
+    switch (table.controls()[static_cast<size_t>(control)].kind)
+    {
+    case Lv2PortTable::Kind::real:
+        static_cast<RealParam*>(param)->setValue(value);
+        break;
+    case Lv2PortTable::Kind::toggle:
+        static_cast<BoolParam*>(param)->setValue(value != 0.0);
+        break;
+    case Lv2PortTable::Kind::integer:
+        static_cast<IntegerParam*>(param)->setValue(static_cast<int>(value));
+        break;
+    }
+    return valueOf(params, control);
+}
+
+double MusicPluginLv2Adaptor::valueOf(const std::vector<Param*>& params, int control) const
+{
+    const Param* param = params[static_cast<size_t>(control)];
+    switch (table.controls()[static_cast<size_t>(control)].kind)
+    {
+    case Lv2PortTable::Kind::real:
+        return static_cast<const RealParam*>(param)->getValue();
+    case Lv2PortTable::Kind::toggle:
+        return static_cast<const BoolParam*>(param)->getValue() ? 1.0 : 0.0;
+    case Lv2PortTable::Kind::integer:
+        return static_cast<const IntegerParam*>(param)->getValue();
+    }
+    return 0.0;
+}
+
+void MusicPluginLv2Adaptor::publish(int control, double value)
+{
+    const std::uint32_t sequence = publishSequence.load(std::memory_order_relaxed);
+    publishSequence.store(sequence + 1, std::memory_order_relaxed);
+    std::atomic_thread_fence(std::memory_order_release);
+    published[static_cast<size_t>(control)].store(value, std::memory_order_relaxed);
+    publishSequence.store(sequence + 2, std::memory_order_release);
+}
+
+LV2_State_Status MusicPluginLv2Adaptor::save(LV2_State_Store_Function store, LV2_State_Handle handle)
+{
+    if (map == nullptr)
+        return LV2_STATE_ERR_NO_FEATURE;
+    if (store == nullptr)
+        return LV2_STATE_ERR_UNKNOWN;
+    std::vector<double> values(table.controls().size());
+    for (int tries = 0; tries < maxSnapshotTries; ++tries)
+    {
+        const std::uint32_t before = publishSequence.load(std::memory_order_acquire);
+        for (size_t i = 0; i < values.size(); ++i)
+            values[i] = published[i].load(std::memory_order_relaxed);
+        std::atomic_thread_fence(std::memory_order_acquire);
+        if (before % 2 == 0 && publishSequence.load(std::memory_order_relaxed) == before)
+            break;
+    }
+    for (size_t i = 0; i < values.size(); ++i)
+        setParam(shadowParams, static_cast<int>(i), values[i]);
+    const std::string text = PluginState::saveBank(*shadow, 0);
+    return store(handle, chunkKey, text.c_str(), text.size() + 1, atomString,
+                 LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE);
+}
+
+LV2_State_Status MusicPluginLv2Adaptor::restore(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle)
+{
+    if (map == nullptr)
+        return LV2_STATE_ERR_NO_FEATURE;
+    if (retrieve == nullptr)
+        return LV2_STATE_ERR_UNKNOWN;
+    size_t size = 0;
+    uint32_t type = 0;
+    uint32_t flags = 0;
+    const void* data = retrieve(handle, chunkKey, &size, &type, &flags);
+    if (data == nullptr)
+        return LV2_STATE_ERR_NO_PROPERTY;
+    if (type != atomString)
+        return LV2_STATE_ERR_BAD_TYPE;
+    // Up to the first zero byte or the size, whichever comes first: a damaged state may lack its terminator.
+    const char* bytes = static_cast<const char*>(data);
+    const void* zero = std::memchr(bytes, 0, size);
+    const std::string text(bytes, zero != nullptr ? static_cast<const char*>(zero) - bytes : size);
+    if (text.empty() || !PluginState::loadBank(*shadow, 0, text))
+        return LV2_STATE_ERR_UNKNOWN;
+    PluginState::loadBank(*effect, 0, text);
+    // The restored values stay until the host moves a port away from what it shows for them.
+    for (size_t i = 0; i < controlPorts.size(); ++i)
+    {
+        const int control = static_cast<int>(i);
+        const double value = valueOf(effectParams, control);
+        publish(control, value);
+        lastPortValues[i] = table.portOfValue(control, value);
+    }
+    return LV2_STATE_SUCCESS;
+}

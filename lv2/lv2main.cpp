@@ -1,0 +1,20 @@
+// The LV2 module's one export: the descriptor of the compressor behind the LV2 adaptor.
+
+#include "Common/musicplugin/MusicPluginLv2Adaptor.h"
+#include "ZaRorurarozePlugin.h"
+#include "lv2/ZaRorurarozeLv2.h"
+
+namespace
+{
+MusicPlugin* createPlugin()
+{
+    return new ZaRorurarozePlugin();
+}
+
+const MusicPluginLv2Adaptor::Descriptor descriptor = MusicPluginLv2Adaptor::describe(zaRorurarozeLv2Uri, &createPlugin);
+} // namespace
+
+extern "C" LV2_SYMBOL_EXPORT const LV2_Descriptor* lv2_descriptor(uint32_t index)
+{
+    return index == 0 ? &descriptor.lv2 : nullptr;
+}
