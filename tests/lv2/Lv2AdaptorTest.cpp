@@ -1,0 +1,162 @@
+// The LV2 bridge in process, through its descriptor as a host drives it: the port table against the
+// ranges musicians read, exact ends and defaults, hostile rates and port values, and the state.
+
+#include "Common/musicplugin/PluginState.h"
+#include "tests/lv2/Lv2TestHost.h"
+
+#include <lv2/atom/atom.h>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+using namespace lv2test;
+
+TEST(Lv2PortTable, PortsReadInTheUnitsMusiciansUse)
+{
+    struct Expected
+    {
+        const char* symbol;
+        Lv2PortTable::Unit unit;
+        float minimum, defaultValue, maximum;
+        bool logarithmic;
+    };
+    using U = Lv2PortTable::Unit;
+    const Expected expected[] = {
+        {"sidechainHighpassCutoff", U::hz, 5, 20, 2000, true},   {"sidechainLowpassCutoff", U::hz, 100, 40000, 40000, true},
+        {"sidechainListen", U::none, 0, 0, 1, false},            {"drive", U::db, -20, 0, 60, false},
+        {"attack", U::ms, 0, 200, 10000, false},                 {"release", U::ms, 0, 200, 10000, false},
+        {"hilbert", U::none, 0, 0, 1, false},                    {"threshold", U::db, -60, 0, 12.0412f, false},
+        {"ratio", U::custom, 0.5, 32, 64, true},                 {"outputGain", U::db, -90, 0, 12.0412f, false},
+        {"mix", U::percent, 0, 100, 100, false},
+    };
+    ZaRorurarozePlugin plugin;
+    Lv2PortTable table(plugin);
+    ASSERT_EQ(table.controls().size(), std::size(expected));
+    std::set<std::string> symbols;
+    for (size_t i = 0; i < table.controls().size(); ++i)
+    {
+        const auto& c = table.controls()[i];
+        const auto& e = expected[i];
+        EXPECT_EQ(c.portIndex, static_cast<int>(4 + i));
+        EXPECT_EQ(c.symbol, e.symbol);
+        EXPECT_TRUE(symbols.insert(c.symbol).second) << "unique";
+        EXPECT_EQ(c.unit, e.unit) << e.symbol;
+        EXPECT_EQ(c.logarithmic, e.logarithmic) << e.symbol;
+        EXPECT_NEAR(c.minimum, e.minimum, 1e-4) << e.symbol;
+        EXPECT_NEAR(c.defaultValue, e.defaultValue, 1e-4) << e.symbol;
+        EXPECT_NEAR(c.maximum, e.maximum, 1e-4) << e.symbol;
+        EXPECT_TRUE(c.minimum <= c.defaultValue && c.defaultValue <= c.maximum) << e.symbol;
+        // The declared ends and default give the parameter's own values exactly; beyond them, clamped.
+        EXPECT_EQ(table.valueOfPort(static_cast<int>(i), c.minimum), c.minValue) << e.symbol;
+        EXPECT_EQ(table.valueOfPort(static_cast<int>(i), c.maximum), c.maxValue) << e.symbol;
+        EXPECT_EQ(table.valueOfPort(static_cast<int>(i), c.defaultValue), c.defaultValueExact) << e.symbol;
+        EXPECT_EQ(table.valueOfPort(static_cast<int>(i), c.minimum - 1e6f), c.minValue) << e.symbol;
+        EXPECT_EQ(table.valueOfPort(static_cast<int>(i), c.maximum + 1e6f), c.maxValue) << e.symbol;
+    }
+    EXPECT_EQ(table.meters().at(0).symbol, "gainReduction");
+    EXPECT_EQ(table.meters().at(0).portIndex, 15);
+    EXPECT_EQ(table.numPorts(), 16);
+    EXPECT_EQ(table.valueOfPort(4, 5.0f), 0.005);        // ms to s by division: exact
+    EXPECT_EQ(table.valueOfPort(9, -89.9f), std::pow(10.0, -89.9f / 20.0)); // above the floor: a real gain
+    EXPECT_EQ(table.valueOfPort(9, -90.0f), 0.0);        // the floor is silence
+}
+
+TEST(Lv2Adaptor, HostileRatesAndPortsGetHarmlessAnswers)
+{
+    Host host;
+    for (double rate : {0.0, -44100.0, std::nan(""), HUGE_VAL, 1e9})
+        EXPECT_EQ(descriptor.lv2.instantiate(&descriptor.lv2, rate, "", host.features), nullptr) << rate;
+
+    Instance a(host);
+    ASSERT_NE(a.handle, nullptr);
+    a.run(0);
+    for (float bad : {std::numeric_limits<float>::quiet_NaN(), HUGE_VALF, -HUGE_VALF})
+    {
+        a.controls[7] = bad; // threshold: ignored, the parameter keeps its value
+        a.run(64);
+    }
+    a.controls[7] = -20.0f;
+    a.run(4096);
+    EXPECT_GT(a.meter, 3.0f);
+    EXPECT_LT(a.meter, 60.0f);
+    for (float x : a.out[0])
+        ASSERT_TRUE(std::isfinite(x));
+    a.in[0][0] = std::numeric_limits<float>::quiet_NaN(); // samples as in the VST 2 build
+    descriptor.lv2.run(a.handle, 1);
+    EXPECT_TRUE(std::isfinite(a.out[0][0]));
+
+    // Listening to the side-chain reduces nothing; an unconnected input gives silence and reads nothing.
+    a.controls[2] = 1.0f;
+    a.run(512);
+    EXPECT_EQ(a.meter, 0.0f);
+    descriptor.lv2.connect_port(a.handle, 0, nullptr);
+    a.out[0].assign(4096, 1.0f);
+    descriptor.lv2.run(a.handle, 4096);
+    EXPECT_EQ(a.out[0][4095], 0.0f);
+    descriptor.lv2.connect_port(a.handle, 99, nullptr); // no such port: ignored
+}
+
+// A save and a restore through the host carry the VST 2 bank chunk; damaged states change nothing.
+TEST(Lv2Adaptor, StateIsTheBankChunkAndDamagedStatesAreRefused)
+{
+    Host host;
+    Instance a(host);
+    a.controls[7] = -20.0f; // threshold
+    a.controls[4] = 5.0f;   // attack 5 ms
+    a.controls[10] = 80.0f; // mix
+    a.run(256);
+    ASSERT_EQ(a.save(host), LV2_STATE_SUCCESS);
+    const Host::Stored saved = host.state.at(host.chunkKey());
+    EXPECT_EQ(saved.type, Host::mapUri(&host, LV2_ATOM__String));
+
+    ZaRorurarozePlugin same;
+    dynamic_cast<RealParam*>(same.paramList.param(7))->setValue(std::pow(10.0, -1.0));
+    dynamic_cast<RealParam*>(same.paramList.param(4))->setValue(0.005);
+    dynamic_cast<RealParam*>(same.paramList.param(10))->setValue(0.8);
+    EXPECT_EQ(saved.value, PluginState::saveBank(same, 0) + '\0');
+
+    Instance b(host);
+    ASSERT_EQ(b.restore(host), LV2_STATE_SUCCESS);
+    b.run(16); // the host's ports still at the defaults: they differ from what the state shows, so they apply
+    Host copy;
+    ASSERT_EQ(b.save(copy), LV2_STATE_SUCCESS);
+    EXPECT_NE(copy.state.at(copy.chunkKey()).value, saved.value);
+
+    Instance c(host);
+    c.controls = a.controls; // a host restoring the ports beside the state: the state's exact values stay
+    ASSERT_EQ(c.restore(host), LV2_STATE_SUCCESS);
+    c.run(16);
+    Host again;
+    ASSERT_EQ(c.save(again), LV2_STATE_SUCCESS);
+    EXPECT_EQ(again.state.at(again.chunkKey()).value, saved.value);
+
+    const std::string before = again.state.at(again.chunkKey()).value;
+    const LV2_URID stringType = Host::mapUri(&host, LV2_ATOM__String);
+    const struct
+    {
+        std::string value;
+        LV2_URID type;
+        LV2_State_Status status;
+    } damaged[] = {{"", stringType, LV2_STATE_ERR_UNKNOWN},
+                   {"Name\n\tnot a bank", stringType, LV2_STATE_ERR_UNKNOWN},
+                   {saved.value, Host::mapUri(&host, LV2_ATOM__Int), LV2_STATE_ERR_BAD_TYPE}};
+    for (const auto& d : damaged)
+    {
+        host.state[host.chunkKey()] = {d.value, d.type};
+        EXPECT_EQ(c.restore(host), d.status) << d.value;
+        ASSERT_EQ(c.save(again), LV2_STATE_SUCCESS);
+        EXPECT_EQ(again.state.at(again.chunkKey()).value, before);
+    }
+    Host empty;
+    EXPECT_EQ(c.restore(empty), LV2_STATE_ERR_NO_PROPERTY);
+
+    Instance withoutMap(host, 48000.0, false);
+    EXPECT_EQ(withoutMap.save(host), LV2_STATE_ERR_NO_FEATURE);
+    EXPECT_EQ(withoutMap.restore(host), LV2_STATE_ERR_NO_FEATURE);
+}
