@@ -11,7 +11,7 @@ cd "$(dirname "$0")"
 tools/install-deps.sh bench
 
 # Peer plug-ins timed through the same loop (other products, loaded only to time them).
-peers=(zam-plugins lsp-plugins-vst)
+peers=(zam-plugins lsp-plugins-vst lsp-plugins-lv2)
 missing=()
 for p in "${peers[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -30,3 +30,13 @@ fi
 cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release -DZR_BUILD_BENCH=ON -DZR_BUILD_TESTS=OFF >/dev/null
 cmake --build build/bench -j "$(nproc)" --target bench_frames >/dev/null
 build/bench/bench/bench_frames
+
+# lv2bench (lilv-utils) times 10 s at 48 kHz in 512-frame blocks: ours beside LSP's stereo compressor.
+if command -v lv2bench >/dev/null; then
+    echo
+    echo "lv2bench -b 512 -n 480000 (seconds for 10 s of audio at 48 kHz)"
+    for uri in urn:quenderlab:zaroruraroze http://lsp-plug.in/plugins/lv2/compressor_stereo; do
+        LV2_PATH=$PWD/build/bench/lv2:/usr/lib/lv2 lv2bench -b 512 -n 480000 "$uri" 2>/dev/null | grep -F "$uri" ||
+            echo "  $uri: not available"
+    done
+fi

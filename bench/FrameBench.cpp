@@ -10,6 +10,13 @@
 #include "ZaRorurarozePlugin.h"
 #include "tools/render/VstHost.h"
 
+#if ZR_BENCH_LV2
+#include "Common/musicplugin/Lv2PortTable.h"
+
+#include <dlfcn.h>
+#include <lv2/core/lv2.h>
+#endif
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -215,6 +222,57 @@ double hostedNs(const std::string& binary, const Signal& signal, int repeats)
     }
 }
 
+#if ZR_BENCH_LV2
+// The LV2 module loaded and run through its descriptor, every control at its declared default, block 512.
+// The loop over the signal runs as the host loop does: a pointer offset per block.
+class Lv2Loop
+{
+public:
+    explicit Lv2Loop(const std::string& module)
+    {
+        library_ = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
+        const auto entry = library_ ? reinterpret_cast<LV2_Descriptor_Function>(dlsym(library_, "lv2_descriptor"))
+                                    : nullptr;
+        descriptor_ = entry ? entry(0) : nullptr;
+        handle_ = descriptor_ ? descriptor_->instantiate(descriptor_, sampleRateHz, "", nullptr) : nullptr;
+        if (handle_ == nullptr) return;
+        const ZaRorurarozePlugin plugin;
+        const Lv2PortTable table(plugin);
+        for (const auto& c : table.controls())
+            controls_.push_back(c.defaultValue);
+        for (size_t i = 0; i < controls_.size(); ++i)
+            descriptor_->connect_port(handle_, static_cast<uint32_t>(4 + i), &controls_[i]);
+        descriptor_->connect_port(handle_, static_cast<uint32_t>(4 + controls_.size()), &meter_);
+        descriptor_->activate(handle_);
+    }
+    ~Lv2Loop()
+    {
+        if (handle_ != nullptr) descriptor_->cleanup(handle_);
+        if (library_ != nullptr) dlclose(library_);
+    }
+    bool loaded() const { return handle_ != nullptr; }
+    void run(const Signal& signal, int repeats)
+    {
+        for (int r = 0; r < repeats; ++r)
+            for (int n = 0; n < signalFrames; n += blockFrames) {
+                descriptor_->connect_port(handle_, 0, const_cast<float*>(&signal.left[n]));
+                descriptor_->connect_port(handle_, 1, const_cast<float*>(&signal.right[n]));
+                descriptor_->connect_port(handle_, 2, &outLeft_[n]);
+                descriptor_->connect_port(handle_, 3, &outRight_[n]);
+                descriptor_->run(handle_, static_cast<uint32_t>(std::min(blockFrames, signalFrames - n)));
+            }
+    }
+
+private:
+    void* library_ = nullptr;
+    const LV2_Descriptor* descriptor_ = nullptr;
+    LV2_Handle handle_ = nullptr;
+    std::vector<float> controls_;
+    float meter_ = 0.0f;
+    std::vector<float> outLeft_ = touched(signalFrames), outRight_ = touched(signalFrames);
+};
+#endif
+
 bool exists(const std::string& path)
 {
     struct stat info
@@ -271,6 +329,30 @@ int main()
         if (ns > 0.0) report(std::string("vst, ") + pathName(path), ns);
         if (path == widest) oursNs = ns;
     }
+
+#if ZR_BENCH_LV2
+    std::printf("ZaRoruraroze LV2 module through its descriptor, timed in turn with the VST 2 host loop\n");
+    {
+        Lv2Loop lv2(ZR_BENCH_LV2_MODULE);
+        zr::host::VstHost host(binaryFor(widest));
+        host.setSampleRate(sampleRateHz);
+        host.setBlockSize(blockFrames);
+        host.resume();
+        std::vector<float> outLeft = touched(signalFrames), outRight = touched(signalFrames);
+        const float* inputs[2] = {signal.left.data(), signal.right.data()};
+        float* outputs[2] = {outLeft.data(), outRight.data()};
+        if (lv2.loaded()) {
+            const auto [lv2Ns, vstNs] = nsPerFramePair(
+                [&] { lv2.run(signal, 1); },
+                [&] { host.process(const_cast<float* const*>(inputs), outputs, signalFrames); }, signalFrames);
+            char note[64];
+            std::snprintf(note, sizeof note, "   vst %.1f ns: %+.1f%%", vstNs, 100.0 * (lv2Ns / vstNs - 1.0));
+            report(std::string("lv2, ") + pathName(widest), lv2Ns, note);
+        } else {
+            std::printf("  (the LV2 module %s did not load)\n", ZR_BENCH_LV2_MODULE);
+        }
+    }
+#endif
 
     std::printf("Peers through the same host loop (ratio: their ns per frame over ours on the %s path)\n",
                 pathName(widest));
