@@ -5,6 +5,7 @@
 #include "Common/dsp/misc.h"
 #include "Common/dsp/simpleFilters.h"
 
+#include <algorithm>
 #include <cmath>
 
 #if ZR_DETECTOR_KERNELS && !(defined(__x86_64__) || defined(__i386__))
@@ -542,15 +543,23 @@ void Compressor::processPiece(const double* inLeft, const double* inRight, Sampl
                                        1.0 - mix_,       &fast_pow,       fastPowLogTable,
                                        fastPowExpTable};
     detector_.engineBlock(inLeft, inRight, &side, &law, gains_, frames);
-    double smallestGain = gains_[0];
     for (int n = 0; n < frames; ++n) {
         // Both inputs are read before either output is written: an output may be the other channel's input.
         const double left = inLeft[n];
         const double right = inRight[n];
         outLeft[n] = static_cast<Sample>(left * gains_[n]);
         outRight[n] = static_cast<Sample>(right * gains_[n]);
-        smallestGain = gains_[n] < smallestGain ? gains_[n] : smallestGain;
     }
+    // The meter's minimum in a loop of its own, four chains side by side: inside the loop above it would
+    // keep that loop from being vectorised.
+    double smallest[4] = {gains_[0], gains_[0], gains_[0], gains_[0]};
+    int n = 0;
+    for (; n + 4 <= frames; n += 4)
+        for (int k = 0; k < 4; ++k)
+            smallest[k] = gains_[n + k] < smallest[k] ? gains_[n + k] : smallest[k];
+    for (; n < frames; ++n)
+        smallest[0] = gains_[n] < smallest[0] ? gains_[n] : smallest[0];
+    const double smallestGain = std::min(std::min(smallest[0], smallest[1]), std::min(smallest[2], smallest[3]));
     // The gain is wet * factor + dry, and smaller for a smaller factor: one division recovers the factor.
     if (law.wet > 0.0) {
         const double factor = (smallestGain - law.dry) / law.wet;
