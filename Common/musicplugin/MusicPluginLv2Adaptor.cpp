@@ -256,10 +256,11 @@ double MusicPluginLv2Adaptor::valueOf(const std::vector<Param*>& params, int con
 
 void MusicPluginLv2Adaptor::publish(int control, double value)
 {
+    // A sequence lock without fences: the release store of the value keeps the odd count before it, so a
+    // save that reads the new value (acquiring it) sees the count moved and reads again.
     const std::uint32_t sequence = publishSequence.load(std::memory_order_relaxed);
     publishSequence.store(sequence + 1, std::memory_order_relaxed);
-    std::atomic_thread_fence(std::memory_order_release);
-    published[static_cast<size_t>(control)].store(value, std::memory_order_relaxed);
+    published[static_cast<size_t>(control)].store(value, std::memory_order_release);
     publishSequence.store(sequence + 2, std::memory_order_release);
 }
 
@@ -274,8 +275,7 @@ LV2_State_Status MusicPluginLv2Adaptor::save(LV2_State_Store_Function store, LV2
     {
         const std::uint32_t before = publishSequence.load(std::memory_order_acquire);
         for (size_t i = 0; i < values.size(); ++i)
-            values[i] = published[i].load(std::memory_order_relaxed);
-        std::atomic_thread_fence(std::memory_order_acquire);
+            values[i] = published[i].load(std::memory_order_acquire);
         if (before % 2 == 0 && publishSequence.load(std::memory_order_relaxed) == before)
             break;
     }
