@@ -5,6 +5,7 @@
 #include "tools/render/SettingResolver.h"
 
 #include <cstddef>
+#include <cstdio>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -41,6 +42,32 @@ private:
     bool hasInlineValue_ = false;
     bool isOption_ = false;
 };
+
+// The frame of a tool's main: parse(arguments) gives the options or throws UsageError, answered with the
+// usage text and status 2; options.help prints the usage text; run(options) gives the status, and any
+// exception from it becomes one line and status 1.
+template <typename Parse, typename Run>
+int runTool(const char* toolName, const char* usageText, int argc, char** argv, Parse parse, Run run)
+{
+    decltype(parse(std::vector<std::string>())) options;
+    try {
+        options = parse(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const UsageError& e) {
+        std::fprintf(stderr, "%s: %s\n%s", toolName, e.what(), usageText);
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(usageText, stdout);
+        return 0;
+    }
+    try {
+        return run(options);
+    } catch (const std::exception& e) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "%s: %s\n", toolName, e.what());
+        return 1;
+    }
+}
 
 // The NAME=VALUE text of a --set option. Throws UsageError when it is not of that form.
 Setting parseSettingOption(const std::string& text);
