@@ -130,7 +130,8 @@ fi
 
 # A server left over by a killed run would still end within the timeout.
 timeout 900 jackd -n "$JACK_DEFAULT_SERVER" -r -d dummy -r 48000 -p 256 >"$work/jackd.log" 2>&1 &
-pids+=($!)
+server_pid=$!
+pids+=("$server_pid")
 timeout 10 jack_wait -w -t 5 >/dev/null 2>&1 || { fail "private server $JACK_DEFAULT_SERVER starts"; exit 1; }
 
 if [ $stress -eq 1 ]; then
@@ -188,8 +189,11 @@ bad=("set Ratio 1000" "set Nothing 1" "set Hilbert maybe" "frobnicate" "load $wo
 for c in "${bad[@]}"; do echo "$c" >&3; done
 echo "save $work/after.fxp" >&3
 wait_for "$work/live.out" "^saved" 3
-check "each bad command gets one line and changes nothing"     eval '[ "$(grep -vc "client live on JACK" "$work/live.err")" -eq ${#bad[@]} ] && cmp "$work/after.fxp" "$work/live.fxp"'
+check "each bad command gets one line and changes nothing"     eval '[ "$(grep -vc -e "client live on JACK" -e "xruns in the last" "$work/live.err")" -eq ${#bad[@]} ] &&
+        cmp "$work/after.fxp" "$work/live.fxp"'
 
+timeout 5 jack_bufsize 128 >/dev/null
+check "a new buffer size is followed" wait_for "$work/live.err" "now runs at 48000 Hz, 128 frames a block"
 timeout 30 "$render" --set Mix=50% --set Drive=12dB --set "Sd Listen=on" --save-preset "$work/other.fxp"
 echo "load $work/other.fxp" >&3
 wait_for "$work/live.out" "^loaded"
@@ -206,6 +210,11 @@ start_client term || fail "client starts"
 kill -TERM "$client_pid"
 check "SIGTERM: status 0" ended_with 0
 check "nothing left on the server" test -z "$(timeout 10 jack_lsp 2>/dev/null | grep -v '^system:')"
+
+start_client orphan || fail "client starts"
+kill "$server_pid"
+check "server shutdown: status 1 and a line saying so" \
+    eval 'ended_with 1 && wait_for "$work/orphan.err" "the JACK server shut down"'
 
 echo "jack: $passed passed, $failed failed"
 [ $failed -eq 0 ]

@@ -75,7 +75,12 @@ JackClient::JackClient(const std::string& clientName, const std::string& serverN
 
 JackClient::~JackClient()
 {
-    if (active_ && !serverGone()) jack_deactivate(client_);
+    if (serverGone()) {
+        // Only complaints that the server is gone would follow.
+        jack_set_error_function(quiet);
+    } else if (active_) {
+        jack_deactivate(client_);
+    }
     jack_client_close(client_);
 }
 
