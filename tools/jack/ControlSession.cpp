@@ -8,6 +8,7 @@
 #include "tools/render/FxPreset.h"
 #include "tools/render/TemporaryFile.h"
 
+#include <algorithm>
 #include <chrono>
 #include <map>
 #include <optional>
@@ -212,8 +213,10 @@ std::string ControlSession::listing()
     return text;
 }
 
-host::Setting ControlSession::splitSetting(const std::string& arguments) const
+host::Setting ControlSession::splitSetting(const std::string& typed) const
 {
+    std::string arguments = typed;
+    std::replace(arguments.begin(), arguments.end(), '\t', ' ');
     const std::size_t equals = arguments.find('=');
     if (equals != std::string::npos) return {arguments.substr(0, equals), arguments.substr(equals + 1)};
     // Names may hold spaces ("Out Gain"), values too ("-6 dB"). The longest front that is a parameter's

@@ -43,7 +43,7 @@ private:
     void sendShadow(const std::vector<int>& indices);
     void setCommand(const std::string& arguments);
     // The setting in "NAME VALUE" (names may hold spaces) or "NAME=VALUE".
-    host::Setting splitSetting(const std::string& arguments) const;
+    host::Setting splitSetting(const std::string& typed) const;
     std::string displayOf(int index) const;
 
     RealtimePlugin& realtime_;
