@@ -45,6 +45,9 @@ fi
 if [ -x tests/windows/run.sh ]; then
     step "windows" tests/windows/run.sh
 fi
+if [ -x tests/jack/run.sh ]; then
+    step "jack" tests/jack/run.sh
+fi
 if [ -x tests/ardour/run.sh ]; then
     step "ardour" tests/ardour/run.sh
 fi

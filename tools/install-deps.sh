@@ -12,6 +12,8 @@ demo) packages+=(gnuplot-nox) ;;
 bench) packages+=(libbenchmark-dev lilv-utils) ;;
 *) echo "usage: $0 test|demo|bench" >&2; exit 2 ;;
 esac
+# The JACK client and its tests.
+case "$job" in test | demo) packages+=(jackd2 libjack-jackd2-dev) ;; esac
 
 missing=()
 for p in "${packages[@]}"; do
@@ -22,6 +24,8 @@ if [ ${#missing[@]} -gt 0 ]; then
     if [ "$(id -u)" -eq 0 ]; then
         echo "Installing: ${missing[*]}"
         export DEBIAN_FRONTEND=noninteractive
+        # jackd2 would otherwise ask whether to raise real-time limits.
+        echo "jackd2 jackd/tweak_rt_limits boolean false" | debconf-set-selections
         apt-get update -qq
         apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
     else

@@ -36,40 +36,19 @@ RenderOptions parseCommandLine(const std::vector<std::string>& arguments)
 {
     RenderOptions options;
     std::vector<std::string> files;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        std::string name = arguments[i];
-        std::string inlineValue;
-        bool hasInlineValue = false;
-        if (name.rfind("--", 0) == 0) {
-            const std::size_t equals = name.find('=');
-            if (equals != std::string::npos) {
-                inlineValue = name.substr(equals + 1);
-                name = name.substr(0, equals);
-                hasInlineValue = true;
-            }
-        } else if (name.size() > 1 && name[0] == '-') {
-            throw UsageError("unknown option " + name);
-        } else {
-            files.push_back(name);
+    OptionReader reader(arguments);
+    while (reader.next()) {
+        if (!reader.isOption()) {
+            files.push_back(reader.name());
             continue;
         }
-        auto value = [&]() -> std::string {
-            if (hasInlineValue) return inlineValue;
-            if (i + 1 >= arguments.size()) throw UsageError(name + " needs a value");
-            return arguments[++i];
-        };
-        auto flag = [&]() {
-            if (hasInlineValue) throw UsageError(name + " takes no value");
-            return true;
-        };
+        const std::string& name = reader.name();
+        auto value = [&]() { return reader.value(); };
+        auto flag = [&]() { return reader.flag(); };
         if (name == "--plugin") {
             options.pluginPath = value();
         } else if (name == "--set") {
-            const std::string setting = value();
-            const std::size_t equals = setting.find('=');
-            if (equals == std::string::npos || equals == 0)
-                throw UsageError("--set wants NAME=VALUE, got '" + setting + "'");
-            options.settings.push_back({setting.substr(0, equals), setting.substr(equals + 1)});
+            options.settings.push_back(parseSettingOption(value()));
         } else if (name == "--preset") {
             options.presetPath = value();
         } else if (name == "--save-preset") {

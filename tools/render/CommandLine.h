@@ -1,21 +1,13 @@
 #pragma once
 // The render tool's command line.
 
-#include "tools/render/ParameterCatalog.h"
+#include "tools/render/OptionReader.h"
 
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace zr::host
 {
-// A command line that does not make sense; the tool answers it with the usage text.
-class UsageError : public std::runtime_error
-{
-public:
-    using std::runtime_error::runtime_error;
-};
-
 struct RenderOptions
 {
     std::string inputPath;

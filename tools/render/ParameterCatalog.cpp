@@ -1,6 +1,7 @@
 #include "tools/render/ParameterCatalog.h"
 
 #include "tools/render/ProgramState.h"
+#include "tools/render/SettingResolver.h"
 #include "tools/render/VstHost.h"
 
 #include <algorithm>
@@ -12,20 +13,6 @@ namespace zr::host
 {
 namespace
 {
-std::string lowered(std::string text)
-{
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
-
-std::string trimmed(const std::string& text)
-{
-    const std::size_t first = text.find_first_not_of(" \t");
-    if (first == std::string::npos) return std::string();
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
 bool isSwitchWord(const std::string& display)
 {
     const std::string word = lowered(trimmed(display));
@@ -33,13 +20,8 @@ bool isSwitchWord(const std::string& display)
            word == "no";
 }
 
-// Hosts cut names to 8 characters; a name that long may be the front of a longer one.
-constexpr std::size_t kHostNameCut = 8;
-
 // The state text keeps 6 significant digits, so a value reads back within half a unit of the sixth.
 constexpr double kStoredRelativeTolerance = 1e-5;
-// Range ends given in the user's unit go through pow/log10 and may land an ulp or so outside.
-constexpr double kRangeRelativeTolerance = 1e-9;
 
 void fillStoredRange(ParameterInfo& info)
 {
@@ -104,83 +86,21 @@ ParameterCatalog::ParameterCatalog(VstHost& host)
 
 const ParameterInfo& ParameterCatalog::find(const std::string& name) const
 {
-    const std::string wanted = lowered(trimmed(name));
-    std::vector<const ParameterInfo*> exact;
-    std::vector<const ParameterInfo*> byFront;
-    for (const ParameterInfo& p : parameters_) {
-        const std::string shown = lowered(p.hostName);
-        if (wanted.empty()) break;
-        if (wanted == shown || wanted == lowered(p.saveKey))
-            exact.push_back(&p);
-        else if (shown.size() >= kHostNameCut && wanted.compare(0, shown.size(), shown) == 0)
-            byFront.push_back(&p);
-    }
-    const std::vector<const ParameterInfo*>& found = exact.empty() ? byFront : exact;
-    if (found.size() == 1) return *found.front();
-    if (found.empty()) throw SettingError("unknown parameter '" + name + "'; valid names: " + validNames());
-    std::string which;
-    for (const ParameterInfo* p : found)
-        which += (which.empty() ? "" : ", ") + std::to_string(p->index);
-    throw SettingError("the name '" + name + "' fits several parameters (" + which +
-                       "); valid names: " + validNames());
+    return SettingResolver(parameters_, editsChunk_).find(name);
 }
 
 std::string ParameterCatalog::validNames() const
 {
-    std::string names;
-    for (const ParameterInfo& p : parameters_) {
-        if (!names.empty()) names += ", ";
-        names += p.hostName;
-        if (!p.saveKey.empty()) names += " (" + p.saveKey + ")";
-    }
-    return names;
-}
-
-ParameterCatalog::Resolved ParameterCatalog::resolve(const Setting& setting) const
-{
-    const ParameterInfo& p = find(setting.name);
-    const std::string text = trimmed(setting.valueText);
-    const std::string what = setting.name + "=" + setting.valueText;
-    Resolved r{&p, true, 0.0f, 0.0, text};
-    if (!text.empty() && text[0] == '@') {
-        const auto knobPos = parseNumber(std::string_view(text).substr(1));
-        if (!knobPos || *knobPos < 0.0 || *knobPos > 1.0)
-            throw SettingError(what + ": a knob position after '@' lies between 0 and 1");
-        r.knobPos = static_cast<float>(*knobPos);
-        return r;
-    }
-    if (p.isSwitch) {
-        const std::string word = lowered(text);
-        if (word == "on" || word == "true" || word == "yes" || word == "1")
-            r.knobPos = 1.0f;
-        else if (word == "off" || word == "false" || word == "no" || word == "0")
-            r.knobPos = 0.0f;
-        else
-            throw SettingError(what + ": " + setting.name + " is a switch; give on or off");
-        return r;
-    }
-    if (!editsChunk_ || p.saveKey.empty())
-        throw SettingError(what +
-                           ": this plug-in's state cannot be edited as text, so exact values cannot be "
-                           "set; give a knob position such as @0.5");
-    const auto value = parseUserValue(text, p.unit, p.label);
-    const std::string range =
-        formatUserValue(p.minValue, p.unit, p.label) + " .. " + formatUserValue(p.maxValue, p.unit, p.label);
-    if (!value) throw SettingError(what + ": not a value of this parameter; its range is " + range);
-    const double slack = kRangeRelativeTolerance * std::max(std::fabs(p.minValue), std::fabs(p.maxValue));
-    if (*value < p.minValue - slack || *value > p.maxValue + slack)
-        throw SettingError(what + ": outside the range " + range);
-    r.byKnob = false;
-    r.value = std::clamp(*value, p.minValue, p.maxValue);
-    return r;
+    return SettingResolver(parameters_, editsChunk_).validNames();
 }
 
 void ParameterCatalog::apply(VstHost& host, const std::vector<Setting>& settings) const
 {
     // Check everything before touching the plug-in; the last setting of a parameter wins.
-    std::map<int, Resolved> byIndex;
+    const SettingResolver resolver(parameters_, editsChunk_);
+    std::map<int, ResolvedSetting> byIndex;
     for (const Setting& setting : settings) {
-        const Resolved r = resolve(setting);
+        const ResolvedSetting r = resolver.resolve(setting);
         byIndex.erase(r.param->index);
         byIndex.emplace(r.param->index, r);
     }

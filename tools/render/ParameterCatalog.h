@@ -5,44 +5,14 @@
 // key belongs to which index, so each knob is moved to both ends and the changed key is watched; the
 // state found at the start is restored afterwards.
 
-#include "tools/render/UserValue.h"
+#include "tools/render/SettingResolver.h"
 
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace zr::host
 {
 class VstHost;
-
-// A setting the user got wrong (unknown name, unreadable or out-of-range value); the message says how.
-class SettingError : public std::runtime_error
-{
-public:
-    using std::runtime_error::runtime_error;
-};
-
-struct ParameterInfo
-{
-    int index = 0;
-    std::string hostName; // as the plug-in reports it, at most 8 characters for most plug-ins
-    std::string label;
-    std::string saveKey; // the key in the program chunk; empty when it could not be found
-    ValueUnit unit = ValueUnit::Plain;
-    bool isSwitch = false; // the stored value is a word ("true"/"false"), not a number
-    double minValue = 0.0; // stored value at the knob's ends, base units (numeric parameters)
-    double maxValue = 1.0;
-    std::string storedAtMin; // stored texts at knob 0 and 1
-    std::string storedAtMax;
-    std::string displayAtMin; // the plug-in's display texts at knob 0 and 1
-    std::string displayAtMax;
-};
-
-struct Setting
-{
-    std::string name;
-    std::string valueText;
-};
 
 class ParameterCatalog
 {
@@ -68,16 +38,6 @@ public:
     static std::string stateText(VstHost& host);
 
 private:
-    struct Resolved
-    {
-        const ParameterInfo* param;
-        bool byKnob;
-        float knobPos;
-        double value;
-        std::string userText;
-    };
-    Resolved resolve(const Setting& setting) const;
-
     std::vector<ParameterInfo> parameters_;
     bool editsChunk_ = false;
 };

@@ -241,22 +241,5 @@ int main(int argc, char** argv)
     TemporaryFile::installCleanupHandlers();
     // A reader that goes away (gnuplot failing) must give an error, not end the tool.
     std::signal(SIGPIPE, SIG_IGN);
-    RenderOptions options;
-    try {
-        options = parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
-    } catch (const UsageError& e) {
-        std::fprintf(stderr, "%s: %s\n%s", kToolName, e.what(), kUsageText);
-        return 2;
-    }
-    if (options.help) {
-        std::fputs(kUsageText, stdout);
-        return 0;
-    }
-    try {
-        return run(options);
-    } catch (const std::exception& e) {
-        std::fflush(stdout);
-        std::fprintf(stderr, "%s: %s\n", kToolName, e.what());
-        return 1;
-    }
+    return runTool(kToolName, kUsageText, argc, argv, parseCommandLine, run);
 }

@@ -1,0 +1,174 @@
+// jackloop: plays a sound file through a JACK client and records what it gives back, frame-aligned, in
+// freewheel mode (the dummy driver's clock is no use on a loaded machine). Two clients of ours: a source
+// feeding CLIENT:in_left/in_right and a sink on CLIENT:out_left/out_right, so the sink hears the file's
+// first frame in the cycle the source plays it.
+//
+// Usage: jackloop [--preroll SECONDS] CLIENT IN.wav OUT.wav      (server: $JACK_DEFAULT_SERVER)
+// Exits 0 when OUT.wav (32-bit float, IN's length) was written, 1 otherwise.
+
+#include <jack/jack.h>
+#include <sndfile.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace
+{
+struct Loop
+{
+    std::vector<float> in[2];
+    std::vector<float> out[2];
+    std::size_t frames = 0;
+    jack_nframes_t prerollFrames = 0;
+    jack_client_t* source = nullptr;
+    jack_client_t* sink = nullptr;
+    jack_port_t* sourcePorts[2] = {};
+    jack_port_t* sinkPorts[2] = {};
+    std::atomic<bool> go{false}; // connected and freewheeling
+    std::atomic<bool> started{false};
+    std::atomic<jack_nframes_t> firstFrame{0}; // the frame time of the file's first frame
+    std::atomic<bool> done{false};
+    std::size_t played = 0;
+};
+
+int silence(Loop& loop, jack_nframes_t n)
+{
+    for (jack_port_t* port : loop.sourcePorts)
+        std::fill_n(static_cast<float*>(jack_port_get_buffer(port, n)), n, 0.0f);
+    return 0;
+}
+
+int playSource(jack_nframes_t n, void* arg)
+{
+    Loop& loop = *static_cast<Loop*>(arg);
+    const jack_nframes_t now = jack_last_frame_time(loop.source);
+    if (!loop.go.load()) return silence(loop, n);
+    if (!loop.started.load()) {
+        // One cycle of silence first: the connections made before "go" are in the graph by then.
+        loop.firstFrame.store(now + n + loop.prerollFrames);
+        loop.started.store(true);
+    }
+    const jack_nframes_t first = loop.firstFrame.load();
+    for (int c = 0; c < 2; ++c) {
+        auto* buffer = static_cast<float*>(jack_port_get_buffer(loop.sourcePorts[c], n));
+        for (jack_nframes_t i = 0; i < n; ++i) {
+            const long long at = static_cast<long long>(now + i) - first;
+            buffer[i] = at >= 0 && static_cast<std::size_t>(at) < loop.frames ? loop.in[c][at] : 0.0f;
+        }
+    }
+    return 0;
+}
+
+int recordSink(jack_nframes_t n, void* arg)
+{
+    Loop& loop = *static_cast<Loop*>(arg);
+    if (!loop.started.load() || loop.done.load()) return 0;
+    const long long start = static_cast<long long>(jack_last_frame_time(loop.sink)) - loop.firstFrame.load();
+    for (int c = 0; c < 2; ++c) {
+        const auto* buffer = static_cast<const float*>(jack_port_get_buffer(loop.sinkPorts[c], n));
+        for (jack_nframes_t i = 0; i < n; ++i)
+            if (start + i >= 0 && static_cast<std::size_t>(start + i) < loop.frames) loop.out[c][start + i] = buffer[i];
+    }
+    if (start + n >= static_cast<long long>(loop.frames)) loop.done.store(true);
+    return 0;
+}
+
+jack_client_t* open(const char* name)
+{
+    jack_status_t status{};
+    jack_client_t* client = jack_client_open(name, JackNoStartServer, &status);
+    if (client == nullptr) std::fprintf(stderr, "jackloop: no JACK server (status 0x%x)\n", unsigned(status));
+    return client;
+}
+
+bool fail(const std::string& message)
+{
+    std::fprintf(stderr, "jackloop: %s\n", message.c_str());
+    return false;
+}
+
+bool run(Loop& loop, const std::string& target, const std::string& outPath, int rateHz)
+{
+    loop.source = open("jackloop_source");
+    loop.sink = open("jackloop_sink");
+    if (!loop.source || !loop.sink) return false;
+    if (static_cast<int>(jack_get_sample_rate(loop.source)) != rateHz)
+        return fail("the server's rate is not the file's " + std::to_string(rateHz) + " Hz");
+    const char* names[2] = {"left", "right"};
+    for (int c = 0; c < 2; ++c) {
+        loop.sourcePorts[c] = jack_port_register(loop.source, names[c], JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
+        loop.sinkPorts[c] = jack_port_register(loop.sink, names[c], JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
+    }
+    jack_set_process_callback(loop.source, playSource, &loop);
+    jack_set_process_callback(loop.sink, recordSink, &loop);
+    if (jack_activate(loop.sink) || jack_activate(loop.source)) return fail("cannot activate");
+    const char* ins[2] = {":in_left", ":in_right"};
+    const char* outs[2] = {":out_left", ":out_right"};
+    for (int c = 0; c < 2; ++c)
+        if (jack_connect(loop.source, jack_port_name(loop.sourcePorts[c]), (target + ins[c]).c_str()) ||
+            jack_connect(loop.sink, (target + outs[c]).c_str(), jack_port_name(loop.sinkPorts[c])))
+            return fail("cannot connect to " + target);
+    jack_set_freewheel(loop.source, 1);
+    loop.go.store(true);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!loop.done.load() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    jack_set_freewheel(loop.source, 0);
+    if (!loop.done.load()) return fail("the recording did not finish within 60 s");
+    SF_INFO info{};
+    info.samplerate = rateHz;
+    info.channels = 2;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+    SNDFILE* file = sf_open(outPath.c_str(), SFM_WRITE, &info);
+    if (file == nullptr) return fail("cannot write " + outPath);
+    std::vector<float> frames(2 * loop.frames);
+    for (std::size_t i = 0; i < loop.frames; ++i)
+        for (int c = 0; c < 2; ++c)
+            frames[2 * i + c] = loop.out[c][i];
+    const bool written = sf_writef_float(file, frames.data(), sf_count_t(loop.frames)) == sf_count_t(loop.frames);
+    sf_close(file);
+    return written || fail("cannot write " + outPath);
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    double prerollSeconds = 0.0;
+    int first = 1;
+    if (argc > 2 && std::string(argv[1]) == "--preroll") {
+        prerollSeconds = std::atof(argv[2]);
+        first = 3;
+    }
+    if (argc - first != 3) {
+        std::fprintf(stderr, "usage: jackloop [--preroll SECONDS] CLIENT IN.wav OUT.wav\n");
+        return 2;
+    }
+    SF_INFO info{};
+    SNDFILE* file = sf_open(argv[first + 1], SFM_READ, &info);
+    if (file == nullptr || info.channels != 2) {
+        std::fprintf(stderr, "jackloop: %s is not a stereo sound file\n", argv[first + 1]);
+        return 1;
+    }
+    Loop loop;
+    loop.frames = static_cast<std::size_t>(info.frames);
+    std::vector<float> frames(2 * loop.frames);
+    sf_readf_float(file, frames.data(), info.frames);
+    sf_close(file);
+    for (int c = 0; c < 2; ++c) {
+        loop.in[c].resize(loop.frames);
+        loop.out[c].assign(loop.frames, 0.0f);
+        for (std::size_t i = 0; i < loop.frames; ++i)
+            loop.in[c][i] = frames[2 * i + c];
+    }
+    loop.prerollFrames = static_cast<jack_nframes_t>(prerollSeconds * info.samplerate);
+    const bool ok = run(loop, argv[first], argv[first + 2], info.samplerate);
+    for (jack_client_t* client : {loop.source, loop.sink})
+        if (client != nullptr) jack_client_close(client);
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,30 @@
+#include "tools/jack/ParamValue.h"
+
+#include "Common/musicplugin/BoolParam.h"
+#include "Common/musicplugin/RealParam.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace zr::jack
+{
+double paramValue(const Param& param) noexcept
+{
+    if (const auto* real = dynamic_cast<const RealParam*>(&param)) return real->getValue();
+    if (const auto* onOff = dynamic_cast<const BoolParam*>(&param)) return onOff->getValue() ? 1.0 : 0.0;
+    return 0.0;
+}
+
+void setParamValue(Param& param, double value) noexcept
+{
+    if (std::isnan(value)) return;
+    try {
+        if (auto* real = dynamic_cast<RealParam*>(&param))
+            real->setValue(std::clamp(value, real->getMinValue(), real->getMaxValue()));
+        else if (auto* onOff = dynamic_cast<BoolParam*>(&param))
+            onOff->setValue(value >= 0.5);
+    } catch (...) {
+        // A clamped value is always in range; nothing may leave the audio thread all the same.
+    }
+}
+} // namespace zr::jack
