@@ -46,12 +46,13 @@ std::string defaultPluginPath()
     if (length <= 0) throw FileError("cannot find the plug-in: give --plugin PATH");
     std::string folder(exe, static_cast<std::size_t>(length));
     folder = folder.substr(0, folder.rfind('/'));
-    const std::string beside = folder + "/" + kDefaultPluginFile;
-    const std::string above = folder.substr(0, folder.rfind('/')) + "/" + kDefaultPluginFile;
-    if (fileExists(beside)) return beside;
-    if (fileExists(above)) return above;
+    const std::string parent = folder.substr(0, folder.rfind('/'));
+    // A build tree has the plug-in beside the tools' folder; an installed tool in bin/ finds it in lib/vst/.
+    for (const std::string& candidate : {folder + "/" + kDefaultPluginFile, parent + "/" + kDefaultPluginFile,
+                                         parent + "/lib/vst/" + kDefaultPluginFile})
+        if (fileExists(candidate)) return candidate;
     throw FileError(std::string("no ") + kDefaultPluginFile + " beside " + folder +
-                    " or one folder up; build it or give --plugin PATH");
+                    ", one folder up or in ../lib/vst; build it or give --plugin PATH");
 }
 
 std::string dbText(double amplitude)
