@@ -6,7 +6,8 @@ set -euo pipefail
 job=${1:-test}
 packages=(cmake make g++ pkg-config libgtest-dev libsndfile1-dev locales)
 case "$job" in
-test) packages+=(gnuplot-nox mingw-w64 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 wine64 ardour gdb python3 clang-14 libclang-rt-14-dev) ;;
+test) packages+=(gnuplot-nox mingw-w64 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 wine64 ardour gdb python3 clang-14 libclang-rt-14-dev
+    qemu-user gcc-multilib g++-multilib) ;;
 demo) packages+=(gnuplot-nox) ;;
 bench) packages+=(libbenchmark-dev) ;;
 *) echo "usage: $0 test|demo|bench" >&2; exit 2 ;;
