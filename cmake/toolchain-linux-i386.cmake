@@ -8,3 +8,6 @@ set(CMAKE_CXX_COMPILER g++)
 # SSE2 arithmetic, as in the Win32 DLL: the x87 unit's wider intermediates would give other numbers.
 set(CMAKE_C_FLAGS_INIT "-m32 -msse2 -mfpmath=sse")
 set(CMAKE_CXX_FLAGS_INIT "-m32 -msse2 -mfpmath=sse")
+if(EXISTS /usr/bin/qemu-i386)
+    set(CMAKE_CROSSCOMPILING_EMULATOR /usr/bin/qemu-i386)
+endif()
