@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test: a release build, the whole suite under AddressSanitizer and
-# UndefinedBehaviorSanitizer, the concurrency tests under ThreadSanitizer, and the Windows builds
-# (checked with objdump, the 64-bit one run under wine64). Exits non-zero on any failure.
+# UndefinedBehaviorSanitizer, the concurrency tests under ThreadSanitizer, the Windows builds (checked with
+# objdump, the 64-bit one run under wine64) and the 32-bit Linux build under qemu-i386. Exits non-zero on any
+# failure.
 set -uo pipefail
 cd "$(dirname "$0")"
 tools/install-deps.sh test || exit 1
@@ -44,6 +45,9 @@ if [ -x tests/fuzz/run.sh ]; then
 fi
 if [ -x tests/windows/run.sh ]; then
     step "windows" tests/windows/run.sh
+fi
+if [ -x tests/i386/run.sh ]; then
+    step "i386" tests/i386/run.sh
 fi
 if [ -x tests/jack/run.sh ]; then
     step "jack" tests/jack/run.sh

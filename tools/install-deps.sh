@@ -7,7 +7,8 @@ job=${1:-test}
 packages=(cmake make g++ pkg-config libgtest-dev libsndfile1-dev locales lv2-dev)
 case "$job" in
 test) packages+=(gnuplot-nox mingw-w64 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 wine64 ardour gdb python3 clang-14 libclang-rt-14-dev
-    liblilv-dev lilv-utils lv2file sordi) ;;
+    liblilv-dev lilv-utils lv2file sordi
+    qemu-user gcc-multilib g++-multilib) ;;
 demo) packages+=(gnuplot-nox) ;;
 bench) packages+=(libbenchmark-dev lilv-utils) ;;
 *) echo "usage: $0 test|demo|bench" >&2; exit 2 ;;

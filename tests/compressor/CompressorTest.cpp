@@ -55,9 +55,10 @@ void runNoise(Compressor& c, int frames)
 }
 } // namespace
 
-TEST(Detector, QuotedCoefficientsAt44100)
+TEST(Detector, CoefficientsAt44100)
 {
-    // Attack time 0.2 s; the five-digit values quoted, to half a unit in the last digit.
+    // Attack time 0.2 s; the five-digit values of the band table in docs/engine.md, to half a unit in the
+    // last digit.
     Compressor c;
     c.attackTime(0.2);
     const MultibandPowerDetector& d = c.detector_;

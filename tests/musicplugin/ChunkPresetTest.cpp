@@ -7,7 +7,7 @@
 
 namespace
 {
-// The worked example: a preset Soft with attack 0.5 and ratio 0.25, 52 bytes.
+// The program Soft of docs/chunk-format.md: attack 0.5 and ratio 0.25, 52 bytes.
 const std::string softText = "Name\n\tSoft\nParameterList\n\tattack\n\t\t0.5\n\tratio\n\t\t0.25";
 
 Preset makePreset(const std::string& name, const std::string& attack, const std::string& ratio)
@@ -30,7 +30,7 @@ std::string bankText(const PresetBank& bank)
 }
 } // namespace
 
-TEST(Chunk, WorkedExampleWritesAndReadsBackLevelByLevel)
+TEST(Chunk, SoftProgramWritesAndReadsBackLevelByLevel)
 {
     std::string text = Chunk::create("Name", "Soft");
     std::string list;
@@ -98,7 +98,7 @@ TEST(Preset, SaveAndLoadRoundTripNamesAndAwkwardValues)
     EXPECT_TRUE(loaded.values.empty());
 }
 
-TEST(PresetBank, WorkedBankExampleLoadsPadsAndFailsWithoutChangingAnything)
+TEST(PresetBank, SoftAndGentleBankLoadsPadsAndFailsWithoutChangingAnything)
 {
     PresetBank bank;
     bank.presetList = {makePreset("Soft", "0.5", "0.25"), makePreset("Gentle", "0.3", "0.5")};

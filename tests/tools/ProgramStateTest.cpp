@@ -13,11 +13,11 @@ std::vector<char> chunkOf(const std::string& text)
     return chunk;
 }
 
-// The plug-in framework's worked example of a preset: 52 bytes, no final line feed.
+// The program Soft of docs/chunk-format.md: 52 bytes, no final line feed.
 const std::string kSoftPreset = "Name\n\tSoft\nParameterList\n\tattack\n\t\t0.5\n\tratio\n\t\t0.25";
 } // namespace
 
-TEST(ProgramState, ReadsTheWorkedExample)
+TEST(ProgramState, ReadsTheSoftProgram)
 {
     ASSERT_EQ(kSoftPreset.size(), 52u);
     const ProgramState state = ProgramState::fromChunk(chunkOf(kSoftPreset));

@@ -31,7 +31,7 @@ TEST(TextConversion, Float2string)
 {
     DefaultEffect effect;
     const std::pair<float, const char*> cases[] = {
-        // The quoted examples.
+        // Eight positions, sign and point counted: the fraction fills what the integer part leaves.
         {1.5f, "1.500000"},
         {0.0f, "0.000000"},
         {-2.25f, "-2.25000"},
