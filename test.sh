@@ -52,6 +52,9 @@ fi
 if [ -x tests/jack/run.sh ]; then
     step "jack" tests/jack/run.sh
 fi
+if [ -x tests/package/run.sh ]; then
+    step "package" tests/package/run.sh
+fi
 if [ -x tests/ardour/run.sh ]; then
     step "ardour" tests/ardour/run.sh
 fi

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what a job needs from Debian's archive, or prints the exact apt-get line when not root.
-# Usage: tools/install-deps.sh test|demo|bench
+# Usage: tools/install-deps.sh test|demo|bench|dist
 set -euo pipefail
 
 job=${1:-test}
@@ -8,13 +8,15 @@ packages=(cmake make g++ pkg-config libgtest-dev libsndfile1-dev locales lv2-dev
 case "$job" in
 test) packages+=(gnuplot-nox mingw-w64 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 wine64 ardour gdb python3 clang-14 libclang-rt-14-dev
     liblilv-dev lilv-utils lv2file sordi
-    qemu-user gcc-multilib g++-multilib) ;;
+    qemu-user gcc-multilib g++-multilib
+    dpkg-dev lintian) ;;
 demo) packages+=(gnuplot-nox) ;;
 bench) packages+=(libbenchmark-dev lilv-utils) ;;
-*) echo "usage: $0 test|demo|bench" >&2; exit 2 ;;
+dist) packages+=(python3 dpkg-dev mingw-w64) ;;
+*) echo "usage: $0 test|demo|bench|dist" >&2; exit 2 ;;
 esac
 # The JACK client and its tests.
-case "$job" in test | demo) packages+=(jackd2 libjack-jackd2-dev) ;; esac
+case "$job" in test | demo | dist) packages+=(jackd2 libjack-jackd2-dev) ;; esac
 
 missing=()
 for p in "${packages[@]}"; do
