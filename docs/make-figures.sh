@@ -95,6 +95,57 @@ set xtics ('10' 10, '20' 20, '50' 50, '100' 100, '200' 200, '500' 500, '1k' 1000
 set xlabel 'frequency (Hz)'
 set ylabel 'gain (dB)'"
 
+# ---- Knob laws: the value each control takes at each knob position, read back from the plug-in's state.
+controls=("Side HP" "Side LP" Drive Attack Release Threshold Ratio "Out Gain")
+for step in $(seq 0 40); do
+    position=$(awk -v s="$step" 'BEGIN { printf "%.3f", s / 40 }')
+    settings=()
+    for control in "${controls[@]}"; do settings+=(--set "$control=@$position"); done
+    # The state text: a key line indented once, its value line twice.
+    "$render" --plugin "$plugin" --print-state "${settings[@]}" | awk -v p="$position" '
+        /^\t[^\t]/ { key = substr($0, 2) }
+        /^\t\t/ { value[key] = substr($0, 3) }
+        function db(x) { return x > 0 ? 20 * log(x) / log(10) : -1000 }
+        END { printf "%s %s %s %s %s %s %s %s %s\n", 100 * p, value["sidechainHighpassCutoff"],
+              value["sidechainLowpassCutoff"], db(value["drive"]), 1000 * value["attack"],
+              1000 * value["release"], db(value["threshold"]), value["ratio"], db(value["outputGain"]) }'
+done >"$work/knobs.dat"
+plot_png knob-laws "set multiplot layout 2,2 title 'Knob laws: the value at each knob position'
+set xlabel 'knob position (%)'
+set xrange [0:100]
+set xtics 25
+set key top left
+set logscale y
+set ylabel 'frequency (Hz)'
+set yrange [4:50000]
+set ytics ('5' 5, '20' 20, '100' 100, '500' 500, '2k' 2000, '10k' 10000, '40k' 40000)
+set title 'Side HP and Side LP: logarithmic'
+plot '$work/knobs.dat' u 1:2 w l ls 1 title 'Side HP', '' u 1:3 w l ls 2 title 'Side LP'
+set ylabel 'time (ms)'
+set yrange [0.1:10000]
+set ytics ('0.1' 0.1, '1' 1, '10' 10, '100' 100, '1 s' 1000, '10 s' 10000)
+set title 'Attack and Release: fourth root'
+unset key
+plot '$work/knobs.dat' u 1:5 w l ls 3 notitle
+unset logscale y
+set autoscale y
+set ytics autofreq
+set ylabel 'gain (dB)'
+set yrange [-60:60]
+set ytics 20
+set key bottom right box opaque
+set title 'Gains in dB'
+plot '$work/knobs.dat' u 1:4 w l ls 4 title 'Drive (logarithmic)', \
+  '' u 1:7 w l ls 5 title 'Threshold (square root)', '' u 1:9 w l ls 6 dt 2 title 'Out Gain (square root)'
+unset logscale y
+set ylabel 'ratio (dB/dB)'
+set yrange [0:64]
+set ytics 8
+set title 'Ratio: logarithmic'
+unset key
+plot '$work/knobs.dat' u 1:8 w l ls 7 notitle
+unset multiplot" 1000,800
+
 # ---- The 33 detector bands: the detector's own splitter, driven by an impulse.
 "$data" bands >"$work/bands.dat"
 plot_png bands "set title 'The 33 detector bands (splitter of the detector at 44.1 kHz)'
