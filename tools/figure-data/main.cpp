@@ -17,7 +17,9 @@
 #include <cmath>
 #include <complex>
 #include <cstdio>
+#include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace
