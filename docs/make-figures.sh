@@ -83,7 +83,7 @@ family transfer-threshold -80:12 Threshold dB 0 "-40 -30 -20 -10 0" 'Threshold m
     --set Ratio=4
 family transfer-ratio -80:12 Ratio "" 32 "0.5 1 1.5 2 4 32" \
     'Ratio sets the slope above the knee (Threshold -30 dB)' --set Threshold=-30dB
-family transfer-drive -90:20 Drive dB 0 "-10 0 10 20" \
+family transfer-drive -90:20 Drive dB 0 "-10 0 +10 +20" \
     'Drive: more level into the detector and the output (Threshold -20 dB, Ratio 4)' \
     --set Threshold=-20dB --set Ratio=4
 family transfer-mix -80:12 Mix % 100 "0 25 50 75 100" \
