@@ -5,7 +5,7 @@
 -- normalised 0..1, LV2 values the port's own units), ZR_REPORT (output file), and optionally
 -- ZR_PLUGIN_TYPE (LXVST, the default, or LV2); ZR_PROBE: a VST 2 plug-in put in front of the first,
 -- untouched (the unity-gain probe, which sees exactly the blocks the plug-in under test sees); ZR_RATE, the
--- sample rate (default 48000); ZR_SETTLE_US: microseconds to let the engine run before saving (an LV2
+-- sample rate (default 48000); ZR_SETTLE_FRAMES: frames the engine must process before the save (an LV2
 -- plug-in only learns new port values in its next run, and saves what it has learnt).
 
 local function fail(message)
@@ -74,8 +74,14 @@ for port = 0, plugin:parameter_count() - 1 do
     end
 end
 
-local settle = tonumber(os.getenv("ZR_SETTLE_US") or "0")
-if settle > 0 then ARDOUR.LuaAPI.usleep(settle) end
+-- The engine processes even with the transport stopped; on a loaded machine it may take a while.
+local settle = tonumber(os.getenv("ZR_SETTLE_FRAMES") or "0")
+local start, waited = AudioEngine:processed_samples(), 0
+while AudioEngine:processed_samples() - start < settle do
+    if waited >= 10000 then fail("the engine processed nothing for 10 s") end
+    ARDOUR.LuaAPI.usleep(10000)
+    waited = waited + 10
+end
 
 if Session:save_state("", false, false, false, false, false) ~= 0 then fail("cannot save") end
 close_session()
