@@ -443,17 +443,20 @@ check_restore() {
 # 4. Scan order and chunk calls from another thread while processing: the scan above already sent
 # effMainsChanged(0) without a prior (1); here Ardour's engine runs the plug-in in 64-frame blocks with
 # the transport rolling while the knobs move and the session is saved 200 times from the Lua thread.
-# The last save must reload with the same chunk and render finite audio.
-check_stress() { # check_stress TAG LABEL: TAG's plug-in must be scanned already
-    local tag=$1 label=$2
+# The last save must reload with the same chunk and render finite audio. With LV2 the same happens to the
+# LV2 plug-in, whose save() copies what run() publishes.
+check_stress() { # check_stress TAG LABEL [LV2]: TAG's plug-in must be scanned already
+    local tag=$1 label=$2 type=${3:-LXVST}
     begin
-    local ok=1 name="stress-$tag"
-    if ! make_session "$tag" "$name" ZaRoruraroze "${settings[compress]}" ||
-        ! attempt "stress-$tag" 60 "$tag" ZR_SESSION_DIR="$work/sessions/$name" ZR_SESSION_NAME="$name" \
+    local ok=1 name="stress-$tag" plugin=ZaRoruraroze knobs=${settings[compress]}
+    local title="4 scan order and chunk calls, $label" scanned="scanned; "
+    [ "$type" = LV2 ] && name+="-lv2" plugin=$lv2_uri knobs=$lv2_setting title="LV2 5 saves, $label" scanned=""
+    if ! plugin_type=$type make_session "$tag" "$name" "$plugin" "$knobs" ||
+        ! attempt "$name" 60 "$tag" ZR_SESSION_DIR="$work/sessions/$name" ZR_SESSION_NAME="$name" \
             ZR_PLUGIN=ZaRoruraroze ZR_ROUNDS=200 ZR_BLOCK=64 ZR_SNAPSHOT=stressed ZR_REPORT="$work/$name.report" \
             ardour7-lua "$here/stress_session.lua" ||
         ! grep -q '^done$' "$work/$name.report"; then
-        fail "4 scan order and chunk calls, $label: Ardour did not get through the rounds"
+        fail "$title: Ardour did not get through the rounds"
         return
     fi
     local advanced
@@ -477,8 +480,8 @@ check_stress() { # check_stress TAG LABEL: TAG's plug-in must be scanned already
     else
         ok=0
     fi
-    verdict $ok "4 scan order and chunk calls, $label: scanned; 200 saves and knob sweeps from another thread while $advanced frames were processed in 64-frame blocks; reloads with the same chunk, renders finite audio" \
-        "4 scan order and chunk calls, $label: the plug-in did not survive chunk calls while processing"
+    verdict $ok "$title: ${scanned}200 saves and knob sweeps from another thread while $advanced frames were processed in 64-frame blocks; reloads with the same chunk, renders finite audio" \
+        "$title: the plug-in did not survive chunk calls while processing"
 }
 
 # 5. The LV2 bundle in the same host: one session with the unity probe in front (which counts the silent
@@ -628,14 +631,6 @@ else
     check_scan
     check_renders
     check_restore
-    if [ -n "$lv2_bundle" ]; then
-        check_lv2_load
-        check_lv2_render
-        check_lv2_save
-        check_lv2_restore
-    else
-        echo "      LV2 1-4: skipped, $build makes no LV2 bundle (it needs lv2-dev)"
-    fi
     check_stress zr "release build"
     begin
     echo "      building a Debug plug-in with assertions in $debug_build"
@@ -657,6 +652,15 @@ else
     else
         tail -n 20 "$work/logs/cmake-debug.log" | sed 's/^/      | /'
         fail "4 scan order and chunk calls, assertion build: cannot build it"
+    fi
+    if [ -n "$lv2_bundle" ]; then
+        check_lv2_load
+        check_lv2_render
+        check_lv2_save
+        check_lv2_restore
+        check_stress zr "release build" LV2
+    else
+        echo "      LV2 1-5: skipped, $build makes no LV2 bundle (it needs lv2-dev)"
     fi
     if grep -h 'Assertion "' "$work"/logs/*.log 2>/dev/null | sort -u | sed 's/^/      /' | grep .; then
         fail "assertions: the plug-in's contract was broken inside Ardour (above)"
