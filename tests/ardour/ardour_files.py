@@ -212,7 +212,7 @@ def text_up_to_zero(data):
 
 
 def fxb_chunk_text(path):
-    """The chunk of a bank file in the layout write_fxb describes: its size at byte 156, the chunk after it."""
+    """The chunk of a bank file in the layout write_fxb describes: its size at byte 156, then the chunk."""
     with open(path, "rb") as f:
         data = f.read()
     if data[0:4] != b"CcnK" or data[8:12] != b"FBCh" or len(data) < 160:

@@ -145,9 +145,10 @@ attempt() {
                 local stacks
                 stacks=$(timeout 60 gdb -p $pid -batch -ex "thread apply all bt" 2>&1)
                 echo "$stacks" >>"$log"
-                # A frame of the plug-in: "from .../ZaRoruraroze.so", or a source of ours in a Debug build.
-                grep -Eq "^#[0-9]+ .*( from [^ ]*/ZaRoruraroze\.so| at $root/)" <<<"$stacks" &&
-                    where="inside ZaRoruraroze.so"
+                # A frame of the plug-in: "from .../ZaRoruraroze.so" (VST 2) or ".../zaroruraroze.so" (LV2),
+                # or a source of ours in a Debug build.
+                grep -Eq "^#[0-9]+ .*( from [^ ]*/[Zz]aroruraroze\.so| at $root/)" <<<"$stacks" &&
+                    where="inside the plug-in"
             else
                 where="where unknown (no gdb)"
             fi
@@ -188,8 +189,8 @@ make_session() {
     local dir="$work/sessions/$name"
     signal "$rate" &&
         clean=$dir attempt "session-$name" 30 "$tag" ZR_SESSION_DIR="$dir" ZR_SESSION_NAME="$name" \
-            ZR_PLUGIN="$plugin" ZR_PLUGIN_TYPE="${plugin_type:-LXVST}" ZR_SETTLE_FRAMES="${settle_frames:-0}" \
-            ZR_KNOBS="$knobs" ZR_PROBE="$probe" ZR_RATE="$rate" ZR_REPORT="$work/$name.report" \
+            ZR_PLUGIN="$plugin" ZR_PLUGIN_TYPE="${plugin_type:-LXVST}" ZR_KNOBS="$knobs" ZR_PROBE="$probe" \
+            ZR_SETTLE_FRAMES="${settle_frames:-0}" ZR_RATE="$rate" ZR_REPORT="$work/$name.report" \
             ardour7-lua "$here/make_session.lua" &&
         grep -q '^done$' "$work/$name.report" &&
         python3 "$here/ardour_files.py" import "$dir/$name.ardour" "$work/signal-$rate-L.wav" "$work/signal-$rate-R.wav"
@@ -450,7 +451,9 @@ check_stress() { # check_stress TAG LABEL [LV2]: TAG's plug-in must be scanned a
     begin
     local ok=1 name="stress-$tag" plugin=ZaRoruraroze knobs=${settings[compress]}
     local title="4 scan order and chunk calls, $label" scanned="scanned; "
-    [ "$type" = LV2 ] && name+="-lv2" plugin=$lv2_uri knobs=$lv2_setting title="LV2 5 saves, $label" scanned=""
+    if [ "$type" = LV2 ]; then
+        name+="-lv2" plugin=$lv2_uri knobs=$lv2_setting title="LV2 5 saves, $label" scanned=""
+    fi
     if ! plugin_type=$type make_session "$tag" "$name" "$plugin" "$knobs" ||
         ! attempt "$name" 60 "$tag" ZR_SESSION_DIR="$work/sessions/$name" ZR_SESSION_NAME="$name" \
             ZR_PLUGIN=ZaRoruraroze ZR_ROUNDS=200 ZR_BLOCK=64 ZR_SNAPSHOT=stressed ZR_REPORT="$work/$name.report" \
@@ -512,7 +515,8 @@ check_lv2_load() {
     begin
     lv2_made=0
     local report="$work/lv2.report" ok=1
-    plugin_type=LV2 settle_frames=$lv2_settle_frames make_session zr lv2 "$lv2_uri" "$lv2_setting" UnityGain ||
+    plugin_type=LV2 settle_frames=$lv2_settle_frames \
+        make_session zr lv2 "$lv2_uri" "$lv2_setting" UnityGain ||
         { fail "LV2 1 load: Ardour cannot load the LV2 plug-in"; return; }
     lv2_made=1
     local plugin labels ranges
@@ -547,7 +551,8 @@ check_lv2_render() {
     begin
     [ "$lv2_made" -eq 1 ] || { fail "LV2 2 render: no session"; return; }
     local ok=1 result=""
-    export_session zr lv2 lv2 "$work/lv2-saved.wav" || { fail "LV2 2 render: Ardour could not render"; return; }
+    export_session zr lv2 lv2 "$work/lv2-saved.wav" ||
+        { fail "LV2 2 render: Ardour could not render"; return; }
     lv2_tool_settings
     if render lv2 "${tool_args[@]}" "$work/signal-48000.wav" "$work/lv2.tool.wav"; then
         echo "      same settings:"
@@ -608,7 +613,8 @@ check_lv2_restore() {
         ok=0
     fi
     ports=$(python3 "$here/ardour_files.py" controls "$work/sessions/lv2/lv2-restored.ardour" ZaRoruraroze)
-    [ "$ports" = "$lv2_ports" ] || { echo "      the ports changed on reload: $(paste -sd' ' <<<"$ports")"; ok=0; }
+    [ "$ports" = "$lv2_ports" ] ||
+        { echo "      the ports changed on reload: $(paste -sd' ' <<<"$ports")"; ok=0; }
     if export_session zr lv2 lv2-restored "$work/lv2-restored.wav"; then
         compare "$work/lv2-saved.wav" "$work/lv2-restored.wav" --tolerance $tolerance || ok=0
         result=${compared#*max |difference| }

@@ -50,7 +50,8 @@ end
 
 for round = 1, rounds do
     for i, range in ipairs(ranges) do
-        ARDOUR.LuaAPI.set_processor_param(proc, i - 1, range.lower + next_position() * (range.upper - range.lower))
+        local value = range.lower + next_position() * (range.upper - range.lower)
+        ARDOUR.LuaAPI.set_processor_param(proc, i - 1, value)
     end
     -- Now and then switch the plug-in off and on again, which suspends and resumes it mid-stream.
     if round % 20 == 10 then proc:deactivate() end
