@@ -147,7 +147,7 @@ attempt() {
                 echo "$stacks" >>"$log"
                 # A frame of the plug-in: "from .../ZaRoruraroze.so" (VST 2) or ".../zaroruraroze.so" (LV2),
                 # or a source of ours in a Debug build.
-                grep -Eq "^#[0-9]+ .*( from [^ ]*/[Zz]aroruraroze\.so| at $root/)" <<<"$stacks" &&
+                grep -Eq "^#[0-9]+ .*( from [^ ]*/(ZaRoruraroze|zaroruraroze)\.so| at $root/)" <<<"$stacks" &&
                     where="inside the plug-in"
             else
                 where="where unknown (no gdb)"
