@@ -8,20 +8,26 @@
       bypasses the panners of the track and the master bus, so the stereo signal reaches the export
       unchanged. No sample is touched.
   ardour_files.py chunk SESSION.ardour PLUGIN
-      prints the state chunk of the named plug-in, decoded (base64 text up to its terminating zero byte).
+      prints the state chunk of the named plug-in: for VST 2 decoded from the session (base64 text up to
+      its terminating zero byte), for LV2 the string under the plug-in's "URI#chunk" key in the state.ttl
+      the session names.
   ardour_files.py controls SESSION.ardour PLUGIN
-      prints the plug-in's saved control values, one "index name value" line each.
+      prints the plug-in's saved control values, one "index name value" line each (LV2: "symbol value").
   ardour_files.py strip-controls SESSION.ardour PLUGIN
       removes the plug-in's saved control values, so that a restore must come from the chunk alone.
   ardour_files.py fxb SESSION.ardour PLUGIN OUT.fxb
       writes the plug-in's saved chunk, byte for byte, as a VST 2 bank file ('FBCh'), so that another host
       can load exactly the state Ardour restores.
+  ardour_files.py fxb-chunk BANK.fxb
+      prints the chunk text of a VST 2 bank file (up to its terminating zero byte), as the render tool
+      writes it with the plug-in's bank getChunk.
   ardour_files.py scan-info CACHE.v2i
       prints what the VST scanner recorded about a plug-in, one "key=value" line each.
 """
 
 import base64
 import os
+import re
 import shutil
 import struct
 import sys
@@ -57,11 +63,14 @@ def first_track(root):
     raise SystemExit("the session has no audio track")
 
 
+PLUGIN_TYPES = ("lxvst", "windows-vst", "mac-vst", "lv2")
+
+
 def plugin_processor(root, name):
     for processor in root.iter("Processor"):
-        if processor.get("name") == name and processor.get("type") in ("lxvst", "windows-vst", "mac-vst"):
+        if processor.get("name") == name and processor.get("type") in PLUGIN_TYPES:
             return processor
-    raise SystemExit(f"the session has no VST plug-in named {name}")
+    raise SystemExit(f"the session has no VST or LV2 plug-in named {name}")
 
 
 def check_wired_to_master(root, track):
@@ -163,10 +172,53 @@ def chunk_bytes(processor):
     return base64.b64decode(chunks[0].text or "")
 
 
+TURTLE_ESCAPES = {"t": "\t", "b": "\b", "n": "\n", "r": "\r", "f": "\f", '"': '"', "'": "'", "\\": "\\"}
+
+
+def turtle_string(body):
+    """The value of a Turtle string literal's body (between its quotes)."""
+    def unescape(match):
+        code = match.group(1)
+        return chr(int(code[1:], 16)) if code[0] in "uU" else TURTLE_ESCAPES[code]
+    return re.sub(r'\\(u[0-9A-Fa-f]{4}|U[0-9A-Fa-f]{8}|.)', unescape, body, flags=re.S)
+
+
+def lv2_chunk_text(session_path, processor):
+    """Ardour keeps an LV2 plug-in's state in plugins/ID/STATE-DIR/state.ttl beside the session file."""
+    lv2 = processor.find("lv2")
+    if lv2 is None or not lv2.get("state-dir"):
+        raise SystemExit(f"{processor.get('name')} has no saved LV2 state")
+    path = os.path.join(os.path.dirname(os.path.abspath(session_path)), "plugins", processor.get("id"),
+                        lv2.get("state-dir"), "state.ttl")
+    with open(path, encoding="utf-8") as f:
+        ttl = f.read()
+    key = re.escape(f"<{processor.get('unique-id')}#chunk>")
+    found = re.search(key + r'\s*(?:"""((?:[^"\\]|\\.|"(?!""))*)"""|"((?:[^"\\\n]|\\.)*)")', ttl, re.S)
+    if not found:
+        raise SystemExit(f"{path}: no chunk string")
+    return turtle_string(found.group(1) if found.group(1) is not None else found.group(2))
+
+
 def chunk_text(session_path, name):
-    data = chunk_bytes(plugin_processor(load(session_path).getroot(), name))
+    processor = plugin_processor(load(session_path).getroot(), name)
+    if processor.get("type") == "lv2":
+        return lv2_chunk_text(session_path, processor)
+    return text_up_to_zero(chunk_bytes(processor))
+
+
+def text_up_to_zero(data):
     end = data.find(b"\0")
     return (data if end < 0 else data[:end]).decode("latin-1")
+
+
+def fxb_chunk_text(path):
+    """The chunk of a bank file in the layout write_fxb describes: its size at byte 156, then the chunk."""
+    with open(path, "rb") as f:
+        data = f.read()
+    if data[0:4] != b"CcnK" or data[8:12] != b"FBCh" or len(data) < 160:
+        raise SystemExit(f"{path}: not a VST 2 bank file with a chunk")
+    size = struct.unpack_from(">i", data, 156)[0]
+    return text_up_to_zero(data[160:160 + size])
 
 
 def write_fxb(session_path, name, out_path):
@@ -182,6 +234,8 @@ def write_fxb(session_path, name, out_path):
 
 def controls(session_path, name):
     processor = plugin_processor(load(session_path).getroot(), name)
+    if processor.get("type") == "lv2":
+        return [f"{port.get('symbol')} {port.get('value')}" for port in processor.iter("Port")]
     lines = []
     for control in processor.findall("Controllable"):
         if control.get("parameter") is not None:
@@ -220,6 +274,8 @@ def main(argv):
         import_audio(session, argv[3], argv[4])
     elif command == "chunk" and len(argv) == 4:
         sys.stdout.write(chunk_text(session, argv[3]))
+    elif command == "fxb-chunk" and len(argv) == 3:
+        sys.stdout.write(fxb_chunk_text(session))
     elif command == "fxb" and len(argv) == 5:
         write_fxb(session, argv[3], argv[4])
     elif command == "controls" and len(argv) == 4:

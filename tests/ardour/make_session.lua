@@ -1,9 +1,12 @@
--- Creates a session with one stereo audio track carrying one VST 2 plug-in, sets the plug-in's knobs,
--- writes what Ardour learnt about the plug-in to a report file and saves.
--- Environment: ZR_SESSION_DIR, ZR_SESSION_NAME, ZR_PLUGIN (name as scanned), ZR_KNOBS ("index=position"
--- pairs separated by spaces; positions are the host's normalised 0..1), ZR_REPORT (output file), and
--- optionally ZR_PROBE: a second plug-in put in front of the first, untouched (the unity-gain probe, which
--- sees exactly the blocks the plug-in under test sees), and ZR_RATE, the sample rate (default 48000).
+-- Creates a session with one stereo audio track carrying one VST 2 or LV2 plug-in, sets the plug-in's
+-- controls, writes what Ardour learnt about the plug-in to a report file and saves.
+-- Environment: ZR_SESSION_DIR, ZR_SESSION_NAME, ZR_PLUGIN (VST 2: name as scanned; LV2: URI), ZR_KNOBS
+-- ("index=value" pairs separated by spaces; index counts control inputs; VST 2 values are the host's
+-- normalised 0..1, LV2 values the port's own units), ZR_REPORT (output file), and optionally
+-- ZR_PLUGIN_TYPE (LXVST, the default, or LV2); ZR_PROBE: a VST 2 plug-in put in front of the first,
+-- untouched (the unity-gain probe, which sees exactly the blocks the plug-in under test sees); ZR_RATE, the
+-- sample rate (default 48000); ZR_SETTLE_FRAMES: frames the engine must process before the save (an LV2
+-- plug-in only learns new port values in its next run, and saves what it has learnt).
 
 local function fail(message)
     io.stderr:write("make_session.lua: " .. message .. "\n")
@@ -30,24 +33,27 @@ for channel = 0, 1 do
     if not from:connected_to(to) and from:connect(to) ~= 0 then fail("cannot connect the track to the master bus") end
 end
 
--- Inserts the named plug-in at the top of the track's chain.
-local function insert(name)
+-- Inserts the plug-in at the top of the track's chain: a VST 2 one by name, an LV2 one by URI.
+local function insert(name, type)
     local found = nil
     for info in ARDOUR.LuaAPI.list_plugins():iter() do
-        if info.type == ARDOUR.PluginType.LXVST and info.name == name then found = info end
+        local key = type == ARDOUR.PluginType.LV2 and info.unique_id or info.name
+        if info.type == type and key == name then found = info end
     end
     if not found then fail("Ardour does not know the plug-in " .. name) end
-    local proc = ARDOUR.LuaAPI.new_plugin(Session, name, ARDOUR.PluginType.LXVST, "")
+    local proc = ARDOUR.LuaAPI.new_plugin(Session, name, type, "")
     if proc:isnil() then fail("cannot instantiate " .. name) end
     if track:add_processor_by_index(proc, 0, nil, true) ~= 0 then fail("cannot insert " .. name) end
     return found, proc
 end
 
-local found, proc = insert(plugin_name)
+local plugin_type = ARDOUR.PluginType.LXVST
+if os.getenv("ZR_PLUGIN_TYPE") == "LV2" then plugin_type = ARDOUR.PluginType.LV2 end
+local found, proc = insert(plugin_name, plugin_type)
 report:write(string.format("plugin\t%s\t%s\t%s\n", found.name, found.unique_id, found.creator))
 local plugin = proc:to_insert():plugin(0)
 local probe = os.getenv("ZR_PROBE") or ""
-if probe ~= "" then insert(probe) end
+if probe ~= "" then insert(probe, ARDOUR.PluginType.LXVST) end
 
 for index, position in string.gmatch(os.getenv("ZR_KNOBS") or "", "(%d+)=([%d.eE+-]+)") do
     if not ARDOUR.LuaAPI.set_processor_param(proc, tonumber(index), tonumber(position)) then
@@ -55,9 +61,26 @@ for index, position in string.gmatch(os.getenv("ZR_KNOBS") or "", "(%d+)=([%d.eE
     end
 end
 
-for i = 0, plugin:parameter_count() - 1 do
-    report:write(string.format("param\t%d\t%s\t%.9g\n", i, plugin:parameter_label(i),
-        ARDOUR.LuaAPI.get_processor_param(proc, i)))
+-- One line per control input, with its range: "param index label value lower upper". The index counts
+-- control inputs (what set_processor_param takes), the label and range are looked up by port.
+local index = 0
+for port = 0, plugin:parameter_count() - 1 do
+    if plugin:parameter_is_control(port) and plugin:parameter_is_input(port) then
+        local range = ARDOUR.ParameterDescriptor()
+        plugin:get_parameter_descriptor(port, range)
+        report:write(string.format("param\t%d\t%s\t%.9g\t%.9g\t%.9g\n", index, plugin:parameter_label(port),
+            ARDOUR.LuaAPI.get_processor_param(proc, index), range.lower, range.upper))
+        index = index + 1
+    end
+end
+
+-- The engine processes even with the transport stopped; on a loaded machine it may take a while.
+local settle = tonumber(os.getenv("ZR_SETTLE_FRAMES") or "0")
+local start, waited = AudioEngine:processed_samples(), 0
+while AudioEngine:processed_samples() - start < settle do
+    if waited >= 10000 then fail("the engine processed nothing for 10 s") end
+    ARDOUR.LuaAPI.usleep(10000)
+    waited = waited + 10
 end
 
 if Session:save_state("", false, false, false, false, false) ~= 0 then fail("cannot save") end

@@ -24,7 +24,17 @@ for route in Session:get_routes():iter() do
     if not candidate:isnil() and candidate:display_name() == os.getenv("ZR_PLUGIN") then proc = candidate end
 end
 if not proc then fail("no plug-in named " .. os.getenv("ZR_PLUGIN")) end
-local params = proc:to_insert():plugin(0):parameter_count()
+-- The control inputs' ranges, by control index: a knob position maps onto its range (VST 2: 0..1 itself,
+-- LV2: the port's own units).
+local plugin = proc:to_insert():plugin(0)
+local ranges = {}
+for port = 0, plugin:parameter_count() - 1 do
+    if plugin:parameter_is_control(port) and plugin:parameter_is_input(port) then
+        local range = ARDOUR.ParameterDescriptor()
+        plugin:get_parameter_descriptor(port, range)
+        ranges[#ranges + 1] = range
+    end
+end
 
 Session:request_roll(ARDOUR.TransportRequestSource.TRS_UI)
 ARDOUR.LuaAPI.usleep(200000)
@@ -39,8 +49,9 @@ local function next_position()
 end
 
 for round = 1, rounds do
-    for i = 0, params - 1 do
-        ARDOUR.LuaAPI.set_processor_param(proc, i, next_position())
+    for i, range in ipairs(ranges) do
+        local value = range.lower + next_position() * (range.upper - range.lower)
+        ARDOUR.LuaAPI.set_processor_param(proc, i - 1, value)
     end
     -- Now and then switch the plug-in off and on again, which suspends and resumes it mid-stream.
     if round % 20 == 10 then proc:deactivate() end
