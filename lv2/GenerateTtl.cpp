@@ -43,9 +43,8 @@ std::vector<Lv2TtlWriter::Preset> lv2Presets(const Lv2PortTable& table)
         for (std::size_t i = 0; i < table.controls().size(); ++i)
         {
             const Lv2PortTable::Control& control = table.controls()[i];
-            preset.ports.emplace_back(control.symbol,
-                                      table.portOfValue(static_cast<int>(i),
-                                                        factory.valueOr(control.symbol, control.defaultValueExact)));
+            const double value = factory.valueOr(control.symbol, control.defaultValueExact);
+            preset.ports.emplace_back(control.symbol, table.portOfValue(static_cast<int>(i), value));
         }
         preset.state = PluginState::saveBank(plugin, 0);
         presets.push_back(preset);
@@ -75,9 +74,10 @@ int main(int argc, char** argv)
         return 1;
     }
     const std::string stateKey = std::string(zaRorurarozeLv2Uri) + MusicPluginLv2Adaptor::chunkKeySuffix;
-    const bool ok = writeFile(folder + "manifest.ttl",
-                              Lv2TtlWriter::manifest(zaRorurarozeLv2Uri, zaRorurarozeLv2Module,
-                                                     zaRorurarozeLv2Description, presets, zaRorurarozeLv2Presets)) &&
+    const std::string manifest = Lv2TtlWriter::manifest(zaRorurarozeLv2Uri, zaRorurarozeLv2Module,
+                                                        zaRorurarozeLv2Description, presets,
+                                                        zaRorurarozeLv2Presets);
+    const bool ok = writeFile(folder + "manifest.ttl", manifest) &&
                     writeFile(folder + zaRorurarozeLv2Description,
                               Lv2TtlWriter::plugin(zaRorurarozeLv2Uri, plugin, table)) &&
                     writeFile(folder + zaRorurarozeLv2Presets,

@@ -47,10 +47,15 @@ std::vector<FactoryPreset> makeTable()
         {"bus-glue",
          "Bus Glue",
          "Gentle 2:1 glue for a mix or group bus: slow attack keeps the transients, a few dB of reduction.",
-         {{"threshold", db(-4)}, {"ratio", 2}, {"attack", ms(30)}, {"release", ms(300)}, {"outputGain", db(2)}}},
+         {{"threshold", db(-4)},
+          {"ratio", 2},
+          {"attack", ms(30)},
+          {"release", ms(300)},
+          {"outputGain", db(2)}}},
         {"vocal-leveller",
          "Vocal Leveller",
-         "Evens out a voice from phrase to phrase: side-chain high-passed against plosives, smooth quadrature "
+         "Evens out a voice from phrase to phrase: side-chain high-passed against plosives, smooth "
+         "quadrature "
          "detection.",
          {{"threshold", db(-12)},
           {"ratio", 3},
@@ -62,7 +67,11 @@ std::vector<FactoryPreset> makeTable()
         {"drum-punch",
          "Drum Punch",
          "4:1 with a slow attack that lets the front of each hit through and a fast release: more snap.",
-         {{"threshold", db(-8)}, {"ratio", 4}, {"attack", ms(40)}, {"release", ms(60)}, {"outputGain", db(4)}}},
+         {{"threshold", db(-8)},
+          {"ratio", 4},
+          {"attack", ms(40)},
+          {"release", ms(60)},
+          {"outputGain", db(4)}}},
         {"bass-tamer",
          "Bass Tamer",
          "Holds a booming bass or low end steady: the detector hears only what lies below 250 Hz.",
@@ -75,7 +84,11 @@ std::vector<FactoryPreset> makeTable()
         {"near-limiter",
          "Near Limiter",
          "Highest ratio and fastest attack: peaks held below about -1 dBFS while the level comes up.",
-         {{"threshold", db(-4)}, {"ratio", 64}, {"attack", ms(0.2)}, {"release", ms(50)}, {"outputGain", db(7)}}},
+         {{"threshold", db(-4)},
+          {"ratio", 64},
+          {"attack", ms(0.2)},
+          {"release", ms(50)},
+          {"outputGain", db(7)}}},
         {"parallel-crush",
          "Parallel Crush",
          "A crushed copy mixed 40 % under the dry signal: density and detail without losing the hits.",
@@ -105,8 +118,7 @@ std::vector<FactoryPreset> makeTable()
 Param* findParam(MusicPlugin& plugin, const std::string& saveName)
 {
     for (int i = 0; i < plugin.paramList.numParams(); ++i)
-        if (Param* param = plugin.paramList.param(i); param->getSaveName() == saveName)
-            return param;
+        if (Param* param = plugin.paramList.param(i); param->getSaveName() == saveName) return param;
     throw std::invalid_argument("the plug-in has no parameter saved as " + saveName);
 }
 } // namespace
@@ -114,8 +126,7 @@ Param* findParam(MusicPlugin& plugin, const std::string& saveName)
 double FactoryPreset::valueOr(const std::string& saveName, double fallback) const
 {
     for (const auto& [key, value] : settings)
-        if (key == saveName)
-            return value;
+        if (key == saveName) return value;
     return fallback;
 }
 
@@ -131,15 +142,11 @@ void loadFactoryPreset(MusicPlugin& plugin, const FactoryPreset& preset, int pro
         throw std::invalid_argument("no program " + std::to_string(program));
     // Through the parameters' own save texts, as a program chunk would load them.
     Preset values(preset.name);
-    for (const auto& [saveName, value] : preset.settings)
-    {
+    for (const auto& [saveName, value] : preset.settings) {
         Param* param = findParam(plugin, saveName);
-        if (dynamic_cast<BoolParam*>(param) != nullptr)
-        {
+        if (dynamic_cast<BoolParam*>(param) != nullptr) {
             values.values[saveName] = value != 0.0 ? "true" : "false";
-        }
-        else
-        {
+        } else {
             char text[32];
             std::snprintf(text, sizeof text, "%.17g", value);
             values.values[saveName] = text;

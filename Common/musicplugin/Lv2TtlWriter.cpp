@@ -60,6 +60,12 @@ std::string unitLines(Lv2PortTable::Unit unit, const std::string& label)
            " ;\n            units:symbol " + literal(label) + " ;\n            units:render " +
            literal("%f " + label) + "\n        ] ;\n";
 }
+// A preset's subject, class, plug-in and label, as both the manifest and the presets file begin it.
+std::string presetHead(const std::string& pluginUri, const Lv2TtlWriter::Preset& preset)
+{
+    return "\n<" + preset.uri + ">\n    a pset:Preset ;\n    lv2:appliesTo <" + pluginUri +
+           "> ;\n    rdfs:label " + literal(preset.label);
+}
 } // namespace
 
 namespace Lv2TtlWriter
@@ -92,8 +98,7 @@ std::string manifest(const std::string& uri, const std::string& moduleFile, cons
            "<" + uri + ">\n    a lv2:Plugin ;\n    lv2:binary <" + moduleFile + "> ;\n    rdfs:seeAlso <" +
            pluginFile + "> .\n";
     for (const Preset& preset : presets)
-        ttl += "\n<" + preset.uri + ">\n    a pset:Preset ;\n    lv2:appliesTo <" + uri + "> ;\n    rdfs:label " +
-               literal(preset.label) + " ;\n    rdfs:seeAlso <" + presetsFile + "> .\n";
+        ttl += presetHead(uri, preset) + " ;\n    rdfs:seeAlso <" + presetsFile + "> .\n";
     return ttl;
 }
 
@@ -109,13 +114,14 @@ std::string presets(const std::string& uri, const std::string& stateKey, const s
            "    rdfs:comment \"The plug-in's settings as the chunk text a VST 2 host stores.\" .\n";
     for (const Preset& preset : presets)
     {
-        ttl += "\n<" + preset.uri + ">\n    a pset:Preset ;\n    lv2:appliesTo <" + uri + "> ;\n    rdfs:label " +
-               literal(preset.label) + " ;\n    rdfs:comment " + literal(preset.comment) + " ;\n    lv2:port";
+        ttl += presetHead(uri, preset) + " ;\n    rdfs:comment " + literal(preset.comment) +
+               " ;\n    lv2:port";
         const char* separator = " [\n";
         for (const auto& [symbol, value] : preset.ports)
         {
             ttl += separator;
-            ttl += "        lv2:symbol " + literal(symbol) + " ;\n        pset:value " + number(value) + "\n    ]";
+            ttl += "        lv2:symbol " + literal(symbol) + " ;\n        pset:value " + number(value) +
+                   "\n    ]";
             separator = " , [\n";
         }
         ttl += " ;\n    state:state [\n        <" + stateKey + "> " + literal(preset.state) + "\n    ] .\n";

@@ -61,7 +61,8 @@ render compress 1e-5 $'Threshold=-20dB\nRatio=4\nAttack=5ms\nRelease=80ms\nOut G
 render parallel 1e-5 $'Threshold=-35dB\nRatio=10\nMix=40%\nSide HP=150Hz\nDrive=6dB\nOut Gain=-inf' \
     "threshold=-35 ratio=10 mix=40 sidechainHighpassCutoff=150 drive=6 outputGain=-90"
 
-# Factory presets: lv2info lists one per program file, and each renders as its program file does.
+# Factory presets: lv2info lists one per program file, and each renders as its program file does (their
+# make-up takes the test signal past full scale, which lv2file would clip).
 presets=$(sed -n '/Presets:/,/^$/p' <<<"$info")
 files=("$here"/../../presets/*.fxp)
 check "lv2info lists ${#files[@]} presets" test "$(grep -c . <<<"$presets")" -eq $((${#files[@]} + 1))
@@ -69,9 +70,11 @@ for file in "${files[@]}"; do
     label=$("$render" --preset "$file" --print-state | sed -n 2p | cut -f2)
     slug=$(basename "$file" .fxp)
     check "lv2info lists '$label'" grep -qxF -- "$(printf '\t         %s' "$label")" <<<"$presets"
-    "$render" --quiet --float --block 1024 --preset "$file" "$work/in.wav" "$work/vst-$slug.wav" || { echo "FAIL render $slug"; status=1; continue; }
-    lv2file -b 1024 -P "$label" -i "$work/in.wav" -o "$work/file-$slug.wav" $uri >/dev/null 2>&1
-    check "lv2file -P '$label' renders as $slug.fxp" $audio compare "$work/vst-$slug.wav" "$work/file-$slug.wav" --tolerance 1e-5
+    "$render" --quiet --float --block 1024 --preset "$file" "$work/in.wav" "$work/vst-$slug.wav" ||
+        { echo "FAIL render $slug"; status=1; continue; }
+    lv2file --ignore-clipping -b 1024 -P "$label" -i "$work/in.wav" -o "$work/file-$slug.wav" $uri >/dev/null 2>&1
+    check "lv2file -P '$label' renders as $slug.fxp" \
+        $audio compare "$work/vst-$slug.wav" "$work/file-$slug.wav" --tolerance 1e-5
 done
 
 # State: saved by one instance, restored into another; the chunk is the VST 2 bank chunk.

@@ -134,7 +134,8 @@ TEST(FactoryPresets, EachProgramFileLoadsWithTheStateItClaims)
         EXPECT_EQ(loaded.out.rfind("Name\n\t" + p.name + "\n", 0), 0u) << loaded.out;
         const auto values = stateValues(loaded.out);
         for (const auto& [key, value] : p.settings) {
-            const auto found = std::find_if(values.begin(), values.end(), [&](const auto& v) { return v.first == key; });
+            const auto found =
+                std::find_if(values.begin(), values.end(), [&](const auto& v) { return v.first == key; });
             ASSERT_NE(found, values.end()) << key;
             EXPECT_DOUBLE_EQ(found->second, value) << key;
         }
@@ -145,7 +146,8 @@ TEST(FactoryPresets, EachProgramFileLoadsWithTheStateItClaims)
 TEST(FactoryPresets, BankHoldsEveryPresetInOrderAndStartsWithTheFirst)
 {
     ScratchFolder dir;
-    const ToolResult loaded = runReal({"--preset", bankFile, "--print-state", "--save-preset", dir.path("copy.fxb")});
+    const ToolResult loaded =
+        runReal({"--preset", bankFile, "--print-state", "--save-preset", dir.path("copy.fxb")});
     ASSERT_EQ(loaded.exitCode, 0) << loaded.err;
     EXPECT_EQ(readBytes(dir.path("copy.fxb")), readBytes(bankFile));
     ZaRorurarozePlugin first;

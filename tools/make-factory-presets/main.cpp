@@ -36,27 +36,23 @@ void writeFile(const std::string& path, const FxPreset& preset)
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     file.close();
-    if (!file)
-        throw std::runtime_error("cannot write " + path);
+    if (!file) throw std::runtime_error("cannot write " + path);
 }
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc != 2)
-    {
+    if (argc != 2) {
         std::fprintf(stderr, "usage: make-factory-presets FOLDER\n");
         return 2;
     }
     const std::string folder = std::string(argv[1]) + "/";
-    try
-    {
+    try {
         const std::vector<FactoryPreset>& presets = factoryPresets();
         ZaRorurarozePlugin plugin;
         // The program count the plug-in announces, which a bank file records.
         const auto announcedPrograms = static_cast<VstInt32>(plugin.presetBank.presetList.size());
-        for (const FactoryPreset& preset : presets)
-        {
+        for (const FactoryPreset& preset : presets) {
             loadFactoryPreset(plugin, preset, 0);
             FxPreset file;
             file.kind = FxKind::ProgramChunk;
@@ -69,8 +65,7 @@ int main(int argc, char** argv)
         }
         // The bank: every preset as a program of its own, the first one current.
         plugin.presetBank.presetList.resize(presets.size(), Preset("Default"));
-        for (int i = static_cast<int>(presets.size()) - 1; i >= 0; --i)
-        {
+        for (int i = static_cast<int>(presets.size()) - 1; i >= 0; --i) {
             loadFactoryPreset(plugin, presets[static_cast<std::size_t>(i)], i);
             plugin.paramList.savePreset(plugin.presetBank.getPreset(i));
         }
@@ -82,9 +77,7 @@ int main(int argc, char** argv)
         bank.currentProgram = 0;
         bank.chunk = chunkOf(PluginState::saveBank(plugin, 0));
         writeFile(folder + bankFileName, bank);
-    }
-    catch (const std::exception& e)
-    {
+    } catch (const std::exception& e) {
         std::fprintf(stderr, "make-factory-presets: %s\n", e.what());
         return 1;
     }
