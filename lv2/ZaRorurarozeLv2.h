@@ -6,3 +6,6 @@ constexpr const char* zaRorurarozeLv2Uri = "urn:quenderlab:zaroruraroze";
 // File names inside the bundle ZaRoruraroze.lv2.
 constexpr const char* zaRorurarozeLv2Module = "zaroruraroze.so";
 constexpr const char* zaRorurarozeLv2Description = "zaroruraroze.ttl";
+constexpr const char* zaRorurarozeLv2Presets = "presets.ttl";
+// A factory preset's URI is this followed by its slug; sessions and host menus store it: never change it.
+constexpr const char* zaRorurarozeLv2PresetPrefix = "urn:quenderlab:zaroruraroze#preset-";

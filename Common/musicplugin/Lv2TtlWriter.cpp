@@ -9,15 +9,25 @@
 
 namespace
 {
-// Turtle string literal: quotes and backslashes escaped.
+// Turtle string literal: quotes and backslashes escaped, and line feeds, tabs and carriage returns as
+// escapes, so a multi-line text reads back byte for byte.
 std::string literal(const std::string& text)
 {
     std::string out = "\"";
     for (char c : text)
     {
-        if (c == '"' || c == '\\')
-            out += '\\';
-        out += c;
+        if (c == '\n')
+            out += "\\n";
+        else if (c == '\t')
+            out += "\\t";
+        else if (c == '\r')
+            out += "\\r";
+        else
+        {
+            if (c == '"' || c == '\\')
+                out += '\\';
+            out += c;
+        }
     }
     return out + "\"";
 }
@@ -50,6 +60,12 @@ std::string unitLines(Lv2PortTable::Unit unit, const std::string& label)
            " ;\n            units:symbol " + literal(label) + " ;\n            units:render " +
            literal("%f " + label) + "\n        ] ;\n";
 }
+// A preset's subject, class, plug-in and label, as both the manifest and the presets file begin it.
+std::string presetHead(const std::string& pluginUri, const Lv2TtlWriter::Preset& preset)
+{
+    return "\n<" + preset.uri + ">\n    a pset:Preset ;\n    lv2:appliesTo <" + pluginUri +
+           "> ;\n    rdfs:label " + literal(preset.label);
+}
 } // namespace
 
 namespace Lv2TtlWriter
@@ -72,12 +88,45 @@ std::string number(float value)
     return text;
 }
 
-std::string manifest(const std::string& uri, const std::string& moduleFile, const std::string& pluginFile)
+std::string manifest(const std::string& uri, const std::string& moduleFile, const std::string& pluginFile,
+                     const std::vector<Preset>& presets, const std::string& presetsFile)
 {
-    return "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
-           "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n\n"
+    std::string ttl = "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n";
+    if (!presets.empty())
+        ttl += "@prefix pset: <http://lv2plug.in/ns/ext/presets#> .\n";
+    ttl += "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n\n"
            "<" + uri + ">\n    a lv2:Plugin ;\n    lv2:binary <" + moduleFile + "> ;\n    rdfs:seeAlso <" +
            pluginFile + "> .\n";
+    for (const Preset& preset : presets)
+        ttl += presetHead(uri, preset) + " ;\n    rdfs:seeAlso <" + presetsFile + "> .\n";
+    return ttl;
+}
+
+std::string presets(const std::string& uri, const std::string& stateKey, const std::vector<Preset>& presets)
+{
+    std::string ttl = "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
+                      "@prefix pset: <http://lv2plug.in/ns/ext/presets#> .\n"
+                      "@prefix rdf: <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .\n"
+                      "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
+                      "@prefix state: <http://lv2plug.in/ns/ext/state#> .\n";
+    // Validators want every property described; this one is the plug-in's own.
+    ttl += "\n<" + stateKey + ">\n    a rdf:Property ;\n    rdfs:label \"state chunk\" ;\n"
+           "    rdfs:comment \"The plug-in's settings as the chunk text a VST 2 host stores.\" .\n";
+    for (const Preset& preset : presets)
+    {
+        ttl += presetHead(uri, preset) + " ;\n    rdfs:comment " + literal(preset.comment) +
+               " ;\n    lv2:port";
+        const char* separator = " [\n";
+        for (const auto& [symbol, value] : preset.ports)
+        {
+            ttl += separator;
+            ttl += "        lv2:symbol " + literal(symbol) + " ;\n        pset:value " + number(value) +
+                   "\n    ]";
+            separator = " , [\n";
+        }
+        ttl += " ;\n    state:state [\n        <" + stateKey + "> " + literal(preset.state) + "\n    ] .\n";
+    }
+    return ttl;
 }
 
 std::string plugin(const std::string& uri, const MusicPlugin& plugin, const Lv2PortTable& table)

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The LV2 bundle in real LV2 tools: lv2_validate, lv2info, renders by lv2apply (one frame per run) and
-# lv2file (1024-frame blocks) against the VST 2 render tool, and a state saved by one lilv instance and
-# restored into another. Usage: hosts.sh BUILD_DIR STATE_HOST
+# lv2file (1024-frame blocks) against the VST 2 render tool, the factory presets loaded by lv2file against
+# the same presets' program files, and a state saved by one lilv instance and restored into another.
+# Usage: hosts.sh BUILD_DIR STATE_HOST
 set -uo pipefail
 build=$1
 state_host=$2
@@ -59,6 +60,22 @@ render compress 1e-5 $'Threshold=-20dB\nRatio=4\nAttack=5ms\nRelease=80ms\nOut G
     "threshold=-20 ratio=4 attack=5 release=80 outputGain=3 hilbert=1"
 render parallel 1e-5 $'Threshold=-35dB\nRatio=10\nMix=40%\nSide HP=150Hz\nDrive=6dB\nOut Gain=-inf' \
     "threshold=-35 ratio=10 mix=40 sidechainHighpassCutoff=150 drive=6 outputGain=-90"
+
+# Factory presets: lv2info lists one per program file, and each renders as its program file does (their
+# make-up takes the test signal past full scale, which lv2file would clip).
+presets=$(sed -n '/Presets:/,/^$/p' <<<"$info")
+files=("$here"/../../presets/*.fxp)
+check "lv2info lists ${#files[@]} presets" test "$(grep -c . <<<"$presets")" -eq $((${#files[@]} + 1))
+for file in "${files[@]}"; do
+    label=$("$render" --preset "$file" --print-state | sed -n 2p | cut -f2)
+    slug=$(basename "$file" .fxp)
+    check "lv2info lists '$label'" grep -qxF -- "$(printf '\t         %s' "$label")" <<<"$presets"
+    "$render" --quiet --float --block 1024 --preset "$file" "$work/in.wav" "$work/vst-$slug.wav" ||
+        { echo "FAIL render $slug"; status=1; continue; }
+    lv2file --ignore-clipping -b 1024 -P "$label" -i "$work/in.wav" -o "$work/file-$slug.wav" $uri >/dev/null 2>&1
+    check "lv2file -P '$label' renders as $slug.fxp" \
+        $audio compare "$work/vst-$slug.wav" "$work/file-$slug.wav" --tolerance 1e-5
+done
 
 # State: saved by one instance, restored into another; the chunk is the VST 2 bank chunk.
 settings="threshold=-20 attack=5 mix=80 hilbert=1"
