@@ -256,6 +256,35 @@ plot '$work/listenHp100.dat' w l ls 1 title 'Side HP 100 Hz', '$work/listenHp500
   '$work/listenBand.dat' w l ls 4 dt 4 title 'Side HP 200 Hz and Side LP 5 kHz', \
   '$work/listenDefault.dat' w l ls 7 dt 2 title 'defaults: Side HP 20 Hz, Side LP 40 kHz'"
 
+# ---- The factory presets: their transfer curves, and their gain change on the demo music (Out Gain at 0 dB,
+# so the make-up gain does not hide the reduction).
+presets=$docs/../presets
+preset_names=(bus-glue vocal-leveller drum-punch bass-tamer near-limiter parallel-crush kick-proof-glue peak-catcher)
+preset_titles=("Bus Glue" "Vocal Leveller" "Drum Punch" "Bass Tamer" "Near Limiter" "Parallel Crush" "Kick-Proof Glue"
+    "Peak Catcher")
+curves="x ls 9 title 'unity'"
+panels=""
+for i in "${!preset_names[@]}"; do
+    name=${preset_names[$i]}
+    curve "preset-$name" --preset "$presets/$name.fxp"
+    music "music-preset-$name" --preset "$presets/$name.fxp" --set "Out Gain=0dB"
+    curves="$curves, '$work/preset-$name.dat' w l ls $((i + 1)) title '${preset_titles[$i]}'"
+    panels="$panels
+set title '${preset_titles[$i]}'
+plot '$work/music-preset-$name.dat' u 1:4 w l ls $((i + 1)) lw 1.5 notitle"
+done
+plot_png presets-transfer "$transfer_axes
+set yrange [-80:12]
+set title 'The factory presets: static transfer curves (make-up gain included)'
+plot $curves"
+plot_png presets-gain-reduction "unset key
+set multiplot layout 4,2 title 'The factory presets on the demo music: gain change in dB, 10 ms windows (Out Gain at 0 dB)'
+set xlabel 'time (s)'
+set yrange [-14:1]
+set ytics 4
+$panels
+unset multiplot" 1000,1100
+
 # ---- What the render tool draws itself.
 # (From the work folder: the picture's title names the input file as given.)
 (cd "$work" && "$render" --plugin "$plugin" --quiet "${common[@]}" --set Attack=5ms --set Release=80ms \
