@@ -40,16 +40,16 @@ elseif(NOT Python3_Interpreter_FOUND)
     message(STATUS "python3 not found: the tools' manual pages are not made")
 endif()
 
-# Documents and presets: a musician reads them without building anything.
+# Documents and presets, laid out as in the source tree so the documents' links hold: a musician reads them
+# without building anything.
 file(GLOB _zr_docs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/docs/*.md)
-install(FILES ${CMAKE_SOURCE_DIR}/README.md ${_zr_docs} ${CMAKE_SOURCE_DIR}/cmake/debian/copyright
-    DESTINATION ${ZR_DOC_INSTALL_DIR})
-foreach(folder docs/figures presets)
-    if(EXISTS ${CMAKE_SOURCE_DIR}/${folder})
-        install(DIRECTORY ${CMAKE_SOURCE_DIR}/${folder} DESTINATION ${ZR_DOC_INSTALL_DIR}
-            PATTERN "*.cpp" EXCLUDE PATTERN "*.h" EXCLUDE PATTERN "CMakeLists.txt" EXCLUDE)
-    endif()
-endforeach()
+install(FILES ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/cmake/debian/copyright DESTINATION ${ZR_DOC_INSTALL_DIR})
+install(FILES ${_zr_docs} DESTINATION ${ZR_DOC_INSTALL_DIR}/docs)
+if(EXISTS ${CMAKE_SOURCE_DIR}/docs/figures)
+    install(DIRECTORY ${CMAKE_SOURCE_DIR}/docs/figures DESTINATION ${ZR_DOC_INSTALL_DIR}/docs)
+endif()
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/presets DESTINATION ${ZR_DOC_INSTALL_DIR}
+    FILES_MATCHING PATTERN "*.fxp" PATTERN "*.fxb" PATTERN "*.md")
 # A Debian package's own changelog, compressed as policy wants it.
 set(_zr_changelog ${CMAKE_BINARY_DIR}/debian/changelog.gz)
 add_custom_command(OUTPUT ${_zr_changelog}
