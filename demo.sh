@@ -43,3 +43,4 @@ echo
 echo "Everything is in $PWD/$out:"
 ls -1 "$out" | sed 's/^/  /'
 echo "Plug-in: $PWD/$plugin"
+echo "What each control does, the factory presets and every build: $PWD/docs/manual.md"
