@@ -160,6 +160,15 @@ std::string plugin(const std::string& uri, const MusicPlugin& plugin, const Lv2P
             << "        lv2:name " << literal(name);
         separator = " , [\n";
     };
+    // A control port's range, then its further property lines (each ending " ;\n"), and the port's end.
+    const auto close = [&](float defaultValue, float minimum, float maximum, const std::string& lines) {
+        ttl << " ;\n        lv2:default " << number(defaultValue) << " ;\n"
+            << "        lv2:minimum " << number(minimum) << " ;\n"
+            << "        lv2:maximum " << number(maximum);
+        if (!lines.empty())
+            ttl << " ;\n" << lines.substr(0, lines.size() - 3);
+        ttl << "\n    ]";
+    };
     for (int port = 0; port < table.numAudioInputs() + table.numAudioOutputs(); ++port)
     {
         open(port < table.numAudioInputs() ? "InputPort" : "OutputPort", "AudioPort", port, table.audioSymbol(port),
@@ -169,9 +178,6 @@ std::string plugin(const std::string& uri, const MusicPlugin& plugin, const Lv2P
     for (const Lv2PortTable::Control& c : table.controls())
     {
         open("InputPort", "ControlPort", c.portIndex, c.symbol, c.name);
-        ttl << " ;\n        lv2:default " << number(c.defaultValue) << " ;\n"
-            << "        lv2:minimum " << number(c.minimum) << " ;\n"
-            << "        lv2:maximum " << number(c.maximum);
         std::string lines = unitLines(c.unit, c.label);
         if (c.kind == Lv2PortTable::Kind::toggle)
             lines += "        lv2:portProperty lv2:toggled, lv2:integer ;\n";
@@ -181,20 +187,12 @@ std::string plugin(const std::string& uri, const MusicPlugin& plugin, const Lv2P
             lines += "        lv2:portProperty pprop:logarithmic ;\n";
         if (c.silenceAtMinimum)
             lines += "        lv2:scalePoint [ rdfs:label \"-inf\" ; rdf:value " + number(c.minimum) + " ] ;\n";
-        if (!lines.empty())
-            ttl << " ;\n" << lines.substr(0, lines.size() - 3);
-        ttl << "\n    ]";
+        close(c.defaultValue, c.minimum, c.maximum, lines);
     }
     for (const Lv2PortTable::Meter& m : table.meters())
     {
         open("OutputPort", "ControlPort", m.portIndex, m.symbol, m.name);
-        ttl << " ;\n        lv2:default " << number(m.minimum) << " ;\n"
-            << "        lv2:minimum " << number(m.minimum) << " ;\n"
-            << "        lv2:maximum " << number(m.maximum);
-        const std::string lines = unitLines(m.unit, m.label);
-        if (!lines.empty())
-            ttl << " ;\n" << lines.substr(0, lines.size() - 3);
-        ttl << "\n    ]";
+        close(m.minimum, m.minimum, m.maximum, unitLines(m.unit, m.label));
     }
     ttl << " .\n";
     return ttl.str();
