@@ -1,9 +1,5 @@
 # The plug-in module and the in-process plug-in library that tests and tools link.
 
-if(NOT TARGET musicplugin_vst OR NOT TARGET compressor)
-    return()
-endif()
-
 add_library(zaroruraroze_plugin STATIC ${CMAKE_SOURCE_DIR}/ZaRorurarozePlugin.cpp)
 target_link_libraries(zaroruraroze_plugin PUBLIC musicplugin compressor zr_common)
 

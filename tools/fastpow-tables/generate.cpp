@@ -4,9 +4,8 @@
 // first derivative at both segment ends. The two higher coefficients come from differences of nearly equal
 // numbers, so the rows are solved in quadruple precision and only the results are rounded to double.
 //
-// Build and run (GCC on x86-64, needs libquadmath):
-//   g++ -std=c++17 -O1 tools/fastpow-tables/generate.cpp -lquadmath -o build/fastpow-tables
-//   build/fastpow-tables > Common/dsp/fastPowTables.cpp
+// Built with the tools (GCC, libquadmath); run: build/release/tools/fastpow-tables/fastpow-tables >
+// Common/dsp/fastPowTables.cpp. The test FastPowTablesGenerator checks the checked-in file is its output.
 
 #include <quadmath.h>
 
