@@ -27,7 +27,7 @@ if [ ${#missing[@]} -gt 0 ]; then
     fi
 fi
 
-cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release -DZR_BUILD_BENCH=ON -DZR_BUILD_TESTS=OFF >/dev/null
+cmake --preset bench >/dev/null
 cmake --build build/bench -j "$(nproc)" --target bench_frames >/dev/null
 build/bench/bench/bench_frames
 

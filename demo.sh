@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 tools/install-deps.sh demo
-cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --preset release >/dev/null
 cmake --build build/release -j "$(nproc)" --target ZaRoruraroze zaroruraroze-render make-demo-signal
 
 render=build/release/tools/zaroruraroze-render

@@ -11,7 +11,7 @@ version=$(sed -n 's/^project(ZaRoruraroze VERSION \([0-9.]*\).*/\1/p' CMakeLists
 jobs=$(nproc)
 mkdir -p dist
 
-cmake -S . -B build/dist -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr -DZR_BUILD_TESTS=OFF >/dev/null
+cmake --preset dist >/dev/null
 cmake --build build/dist -j "$jobs" >/dev/null
 rm -f dist/zaroruraroze_*.deb
 (cd build/dist && cpack -G DEB -B "$PWD/../../dist" >/dev/null)
@@ -27,8 +27,7 @@ stage=build/dist/windows/$name
 rm -rf "$stage"
 mkdir -p "$stage/docs"
 for bits in 32 64; do
-    cmake --no-warn-unused-cli -S . -B "build/win$bits" -DCMAKE_TOOLCHAIN_FILE="cmake/toolchain-mingw-win$bits.cmake" \
-        -DCMAKE_BUILD_TYPE=Release -DZR_BUILD_TOOLS=OFF >/dev/null
+    cmake --preset "win$bits" >/dev/null
     cmake --build "build/win$bits" -j "$jobs" --target ZaRoruraroze >/dev/null
     mkdir -p "$stage/$bits-bit"
     cp "build/win$bits/ZaRoruraroze.dll" "$stage/$bits-bit/"

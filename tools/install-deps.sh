@@ -1,41 +1,62 @@
 #!/usr/bin/env bash
 # Installs what a job needs from Debian's archive, or prints the exact apt-get line when not root.
-# Usage: tools/install-deps.sh test|demo|bench|dist
+# Usage: tools/install-deps.sh test|demo|bench|dist [--print-missing-optional]
 set -euo pipefail
 
 job=${1:-test}
-packages=(cmake make g++ pkg-config libgtest-dev libsndfile1-dev locales lv2-dev)
+print_missing=0
+[ "${2:-}" = "--print-missing-optional" ] && print_missing=1
+
+# Required: what the job cannot do without. Optional: what single steps of it need; without them those
+# steps are skipped, and say so.
+required=(cmake make g++ pkg-config libgtest-dev libsndfile1-dev locales lv2-dev)
+optional=()
 case "$job" in
-test) packages+=(gnuplot-nox mingw-w64 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 wine64 ardour gdb python3 clang-14 libclang-rt-14-dev
-    liblilv-dev lilv-utils lv2file sordi
-    qemu-user gcc-multilib g++-multilib
-    dpkg-dev lintian) ;;
-demo) packages+=(gnuplot-nox) ;;
-bench) packages+=(libbenchmark-dev lilv-utils) ;;
-dist) packages+=(python3 dpkg-dev mingw-w64) ;;
-*) echo "usage: $0 test|demo|bench|dist" >&2; exit 2 ;;
+test)
+    required+=(python3 gnuplot-nox)
+    optional+=(liblilv-dev lilv-utils lv2file sordi) # the LV2 bundle in real LV2 tools
+    optional+=(jackd2 libjack-jackd2-dev)            # the JACK client and its step
+    optional+=(clang-14 libclang-rt-14-dev)          # fuzz
+    optional+=(mingw-w64 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 wine64) # windows
+    optional+=(qemu-user gcc-multilib g++-multilib)  # i386
+    optional+=(dpkg-dev lintian)                     # package
+    optional+=(ardour gdb)                           # ardour
+    ;;
+demo) required+=(gnuplot-nox) optional+=(jackd2 libjack-jackd2-dev) ;;
+bench) required+=(libbenchmark-dev) optional+=(lilv-utils) ;;
+dist) required+=(python3 dpkg-dev jackd2 libjack-jackd2-dev) optional+=(mingw-w64) ;;
+*) echo "usage: $0 test|demo|bench|dist [--print-missing-optional]" >&2; exit 2 ;;
 esac
-# The JACK client and its tests.
-case "$job" in test | demo | dist) packages+=(jackd2 libjack-jackd2-dev) ;; esac
 
-missing=()
-for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
+missing_of() { # PACKAGES...: those not installed
+    local p
+    for p in "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || echo "$p"
+    done
+}
+mapfile -t missing_required < <(missing_of "${required[@]}")
+mapfile -t missing_optional < <(missing_of "${optional[@]}")
+if [ $print_missing -eq 1 ]; then
+    echo "${missing_optional[*]}"
+    exit 0
+fi
 
-if [ ${#missing[@]} -gt 0 ]; then
-    if [ "$(id -u)" -eq 0 ]; then
-        echo "Installing: ${missing[*]}"
-        export DEBIAN_FRONTEND=noninteractive
-        # jackd2 would otherwise ask whether to raise real-time limits.
-        echo "jackd2 jackd/tweak_rt_limits boolean false" | debconf-set-selections
-        apt-get update -qq
-        apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-    else
-        echo "Missing packages. Run as root:" >&2
-        echo "  apt-get update && apt-get install -y --no-install-recommends ${missing[*]}" >&2
-        exit 1
-    fi
+missing=("${missing_required[@]}" "${missing_optional[@]}")
+if [ ${#missing[@]} -gt 0 ] && [ "$(id -u)" -eq 0 ]; then
+    # As root everything is installed, the optional packages too: nothing is skipped.
+    echo "Installing: ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    # jackd2 would otherwise ask whether to raise real-time limits.
+    echo "jackd2 jackd/tweak_rt_limits boolean false" | debconf-set-selections
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+elif [ ${#missing_required[@]} -gt 0 ]; then
+    echo "Missing packages. Run as root:" >&2
+    echo "  apt-get update && apt-get install -y --no-install-recommends ${missing[*]}" >&2
+    exit 1
+elif [ ${#missing_optional[@]} -gt 0 ]; then
+    echo "Optional packages missing; the steps that need them are skipped. To run everything, as root:" >&2
+    echo "  apt-get update && apt-get install -y --no-install-recommends ${missing_optional[*]}" >&2
 fi
 
 # The locale tests need a locale that writes a decimal comma.

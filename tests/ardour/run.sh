@@ -5,7 +5,7 @@
 # while its audio thread runs. The LV2 bundle of the same build goes through Ardour too: loaded with its
 # controls set in their units, rendered against the render tool, saved with the VST 2 build's chunk and
 # restored in a fresh process. A tiny unity-gain plug-in proves first that the scripts pass a signal
-# through Ardour unchanged. Prints one line per check with its time; exits non-zero on any failure and 0
+# through Ardour unchanged. Prints one line per check with its time; exits non-zero on any failure and 77
 # with "skipped" when Ardour 7 is not installed.
 #
 # Usage: tests/ardour/run.sh [--keep]     (--keep leaves the scratch folder in place even on success)
@@ -31,7 +31,7 @@ keep=0
 if ! command -v ardour7-lua >/dev/null || ! command -v ardour7-export >/dev/null ||
     [ ! -x /usr/lib/ardour7/ardour-vst-scanner ]; then
     echo "ardour: Ardour 7 is not installed (apt-get install ardour): skipped"
-    exit 0
+    exit 77
 fi
 
 build=${ZR_ARDOUR_BUILD:-$root/build/release}
@@ -257,7 +257,7 @@ prepare() {
     render_tool="$build/tools/zaroruraroze-render"
     if [ ! -f "$plugin_so" ] || [ ! -x "$render_tool" ]; then
         echo "      building ZaRoruraroze.so and the render tool in $build"
-        if ! cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >"$work/logs/cmake.log" 2>&1 ||
+        if ! cmake -S "$root" --preset release -B "$build" >"$work/logs/cmake.log" 2>&1 ||
             ! cmake --build "$build" --target ZaRoruraroze zaroruraroze-render -j 2 >>"$work/logs/cmake.log" 2>&1; then
             tail -n 20 "$work/logs/cmake.log" | sed 's/^/      | /'
             return 1
@@ -644,8 +644,7 @@ else
     # One build at a time in that folder, should two runs meet.
     if (
         flock 9 &&
-            cmake -S "$root" -B "$debug_build" -DCMAKE_BUILD_TYPE=Debug -DZR_SANITIZE= -DZR_BUILD_TESTS=OFF \
-                -DZR_BUILD_TOOLS=OFF >"$work/logs/cmake-debug.log" 2>&1 &&
+            cmake -S "$root" --preset debug -B "$debug_build" >"$work/logs/cmake-debug.log" 2>&1 &&
             cmake --build "$debug_build" --target ZaRoruraroze -j 2 >>"$work/logs/cmake-debug.log" 2>&1 &&
             cp "$debug_build/ZaRoruraroze.so" "$work/vst-debug/"
     ) 9>"$debug_build.lock"; then

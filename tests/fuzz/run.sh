@@ -21,15 +21,12 @@ seconds=${1:-30}
 
 for tool in clang-14 clang++-14; do
     if ! command -v "$tool" >/dev/null; then
-        echo "$tool is missing: apt-get install clang-14 libclang-rt-14-dev" >&2
-        exit 2
+        echo "$tool is missing (apt-get install clang-14 libclang-rt-14-dev): skipped"
+        exit 77
     fi
 done
 
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
-    -DCMAKE_PROJECT_INCLUDE="$root/tests/fuzz/FuzzBuild.cmake" -DZR_BUILD_FUZZ=ON \
-    -DZR_ASSERTIONS=OFF "-DZR_SANITIZE=address;undefined" -DZR_BUILD_TESTS=OFF >/dev/null || exit 1
+cmake -S "$root" --preset fuzz -B "$build" >/dev/null || exit 1
 cmake --build "$build" --target fuzzers -j "$jobs" >/dev/null || {
     echo "building the fuzz targets failed; rerun: cmake --build $build --target fuzzers" >&2
     exit 1

@@ -4,7 +4,7 @@
 # commands on its standard input; its saved files are the render tool's; bad commands change nothing; it
 # ends with status 0 on quit, end of input and SIGTERM and leaves nothing on the server; without a server
 # it says so and fails. Every process started here is stopped by its id on exit, every step has a
-# timeout. Exits 0 with "skipped" when jackd is not installed.
+# timeout. Exits 77 with "skipped" when jackd is not installed.
 #
 # Usage: tests/jack/run.sh [BUILD]           BUILD: the build folder (default build/release; built here)
 #        tests/jack/run.sh --stress CLIENT JACKLOOP
@@ -18,7 +18,7 @@ root=$(cd "$here/../.." && pwd)
 
 if ! command -v jackd >/dev/null || ! command -v jack_wait >/dev/null; then
     echo "jack: jackd is not installed (apt-get install jackd2): skipped"
-    exit 0
+    exit 77
 fi
 
 stress=0
@@ -29,7 +29,7 @@ if [ "${1:-}" = "--stress" ]; then
 else
     build=${1:-$root/build/release}
     if [ ! -f "$build/CMakeCache.txt" ]; then
-        cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null || exit 1
+        cmake -S "$root" --preset release -B "$build" >/dev/null || exit 1
     fi
     timeout 1200 cmake --build "$build" -j2 --target zaroruraroze-jack jackloop zaroruraroze-render \
         ZaRoruraroze >/dev/null || { echo "jack: the client or its harness did not build (libjack-jackd2-dev?)"; exit 1; }

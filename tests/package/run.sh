@@ -7,7 +7,7 @@ set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$root"
 for tool in dpkg-deb lintian python3; do
-    command -v $tool >/dev/null || { echo "SKIPPED: $tool is not installed (apt-get install dpkg-dev lintian python3)"; exit 0; }
+    command -v $tool >/dev/null || { echo "SKIPPED: $tool is not installed (apt-get install dpkg-dev lintian python3)"; exit 77; }
 done
 status=0
 fail() { echo "FAILED: $*"; status=1; }
