@@ -12,8 +12,7 @@ namespace
 // Stateless, so one instance serves every plug-in instance and nothing leaks.
 const LogarithmicMapping ratioMapping;
 
-template <typename T>
-void connect(Value<T>& value, Compressor& compressor, void (Compressor::*setter)(T))
+template <typename T> void connect(Value<T>& value, Compressor& compressor, void (Compressor::*setter)(T))
 {
     value.addValueListener(new ObjectValueListener<Compressor, T>(&compressor, setter));
 }
@@ -37,7 +36,8 @@ constexpr std::uint32_t noiseIncrement = 1013904223u;
 constexpr std::uint32_t noiseMultiplier2 = noiseMultiplier * noiseMultiplier;
 constexpr std::uint32_t noiseMultiplier4 = noiseMultiplier2 * noiseMultiplier2;
 constexpr std::uint32_t noiseIncrement4 =
-    ((noiseIncrement * noiseMultiplier + noiseIncrement) * noiseMultiplier + noiseIncrement) * noiseMultiplier +
+    ((noiseIncrement * noiseMultiplier + noiseIncrement) * noiseMultiplier + noiseIncrement) *
+        noiseMultiplier +
     noiseIncrement;
 } // namespace
 
@@ -51,7 +51,8 @@ ZaRorurarozePlugin::ZaRorurarozePlugin()
       release_(&paramList, "release", "Release", 0.2, 0.0, 10.0),
       hilbert_(&paramList, "hilbert", "Hilbert", false),
       threshold_(&paramList, "threshold", "Threshold", 1.0, 0.001, 4.0),
-      ratio_(&paramList, "ratio", "Ratio", "dB/dB", 32.0, 0.5, 64.0, &ratioMapping, &NormalDisplay::globalInstance),
+      ratio_(&paramList, "ratio", "Ratio", "dB/dB", 32.0, 0.5, 64.0, &ratioMapping,
+             &NormalDisplay::globalInstance),
       outputGain_(&paramList, "outputGain", "Out Gain", 1.0, 0.0, 4.0),
       mix_(&paramList, "mix", "Mix", 1.0, 0.0, 1.0)
 {
@@ -78,15 +79,13 @@ void ZaRorurarozePlugin::clear()
 
 MusicPlugin::MeterInfo ZaRorurarozePlugin::meterInfo(int index) const
 {
-    if (index != 0)
-        return MusicPlugin::meterInfo(index);
+    if (index != 0) return MusicPlugin::meterInfo(index);
     return MeterInfo{"gainReduction", "Gain Reduction", "dB", 0.0, 60.0};
 }
 
 double ZaRorurarozePlugin::takeMeterReading(int index) noexcept
 {
-    if (index != 0)
-        return 0.0;
+    if (index != 0) return 0.0;
     const double db = compressor_.takeGainReductionDb();
     return db < 60.0 ? db : 60.0;
 }

@@ -20,26 +20,20 @@ AudioEffect* effect = nullptr;
 extern "C" ZR_EXPORT AEffect* VST_CALLBACK VSTPluginMain(audioMasterCallback audioMaster)
 {
     // Nothing may leave through the host interface as an exception: a failure answers null.
-    try
-    {
+    try {
         if (audioMaster == nullptr || audioMaster(nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f) == 0)
             return nullptr;
         ZaRorurarozePlugin* plugin = new ZaRorurarozePlugin();
         MusicPluginVstAdaptor* adaptor = nullptr;
-        try
-        {
+        try {
             adaptor = new MusicPluginVstAdaptor(audioMaster, plugin);
-        }
-        catch (...)
-        {
+        } catch (...) {
             delete plugin;
             return nullptr;
         }
         effect = adaptor;
         return adaptor->getAeffect();
-    }
-    catch (...)
-    {
+    } catch (...) {
         return nullptr;
     }
 }

@@ -50,6 +50,7 @@ suite() {
         (cd "build/$preset" && ctest --output-on-failure -j "$jobs" "$@")
 }
 
+step "style" tools/style/check-format.sh
 step "release" suite release
 step "asan+ubsan" suite asan
 step "tsan" suite tsan -L concurrency

@@ -17,7 +17,8 @@ namespace zr
 
 #if ZR_ASSERTIONS
 #define ZR_ASSERT(condition, ...)                                                                            \
-    ((condition) ? static_cast<void>(0) : ::zr::assertionFailed(#condition, __FILE__, __LINE__, "" __VA_ARGS__))
+    ((condition) ? static_cast<void>(0)                                                                      \
+                 : ::zr::assertionFailed(#condition, __FILE__, __LINE__, "" __VA_ARGS__))
 #else
 // Keeps the operands referenced (no unused-variable warnings) without evaluating them.
 #define ZR_ASSERT(condition, ...) static_cast<void>(sizeof((condition) ? 1 : 0))

@@ -48,8 +48,7 @@ struct BlockBiquad
     BlockBiquad(const double* coeffs, const double* state)
         : gain(coeffs[0]), a1(coeffs[1]), a2(coeffs[2]), b1(coeffs[3]), b2(coeffs[4]), older(state[0]),
           newer(state[1])
-    {
-    }
+    {}
     double run(double x)
     {
         const double w = gain * x + a1 * newer + a2 * older;
@@ -321,10 +320,18 @@ void MultibandPowerDetector::engineBlock(const double* left, const double* right
 #if ZR_DETECTOR_KERNELS
     static_assert(detector_kernel::numBands == numBands, "the kernels' band count");
     if (path_ != DetectorPath::scalar && standardLayout) {
-        const detector_kernel::State state{splitterCoeffs_.coeffs_, splitterLeft_.state_, splitterRight_.state_,
-                                           power_,          attackCoeffs_,         releaseCoeffs_,
-                                           hilbertCoeffs_,   hilbertStateLeft_,     hilbertStateRight_,
-                                           hilbert_,         kernelScratch_,        law,
+        const detector_kernel::State state{splitterCoeffs_.coeffs_,
+                                           splitterLeft_.state_,
+                                           splitterRight_.state_,
+                                           power_,
+                                           attackCoeffs_,
+                                           releaseCoeffs_,
+                                           hilbertCoeffs_,
+                                           hilbertStateLeft_,
+                                           hilbertStateRight_,
+                                           hilbert_,
+                                           kernelScratch_,
+                                           law,
                                            sideChain};
         switch (path_) {
         case DetectorPath::avx512:
@@ -502,8 +509,8 @@ void Compressor::processBlock(const double* inLeft, const double* inRight, float
 }
 
 template <typename Sample>
-void Compressor::processBlockIn(const double* inLeft, const double* inRight, Sample* outLeft, Sample* outRight,
-                                int frames)
+void Compressor::processBlockIn(const double* inLeft, const double* inRight, Sample* outLeft,
+                                Sample* outRight, int frames)
 {
     if (frames <= 0 || inLeft == nullptr || inRight == nullptr || outLeft == nullptr || outRight == nullptr)
         return;
@@ -539,8 +546,8 @@ void Compressor::processPiece(const double* inLeft, const double* inRight, Sampl
     }
     // processSample's G = ((mix * outputGain) * drive) * fast_pow(1 + total * thresholdFactor, gainExponent)
     // + (1 - mix), its factors formed once: the same products in the same order.
-    const detector_kernel::GainLaw law{thresholdFactor_, gainExponent_,   (mix_ * outputGain_) * drive_,
-                                       1.0 - mix_,       &fast_pow,       fastPowLogTable,
+    const detector_kernel::GainLaw law{thresholdFactor_, gainExponent_, (mix_ * outputGain_) * drive_,
+                                       1.0 - mix_,       &fast_pow,     fastPowLogTable,
                                        fastPowExpTable};
     detector_.engineBlock(inLeft, inRight, &side, &law, gains_, frames);
     for (int n = 0; n < frames; ++n) {
@@ -559,12 +566,12 @@ void Compressor::processPiece(const double* inLeft, const double* inRight, Sampl
             smallest[k] = gains_[n + k] < smallest[k] ? gains_[n + k] : smallest[k];
     for (; n < frames; ++n)
         smallest[0] = gains_[n] < smallest[0] ? gains_[n] : smallest[0];
-    const double smallestGain = std::min(std::min(smallest[0], smallest[1]), std::min(smallest[2], smallest[3]));
+    const double smallestGain =
+        std::min(std::min(smallest[0], smallest[1]), std::min(smallest[2], smallest[3]));
     // The gain is wet * factor + dry, and smaller for a smaller factor: one division recovers the factor.
     if (law.wet > 0.0) {
         const double factor = (smallestGain - law.dry) / law.wet;
-        if (factor < smallestLawFactor_)
-            smallestLawFactor_ = factor;
+        if (factor < smallestLawFactor_) smallestLawFactor_ = factor;
     }
 }
 
@@ -572,8 +579,7 @@ double Compressor::takeGainReductionDb()
 {
     const double factor = smallestLawFactor_;
     smallestLawFactor_ = 1.0;
-    if (!(factor < 1.0))
-        return 0.0;
+    if (!(factor < 1.0)) return 0.0;
     // Beyond 200 dB (or a factor rounded to 0 or below) the meter reads its end anyway.
     return factor > 1e-10 ? -20.0 * std::log10(factor) : 200.0;
 }

@@ -170,7 +170,8 @@ public:
     void processBlock(const double* inLeft, const double* inRight, double* outLeft, double* outRight,
                       int frames);
     // The same with the outputs narrowed to single precision on the way out, as the plug-in stores them.
-    void processBlock(const double* inLeft, const double* inRight, float* outLeft, float* outRight, int frames);
+    void processBlock(const double* inLeft, const double* inRight, float* outLeft, float* outRight,
+                      int frames);
     static constexpr int blockFrames = 256;
 
     // The largest reduction the gain law applied since the last call, in dB (0 when it reduced nothing,

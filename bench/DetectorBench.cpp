@@ -32,8 +32,7 @@ void detectorTick(benchmark::State& state)
     detector.hilbert(state.range(0) != 0);
     const std::vector<double> left = noiseBlock(1);
     const std::vector<double> right = noiseBlock(2);
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         double total = 0.0;
         for (int n = 0; n < blockFrames; ++n)
             total += detector.tick(left[n], right[n]);
@@ -41,8 +40,9 @@ void detectorTick(benchmark::State& state)
     }
     state.SetItemsProcessed(state.iterations() * blockFrames);
     // Seconds per stereo frame, printed with an SI prefix (n for nanoseconds).
-    state.counters["per_frame"] = benchmark::Counter(static_cast<double>(state.iterations()) * blockFrames,
-                                                     benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["per_frame"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * blockFrames,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(detectorTick)->Arg(0)->Arg(1)->ArgName("hilbert");
 
@@ -57,28 +57,26 @@ struct PowArguments
         std::mt19937 random(3);
         std::uniform_real_distribution<double> decades(0.0, 12.0);
         std::uniform_real_distribution<double> power(-0.5, 0.5);
-        for (int n = 0; n < blockFrames; ++n)
-        {
+        for (int n = 0; n < blockFrames; ++n) {
             base[n] = std::pow(10.0, decades(random));
             exponent[n] = power(random);
         }
     }
 };
 
-template <double (*power)(double, double)>
-void powerFunction(benchmark::State& state)
+template <double (*power)(double, double)> void powerFunction(benchmark::State& state)
 {
     const PowArguments arguments;
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         double total = 0.0;
         for (int n = 0; n < blockFrames; ++n)
             total += power(arguments.base[n], arguments.exponent[n]);
         benchmark::DoNotOptimize(total);
     }
     state.SetItemsProcessed(state.iterations() * blockFrames);
-    state.counters["per_call"] = benchmark::Counter(static_cast<double>(state.iterations()) * blockFrames,
-                                                    benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["per_call"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * blockFrames,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 double libraryPow(double x, double y)

@@ -231,8 +231,8 @@ public:
     explicit Lv2Loop(const std::string& module)
     {
         library_ = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
-        const auto entry = library_ ? reinterpret_cast<LV2_Descriptor_Function>(dlsym(library_, "lv2_descriptor"))
-                                    : nullptr;
+        const auto entry =
+            library_ ? reinterpret_cast<LV2_Descriptor_Function>(dlsym(library_, "lv2_descriptor")) : nullptr;
         descriptor_ = entry ? entry(0) : nullptr;
         handle_ = descriptor_ ? descriptor_->instantiate(descriptor_, sampleRateHz, "", nullptr) : nullptr;
         if (handle_ == nullptr) return;
@@ -344,7 +344,8 @@ int main()
         if (lv2.loaded()) {
             const auto [lv2Ns, vstNs] = nsPerFramePair(
                 [&] { lv2.run(signal, 1); },
-                [&] { host.process(const_cast<float* const*>(inputs), outputs, signalFrames); }, signalFrames);
+                [&] { host.process(const_cast<float* const*>(inputs), outputs, signalFrames); },
+                signalFrames);
             char note[64];
             std::snprintf(note, sizeof note, "   vst %.1f ns: %+.1f%%", vstNs, 100.0 * (lv2Ns / vstNs - 1.0));
             report(std::string("lv2, ") + pathName(widest), lv2Ns, note);

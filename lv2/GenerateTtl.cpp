@@ -22,8 +22,7 @@ bool writeFile(const std::string& path, const std::string& text)
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file << text;
     file.close();
-    if (!file)
-        std::fprintf(stderr, "zaroruraroze-lv2-ttl: cannot write %s\n", path.c_str());
+    if (!file) std::fprintf(stderr, "zaroruraroze-lv2-ttl: cannot write %s\n", path.c_str());
     return static_cast<bool>(file);
 }
 
@@ -32,16 +31,14 @@ bool writeFile(const std::string& path, const std::string& text)
 std::vector<Lv2TtlWriter::Preset> lv2Presets(const Lv2PortTable& table)
 {
     std::vector<Lv2TtlWriter::Preset> presets;
-    for (const FactoryPreset& factory : factoryPresets())
-    {
+    for (const FactoryPreset& factory : factoryPresets()) {
         ZaRorurarozePlugin plugin;
         loadFactoryPreset(plugin, factory, 0);
         Lv2TtlWriter::Preset preset;
         preset.uri = zaRorurarozeLv2PresetPrefix + factory.slug;
         preset.label = factory.name;
         preset.comment = factory.purpose;
-        for (std::size_t i = 0; i < table.controls().size(); ++i)
-        {
+        for (std::size_t i = 0; i < table.controls().size(); ++i) {
             const Lv2PortTable::Control& control = table.controls()[i];
             const double value = factory.valueOr(control.symbol, control.defaultValueExact);
             preset.ports.emplace_back(control.symbol, table.portOfValue(static_cast<int>(i), value));
@@ -55,8 +52,7 @@ std::vector<Lv2TtlWriter::Preset> lv2Presets(const Lv2PortTable& table)
 
 int main(int argc, char** argv)
 {
-    if (argc != 2)
-    {
+    if (argc != 2) {
         std::fprintf(stderr, "usage: zaroruraroze-lv2-ttl BUNDLE_FOLDER\n");
         return 2;
     }
@@ -64,19 +60,16 @@ int main(int argc, char** argv)
     const ZaRorurarozePlugin plugin;
     const Lv2PortTable table(plugin);
     std::vector<Lv2TtlWriter::Preset> presets;
-    try
-    {
+    try {
         presets = lv2Presets(table);
-    }
-    catch (const std::invalid_argument& e)
-    {
+    } catch (const std::invalid_argument& e) {
         std::fprintf(stderr, "zaroruraroze-lv2-ttl: %s\n", e.what());
         return 1;
     }
     const std::string stateKey = std::string(zaRorurarozeLv2Uri) + MusicPluginLv2Adaptor::chunkKeySuffix;
-    const std::string manifest = Lv2TtlWriter::manifest(zaRorurarozeLv2Uri, zaRorurarozeLv2Module,
-                                                        zaRorurarozeLv2Description, presets,
-                                                        zaRorurarozeLv2Presets);
+    const std::string manifest =
+        Lv2TtlWriter::manifest(zaRorurarozeLv2Uri, zaRorurarozeLv2Module, zaRorurarozeLv2Description, presets,
+                               zaRorurarozeLv2Presets);
     const bool ok = writeFile(folder + "manifest.ttl", manifest) &&
                     writeFile(folder + zaRorurarozeLv2Description,
                               Lv2TtlWriter::plugin(zaRorurarozeLv2Uri, plugin, table)) &&

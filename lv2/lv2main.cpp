@@ -11,7 +11,8 @@ MusicPlugin* createPlugin()
     return new ZaRorurarozePlugin();
 }
 
-const MusicPluginLv2Adaptor::Descriptor descriptor = MusicPluginLv2Adaptor::describe(zaRorurarozeLv2Uri, &createPlugin);
+const MusicPluginLv2Adaptor::Descriptor descriptor =
+    MusicPluginLv2Adaptor::describe(zaRorurarozeLv2Uri, &createPlugin);
 } // namespace
 
 extern "C" LV2_SYMBOL_EXPORT const LV2_Descriptor* lv2_descriptor(uint32_t index)

@@ -14,6 +14,7 @@ optional=()
 case "$job" in
 test)
     required+=(python3 gnuplot-nox)
+    optional+=(clang-format)                         # style
     optional+=(liblilv-dev lilv-utils lv2file sordi) # the LV2 bundle in real LV2 tools
     optional+=(jackd2 libjack-jackd2-dev)            # the JACK client and its step
     optional+=(clang-14 libclang-rt-14-dev)          # fuzz

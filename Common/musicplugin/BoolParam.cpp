@@ -5,8 +5,7 @@
 BoolParam::BoolParam(ParamList* list, std::string saveName, std::string displayName, bool defaultValue)
     : ValueParam<bool>(list, std::move(saveName), std::move(displayName), ""), value_(defaultValue),
       defaultValue_(defaultValue)
-{
-}
+{}
 
 std::string BoolParam::saveString() const
 {
@@ -50,16 +49,14 @@ bool BoolParam::getValue() const
 
 void BoolParam::setValue(bool newValue)
 {
-    if (newValue == value_)
-        return;
+    if (newValue == value_) return;
     value_ = newValue;
     notifyChange();
 }
 
 OnOffParam::OnOffParam(ParamList* list, std::string saveName, std::string displayName, bool defaultValue)
     : BoolParam(list, std::move(saveName), std::move(displayName), defaultValue)
-{
-}
+{}
 
 std::string OnOffParam::getDisplayValue() const
 {
@@ -68,8 +65,7 @@ std::string OnOffParam::getDisplayValue() const
 
 YesNoParam::YesNoParam(ParamList* list, std::string saveName, std::string displayName, bool defaultValue)
     : BoolParam(list, std::move(saveName), std::move(displayName), defaultValue)
-{
-}
+{}
 
 std::string YesNoParam::getDisplayValue() const
 {

@@ -38,26 +38,22 @@ std::string formatFixed(double value, int decimals)
 // A harmless text for values no parameter range admits, instead of scaling loops or log of NaN.
 std::string nonFiniteText(double value)
 {
-    if (std::isnan(value))
-        return "nan";
+    if (std::isnan(value)) return "nan";
     return value < 0.0 ? "-inf" : "inf";
 }
 } // namespace
 
 std::string NormalDisplay::display(double value) const
 {
-    if (value < 1000.0)
-        return formatGeneral(value, 4);
+    if (value < 1000.0) return formatGeneral(value, 4);
     return formatFixed(value, 0);
 }
 
 std::string DecibelDisplay::display(double value) const
 {
-    if (std::isnan(value))
-        return nonFiniteText(value);
+    if (std::isnan(value)) return nonFiniteText(value);
     ZR_ASSERT(value>=0);
-    if (value <= 0.0)
-        return "-oo";
+    if (value <= 0.0) return "-oo";
     return formatFixed(20.0 * std::log10(value), 1);
 }
 
@@ -68,21 +64,17 @@ std::string ScaledDisplay::display(double value) const
 
 std::string SiDisplay::display(double value) const
 {
-    if (!std::isfinite(value))
-        return nonFiniteText(value);
+    if (!std::isfinite(value)) return nonFiniteText(value);
     bool negative = value < 0.0;
     value = std::fabs(value);
-    if (value == 0.0)
-        return "0";
+    if (value == 0.0) return "0";
 
     int powerOfThousand = 0;
-    while (value >= 1000.0)
-    {
+    while (value >= 1000.0) {
         value *= 0.001;
         ++powerOfThousand;
     }
-    while (value < 1.0)
-    {
+    while (value < 1.0) {
         value *= 1000.0;
         --powerOfThousand;
     }
@@ -90,8 +82,7 @@ std::string SiDisplay::display(double value) const
 
     std::ostringstream text;
     text.imbue(std::locale::classic());
-    if (negative)
-        text << '-';
+    if (negative) text << '-';
     // The rounding here may show 1000 without moving to the next prefix (999.7 -> "1000").
     text << (value < 100.0 ? formatGeneral(value, 3) : formatFixed(value, 0));
     static const char* const prefixes[] = {"p", "n", "u", "m", "", "k", "M", "G", "T"};

@@ -16,8 +16,7 @@ IntegerParam::IntegerParam(ParamList* list, std::string saveName, std::string di
     ZR_ASSERT(myMinValue<=myDefaultValue);
     ZR_ASSERT(myDefaultValue<=myMaxValue);
     // Release builds keep the invariants the host paths rely on even for a faulty declaration.
-    if (myMaxValue < myMinValue)
-        std::swap(myMinValue, myMaxValue);
+    if (myMaxValue < myMinValue) std::swap(myMinValue, myMaxValue);
     myDefaultValue = clip(myDefaultValue);
     myValue = myDefaultValue;
 }
@@ -29,20 +28,16 @@ int IntegerParam::getValue() const
 
 void IntegerParam::setValue(int newValue)
 {
-    if (newValue < myMinValue || newValue > myMaxValue)
-        throw std::out_of_range("in IntegerParam::setValue");
-    if (newValue == myValue)
-        return;
+    if (newValue < myMinValue || newValue > myMaxValue) throw std::out_of_range("in IntegerParam::setValue");
+    if (newValue == myValue) return;
     myValue = newValue;
     notifyChange();
 }
 
 int IntegerParam::clip(int v) const
 {
-    if (v < myMinValue)
-        return myMinValue;
-    if (v > myMaxValue)
-        return myMaxValue;
+    if (v < myMinValue) return myMinValue;
+    if (v > myMaxValue) return myMaxValue;
     return v;
 }
 
@@ -52,8 +47,8 @@ double IntegerParam::getKnobPos() const
     long long width = static_cast<long long>(myMaxValue) - myMinValue;
     double knobPos = 0.5;
     if (width != 0)
-        knobPos = static_cast<double>(static_cast<long long>(myValue) - myMinValue) /
-                  static_cast<double>(width);
+        knobPos =
+            static_cast<double>(static_cast<long long>(myValue) - myMinValue) / static_cast<double>(width);
     ZR_ASSERT(0.0<=knobPos);
     ZR_ASSERT(knobPos<=1.0);
     return knobPos;
@@ -63,10 +58,8 @@ void IntegerParam::setKnobPos(double knobPos)
 {
     ZR_ASSERT(0.0<=knobPos);
     ZR_ASSERT(knobPos<=1.0);
-    if (!(knobPos >= 0.0 && knobPos <= 1.0))
-        return;
-    if (knobPos == 1.0)
-    {
+    if (!(knobPos >= 0.0 && knobPos <= 1.0)) return;
+    if (knobPos == 1.0) {
         setValue(myMaxValue);
         return;
     }
@@ -74,8 +67,7 @@ void IntegerParam::setKnobPos(double knobPos)
     long long valueCount = static_cast<long long>(myMaxValue) - myMinValue + 1;
     long long step = static_cast<long long>(knobPos * static_cast<double>(valueCount));
     // For very wide ranges the product may round up to valueCount.
-    if (step > valueCount - 1)
-        step = valueCount - 1;
+    if (step > valueCount - 1) step = valueCount - 1;
     setValue(static_cast<int>(myMinValue + step));
 }
 
@@ -105,8 +97,7 @@ void IntegerParam::loadString(std::string text)
     numberStream >> number;
     // An overflowing number fails the stream but leaves the nearest int, which clip then handles.
     bool overflowed = number == std::numeric_limits<int>::max() || number == std::numeric_limits<int>::min();
-    if (numberStream.fail() && !overflowed)
-    {
+    if (numberStream.fail() && !overflowed) {
         resetToDefault();
         return;
     }

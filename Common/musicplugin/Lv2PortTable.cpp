@@ -13,22 +13,17 @@ namespace
 // "s" seconds, "%" a fraction, "Hz" hertz.
 Lv2PortTable::Unit unitOfLabel(const std::string& label)
 {
-    if (label == "Hz")
-        return Lv2PortTable::Unit::hz;
-    if (label == "dB")
-        return Lv2PortTable::Unit::db;
-    if (label == "s")
-        return Lv2PortTable::Unit::ms;
-    if (label == "%")
-        return Lv2PortTable::Unit::percent;
+    if (label == "Hz") return Lv2PortTable::Unit::hz;
+    if (label == "dB") return Lv2PortTable::Unit::db;
+    if (label == "s") return Lv2PortTable::Unit::ms;
+    if (label == "%") return Lv2PortTable::Unit::percent;
     return label.empty() ? Lv2PortTable::Unit::none : Lv2PortTable::Unit::custom;
 }
 
 // A parameter value in port units, before rounding to float.
 double portUnits(Lv2PortTable::Unit unit, double value)
 {
-    switch (unit)
-    {
+    switch (unit) {
     case Lv2PortTable::Unit::db:
         return value > 0.0 ? 20.0 * std::log10(value) : -HUGE_VAL;
     case Lv2PortTable::Unit::ms:
@@ -42,8 +37,7 @@ double portUnits(Lv2PortTable::Unit unit, double value)
 
 double valueUnits(Lv2PortTable::Unit unit, double portValue)
 {
-    switch (unit)
-    {
+    switch (unit) {
     case Lv2PortTable::Unit::db:
         return std::pow(10.0, portValue / 20.0);
     case Lv2PortTable::Unit::ms:
@@ -58,15 +52,13 @@ double valueUnits(Lv2PortTable::Unit unit, double portValue)
 
 float clampedFloat(double value, float low, float high)
 {
-    if (!(value > low))
-        return low;
+    if (!(value > low)) return low;
     return value < high ? static_cast<float>(value) : high;
 }
 
 std::string channelWord(int channel, int channels)
 {
-    if (channels == 2)
-        return channel == 0 ? "left" : "right";
+    if (channels == 2) return channel == 0 ? "left" : "right";
     return std::to_string(channel + 1);
 }
 } // namespace
@@ -75,13 +67,23 @@ Lv2PortTable::Lv2PortTable(const MusicPlugin& plugin)
     : numAudioInputs_(plugin.numAudioInputs), numAudioOutputs_(plugin.numAudioOutputs)
 {
     const int firstControl = numAudioInputs_ + numAudioOutputs_;
-    for (int i = 0; i < plugin.paramList.numParams(); ++i)
-    {
+    for (int i = 0; i < plugin.paramList.numParams(); ++i) {
         const Param* param = plugin.paramList.param(i);
-        Control c{firstControl + i, param->getSaveName(), param->getDisplayName(), param->getDisplayLabel(),
-                  Kind::real, Unit::none, false, false, 0.0f, 0.0f, 1.0f, 0.0, 0.0, 1.0};
-        if (const auto* real = dynamic_cast<const RealParam*>(param))
-        {
+        Control c{firstControl + i,
+                  param->getSaveName(),
+                  param->getDisplayName(),
+                  param->getDisplayLabel(),
+                  Kind::real,
+                  Unit::none,
+                  false,
+                  false,
+                  0.0f,
+                  0.0f,
+                  1.0f,
+                  0.0,
+                  0.0,
+                  1.0};
+        if (const auto* real = dynamic_cast<const RealParam*>(param)) {
             c.unit = unitOfLabel(c.label);
             c.minValue = real->getMinValue();
             c.defaultValueExact = real->getDefaultValue();
@@ -92,9 +94,7 @@ Lv2PortTable::Lv2PortTable(const MusicPlugin& plugin)
             c.minimum = static_cast<float>(low);
             c.maximum = static_cast<float>(portUnits(c.unit, c.maxValue));
             c.defaultValue = clampedFloat(portUnits(c.unit, c.defaultValueExact), c.minimum, c.maximum);
-        }
-        else if (const auto* integer = dynamic_cast<const IntegerParam*>(param))
-        {
+        } else if (const auto* integer = dynamic_cast<const IntegerParam*>(param)) {
             c.kind = Kind::integer;
             c.minValue = integer->clip(-2147483647 - 1);
             c.maxValue = integer->clip(2147483647);
@@ -102,17 +102,14 @@ Lv2PortTable::Lv2PortTable(const MusicPlugin& plugin)
             c.minimum = static_cast<float>(c.minValue);
             c.maximum = static_cast<float>(c.maxValue);
             c.defaultValue = static_cast<float>(c.defaultValueExact);
-        }
-        else if (const auto* toggle = dynamic_cast<const BoolParam*>(param))
-        {
+        } else if (const auto* toggle = dynamic_cast<const BoolParam*>(param)) {
             c.kind = Kind::toggle;
             c.defaultValueExact = toggle->getValue() ? 1.0 : 0.0;
             c.defaultValue = static_cast<float>(c.defaultValueExact);
         }
         controls_.push_back(c);
     }
-    for (int j = 0; j < plugin.numMeters(); ++j)
-    {
+    for (int j = 0; j < plugin.numMeters(); ++j) {
         const MusicPlugin::MeterInfo info = plugin.meterInfo(j);
         meters_.push_back(Meter{firstControl + static_cast<int>(controls_.size()) + j, info.symbol, info.name,
                                 info.unit, unitOfLabel(info.unit), static_cast<float>(info.minValue),
@@ -127,15 +124,15 @@ int Lv2PortTable::numPorts() const
 
 std::string Lv2PortTable::audioSymbol(int portIndex) const
 {
-    if (portIndex < numAudioInputs_)
-        return "in_" + channelWord(portIndex, numAudioInputs_);
+    if (portIndex < numAudioInputs_) return "in_" + channelWord(portIndex, numAudioInputs_);
     return "out_" + channelWord(portIndex - numAudioInputs_, numAudioOutputs_);
 }
 
 std::string Lv2PortTable::audioName(int portIndex) const
 {
-    std::string word = portIndex < numAudioInputs_ ? channelWord(portIndex, numAudioInputs_)
-                                                   : channelWord(portIndex - numAudioInputs_, numAudioOutputs_);
+    std::string word = portIndex < numAudioInputs_
+                           ? channelWord(portIndex, numAudioInputs_)
+                           : channelWord(portIndex - numAudioInputs_, numAudioOutputs_);
     word[0] = static_cast<char>(word[0] >= 'a' && word[0] <= 'z' ? word[0] - 'a' + 'A' : word[0]);
     return (portIndex < numAudioInputs_ ? "In " : "Out ") + word;
 }
@@ -143,30 +140,22 @@ std::string Lv2PortTable::audioName(int portIndex) const
 double Lv2PortTable::valueOfPort(int control, float portValue) const
 {
     const Control& c = controls_[static_cast<size_t>(control)];
-    if (c.kind == Kind::toggle)
-        return portValue >= 0.5f ? 1.0 : 0.0;
-    if (!(portValue > c.minimum))
-        return c.minValue;
-    if (portValue >= c.maximum)
-        return c.maxValue;
-    if (c.kind == Kind::integer)
-        return std::floor(static_cast<double>(portValue) + 0.5);
-    if (portValue == c.defaultValue)
-        return c.defaultValueExact;
+    if (c.kind == Kind::toggle) return portValue >= 0.5f ? 1.0 : 0.0;
+    if (!(portValue > c.minimum)) return c.minValue;
+    if (portValue >= c.maximum) return c.maxValue;
+    if (c.kind == Kind::integer) return std::floor(static_cast<double>(portValue) + 0.5);
+    if (portValue == c.defaultValue) return c.defaultValueExact;
     // Rounding in the conversion must not step outside the range the parameter accepts.
     const double value = valueUnits(c.unit, portValue);
-    if (!(value > c.minValue))
-        return c.minValue;
+    if (!(value > c.minValue)) return c.minValue;
     return value < c.maxValue ? value : c.maxValue;
 }
 
 float Lv2PortTable::portOfValue(int control, double value) const
 {
     const Control& c = controls_[static_cast<size_t>(control)];
-    if (c.kind != Kind::real)
-        return clampedFloat(value, c.minimum, c.maximum);
-    if (value == c.defaultValueExact)
-        return c.defaultValue;
+    if (c.kind != Kind::real) return clampedFloat(value, c.minimum, c.maximum);
+    if (value == c.defaultValueExact) return c.defaultValue;
     return clampedFloat(portUnits(c.unit, value), c.minimum, c.maximum);
 }
 

@@ -14,18 +14,15 @@ namespace
 std::string literal(const std::string& text)
 {
     std::string out = "\"";
-    for (char c : text)
-    {
+    for (char c : text) {
         if (c == '\n')
             out += "\\n";
         else if (c == '\t')
             out += "\\t";
         else if (c == '\r')
             out += "\\r";
-        else
-        {
-            if (c == '"' || c == '\\')
-                out += '\\';
+        else {
+            if (c == '"' || c == '\\') out += '\\';
             out += c;
         }
     }
@@ -34,8 +31,7 @@ std::string literal(const std::string& text)
 
 const char* unitTerm(Lv2PortTable::Unit unit)
 {
-    switch (unit)
-    {
+    switch (unit) {
     case Lv2PortTable::Unit::hz:
         return "units:hz";
     case Lv2PortTable::Unit::db:
@@ -52,10 +48,8 @@ const char* unitTerm(Lv2PortTable::Unit unit)
 // The unit line of a port: a standard unit, or one of the plug-in's own labelled with its display label.
 std::string unitLines(Lv2PortTable::Unit unit, const std::string& label)
 {
-    if (const char* term = unitTerm(unit))
-        return std::string("        units:unit ") + term + " ;\n";
-    if (unit != Lv2PortTable::Unit::custom)
-        return "";
+    if (const char* term = unitTerm(unit)) return std::string("        units:unit ") + term + " ;\n";
+    if (unit != Lv2PortTable::Unit::custom) return "";
     return "        units:unit [\n            a units:Unit ;\n            rdfs:label " + literal(label) +
            " ;\n            units:symbol " + literal(label) + " ;\n            units:render " +
            literal("%f " + label) + "\n        ] ;\n";
@@ -73,18 +67,15 @@ namespace Lv2TtlWriter
 std::string number(float value)
 {
     std::string text;
-    for (int digits = 6; digits <= 9; ++digits)
-    {
+    for (int digits = 6; digits <= 9; ++digits) {
         std::ostringstream stream;
         stream.imbue(std::locale::classic());
         stream.precision(digits);
         stream << value;
         text = stream.str();
-        if (std::strtof(text.c_str(), nullptr) == value)
-            break;
+        if (std::strtof(text.c_str(), nullptr) == value) break;
     }
-    if (text.find_first_of(".e") == std::string::npos)
-        text += ".0";
+    if (text.find_first_of(".e") == std::string::npos) text += ".0";
     return text;
 }
 
@@ -92,10 +83,10 @@ std::string manifest(const std::string& uri, const std::string& moduleFile, cons
                      const std::vector<Preset>& presets, const std::string& presetsFile)
 {
     std::string ttl = "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n";
-    if (!presets.empty())
-        ttl += "@prefix pset: <http://lv2plug.in/ns/ext/presets#> .\n";
+    if (!presets.empty()) ttl += "@prefix pset: <http://lv2plug.in/ns/ext/presets#> .\n";
     ttl += "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n\n"
-           "<" + uri + ">\n    a lv2:Plugin ;\n    lv2:binary <" + moduleFile + "> ;\n    rdfs:seeAlso <" +
+           "<" +
+           uri + ">\n    a lv2:Plugin ;\n    lv2:binary <" + moduleFile + "> ;\n    rdfs:seeAlso <" +
            pluginFile + "> .\n";
     for (const Preset& preset : presets)
         ttl += presetHead(uri, preset) + " ;\n    rdfs:seeAlso <" + presetsFile + "> .\n";
@@ -110,15 +101,14 @@ std::string presets(const std::string& uri, const std::string& stateKey, const s
                       "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
                       "@prefix state: <http://lv2plug.in/ns/ext/state#> .\n";
     // Validators want every property described; this one is the plug-in's own.
-    ttl += "\n<" + stateKey + ">\n    a rdf:Property ;\n    rdfs:label \"state chunk\" ;\n"
+    ttl += "\n<" + stateKey +
+           ">\n    a rdf:Property ;\n    rdfs:label \"state chunk\" ;\n"
            "    rdfs:comment \"The plug-in's settings as the chunk text a VST 2 host stores.\" .\n";
-    for (const Preset& preset : presets)
-    {
-        ttl += presetHead(uri, preset) + " ;\n    rdfs:comment " + literal(preset.comment) +
-               " ;\n    lv2:port";
+    for (const Preset& preset : presets) {
+        ttl +=
+            presetHead(uri, preset) + " ;\n    rdfs:comment " + literal(preset.comment) + " ;\n    lv2:port";
         const char* separator = " [\n";
-        for (const auto& [symbol, value] : preset.ports)
-        {
+        for (const auto& [symbol, value] : preset.ports) {
             ttl += separator;
             ttl += "        lv2:symbol " + literal(symbol) + " ;\n        pset:value " + number(value) +
                    "\n    ]";
@@ -165,18 +155,15 @@ std::string plugin(const std::string& uri, const MusicPlugin& plugin, const Lv2P
         ttl << " ;\n        lv2:default " << number(defaultValue) << " ;\n"
             << "        lv2:minimum " << number(minimum) << " ;\n"
             << "        lv2:maximum " << number(maximum);
-        if (!lines.empty())
-            ttl << " ;\n" << lines.substr(0, lines.size() - 3);
+        if (!lines.empty()) ttl << " ;\n" << lines.substr(0, lines.size() - 3);
         ttl << "\n    ]";
     };
-    for (int port = 0; port < table.numAudioInputs() + table.numAudioOutputs(); ++port)
-    {
-        open(port < table.numAudioInputs() ? "InputPort" : "OutputPort", "AudioPort", port, table.audioSymbol(port),
-             table.audioName(port));
+    for (int port = 0; port < table.numAudioInputs() + table.numAudioOutputs(); ++port) {
+        open(port < table.numAudioInputs() ? "InputPort" : "OutputPort", "AudioPort", port,
+             table.audioSymbol(port), table.audioName(port));
         ttl << "\n    ]";
     }
-    for (const Lv2PortTable::Control& c : table.controls())
-    {
+    for (const Lv2PortTable::Control& c : table.controls()) {
         open("InputPort", "ControlPort", c.portIndex, c.symbol, c.name);
         std::string lines = unitLines(c.unit, c.label);
         if (c.kind == Lv2PortTable::Kind::toggle)
@@ -186,11 +173,11 @@ std::string plugin(const std::string& uri, const MusicPlugin& plugin, const Lv2P
         else if (c.logarithmic)
             lines += "        lv2:portProperty pprop:logarithmic ;\n";
         if (c.silenceAtMinimum)
-            lines += "        lv2:scalePoint [ rdfs:label \"-inf\" ; rdf:value " + number(c.minimum) + " ] ;\n";
+            lines +=
+                "        lv2:scalePoint [ rdfs:label \"-inf\" ; rdf:value " + number(c.minimum) + " ] ;\n";
         close(c.defaultValue, c.minimum, c.maximum, lines);
     }
-    for (const Lv2PortTable::Meter& m : table.meters())
-    {
+    for (const Lv2PortTable::Meter& m : table.meters()) {
         open("OutputPort", "ControlPort", m.portIndex, m.symbol, m.name);
         close(m.minimum, m.minimum, m.maximum, unitLines(m.unit, m.label));
     }

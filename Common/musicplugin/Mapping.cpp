@@ -34,10 +34,8 @@ double LogarithmicMapping::positionOfValue(double value, double minValue, double
     // The logarithms may round a little past either end; more than that is a caller's error.
     ZR_ASSERT(-0.1<=position);
     ZR_ASSERT(position<=1.1);
-    if (position < 0.0)
-        position = 0.0;
-    if (position > 1.0)
-        position = 1.0;
+    if (position < 0.0) position = 0.0;
+    if (position > 1.0) position = 1.0;
     ZR_ASSERT(0.0<=position);
     ZR_ASSERT(position<=1.0);
     return position;
@@ -56,8 +54,7 @@ double LogarithmicMapping::valueOfPosition(double position, double minValue, dou
 
 double RootMapping::myPow(double x, double y)
 {
-    if (x < 0.0 || std::isnan(x))
-        return -std::pow(-x, y);
+    if (x < 0.0 || std::isnan(x)) return -std::pow(-x, y);
     return std::pow(x, y);
 }
 
@@ -83,14 +80,10 @@ double RootMapping::valueOfPosition(double position, double minValue, double max
     double value = myPow(y, exponent);
     // The root and the power round: pow(pow(10, 1/4), 4) is an ulp below 10. The knob's ends must give
     // the bounds themselves, and no position may overshoot them.
-    if (position == 0.0)
-        value = minValue;
-    if (position == 1.0)
-        value = maxValue;
-    if (!(value > minValue))
-        value = minValue;
-    if (!(value < maxValue))
-        value = maxValue;
+    if (position == 0.0) value = minValue;
+    if (position == 1.0) value = maxValue;
+    if (!(value > minValue)) value = minValue;
+    if (!(value < maxValue)) value = maxValue;
     ZR_ASSERT(minValue<=value);
     ZR_ASSERT(value<=maxValue);
     return value;

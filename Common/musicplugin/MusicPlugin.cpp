@@ -20,8 +20,7 @@ std::int32_t MusicPlugin::packId(const std::string& string)
     ZR_ASSERT(string.length()==4);
     // First character in the top byte, each taken unsigned; a short id is padded with zero bytes.
     std::uint32_t packed = 0;
-    for (std::size_t i = 0; i < 4; ++i)
-    {
+    for (std::size_t i = 0; i < 4; ++i) {
         unsigned char c = i < string.length() ? static_cast<unsigned char>(string[i]) : 0;
         packed = (packed << 8) | c;
     }

@@ -35,12 +35,9 @@ LV2_Handle instantiate(const LV2_Descriptor* descriptor, double sampleRateHz, co
     if (descriptor == nullptr || !(sampleRateHz >= Adaptor::lowestSampleRate) ||
         !(sampleRateHz <= Adaptor::highestSampleRate))
         return nullptr;
-    try
-    {
+    try {
         return new Adaptor(*reinterpret_cast<const Adaptor::Descriptor*>(descriptor), sampleRateHz, features);
-    }
-    catch (...)
-    {
+    } catch (...) {
         return nullptr;
     }
 }
@@ -68,12 +65,9 @@ void cleanup(LV2_Handle instance)
 LV2_State_Status save(LV2_Handle instance, LV2_State_Store_Function store, LV2_State_Handle handle, uint32_t,
                       const LV2_Feature* const*)
 {
-    try
-    {
+    try {
         return static_cast<Adaptor*>(instance)->save(store, handle);
-    }
-    catch (...)
-    {
+    } catch (...) {
         return LV2_STATE_ERR_UNKNOWN;
     }
 }
@@ -81,12 +75,9 @@ LV2_State_Status save(LV2_Handle instance, LV2_State_Store_Function store, LV2_S
 LV2_State_Status restore(LV2_Handle instance, LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle,
                          uint32_t, const LV2_Feature* const*)
 {
-    try
-    {
+    try {
         return static_cast<Adaptor*>(instance)->restore(retrieve, handle);
-    }
-    catch (...)
-    {
+    } catch (...) {
         return LV2_STATE_ERR_UNKNOWN;
     }
 }
@@ -107,10 +98,12 @@ std::vector<Param*> paramsOf(MusicPlugin& plugin)
 }
 } // namespace
 
-MusicPluginLv2Adaptor::Descriptor MusicPluginLv2Adaptor::describe(const char* uri, MusicPlugin* (*createPlugin)())
+MusicPluginLv2Adaptor::Descriptor MusicPluginLv2Adaptor::describe(const char* uri,
+                                                                  MusicPlugin* (*createPlugin)())
 {
-    return Descriptor{{uri, &instantiate, &::connectPort, &::activate, &::run, nullptr, &cleanup, &extensionData},
-                      createPlugin};
+    return Descriptor{
+        {uri, &instantiate, &::connectPort, &::activate, &::run, nullptr, &cleanup, &extensionData},
+        createPlugin};
 }
 
 MusicPluginLv2Adaptor::MusicPluginLv2Adaptor(const Descriptor& descriptor, double sampleRateHz,
@@ -132,13 +125,10 @@ MusicPluginLv2Adaptor::MusicPluginLv2Adaptor(const Descriptor& descriptor, doubl
     for (int i = 0; features != nullptr && features[i] != nullptr; ++i)
         if (std::strcmp(features[i]->URI, LV2_URID__map) == 0)
             map = static_cast<LV2_URID_Map*>(features[i]->data);
-    if (map != nullptr && map->map != nullptr)
-    {
+    if (map != nullptr && map->map != nullptr) {
         chunkKey = map->map(map->handle, (std::string(descriptor.lv2.URI) + chunkKeySuffix).c_str());
         atomString = map->map(map->handle, LV2_ATOM__String);
-    }
-    else
-    {
+    } else {
         map = nullptr;
     }
 }
@@ -165,12 +155,9 @@ void MusicPluginLv2Adaptor::activate() noexcept
 
 void MusicPluginLv2Adaptor::run(uint32_t frames) noexcept
 {
-    try
-    {
+    try {
         applyControls();
-    }
-    catch (...)
-    {
+    } catch (...) {
         // A listener that throws leaves that parameter as it was; the audio goes on.
     }
     bool connected = true;
@@ -178,16 +165,11 @@ void MusicPluginLv2Adaptor::run(uint32_t frames) noexcept
         connected = connected && input != nullptr;
     for (float* output : audioOutputs)
         connected = connected && output != nullptr;
-    if (!connected)
-    {
+    if (!connected) {
         for (float* output : audioOutputs)
-            if (output != nullptr)
-                std::memset(output, 0, sizeof(float) * frames);
-    }
-    else
-    {
-        for (uint32_t offset = 0; offset < frames; offset += maxPieceFrames)
-        {
+            if (output != nullptr) std::memset(output, 0, sizeof(float) * frames);
+    } else {
+        for (uint32_t offset = 0; offset < frames; offset += maxPieceFrames) {
             const uint32_t piece = frames - offset < maxPieceFrames ? frames - offset : maxPieceFrames;
             for (size_t c = 0; c < audioInputs.size(); ++c)
                 pieceInputs[c] = audioInputs[c] + offset;
@@ -196,8 +178,7 @@ void MusicPluginLv2Adaptor::run(uint32_t frames) noexcept
             effect->process(pieceInputs.data(), pieceOutputs.data(), static_cast<int>(piece));
         }
     }
-    for (size_t j = 0; j < meterPorts.size(); ++j)
-    {
+    for (size_t j = 0; j < meterPorts.size(); ++j) {
         const double reading = effect->takeMeterReading(static_cast<int>(j));
         if (meterPorts[j] != nullptr)
             *meterPorts[j] = connected ? table.meterPortValue(static_cast<int>(j), reading) : 0.0f;
@@ -206,16 +187,12 @@ void MusicPluginLv2Adaptor::run(uint32_t frames) noexcept
 
 void MusicPluginLv2Adaptor::applyControls()
 {
-    for (size_t i = 0; i < controlPorts.size(); ++i)
-    {
-        if (controlPorts[i] == nullptr)
-            continue;
+    for (size_t i = 0; i < controlPorts.size(); ++i) {
+        if (controlPorts[i] == nullptr) continue;
         const float portValue = *controlPorts[i];
-        if (sameBits(portValue, lastPortValues[i]))
-            continue; // nothing recomputed without a reason
+        if (sameBits(portValue, lastPortValues[i])) continue; // nothing recomputed without a reason
         lastPortValues[i] = portValue;
-        if (!std::isfinite(portValue))
-            continue;
+        if (!std::isfinite(portValue)) continue;
         const int control = static_cast<int>(i);
         publish(control, setParam(effectParams, control, table.valueOfPort(control, portValue)));
     }
@@ -224,8 +201,7 @@ void MusicPluginLv2Adaptor::applyControls()
 double MusicPluginLv2Adaptor::setParam(std::vector<Param*>& params, int control, double value)
 {
     Param* param = params[static_cast<size_t>(control)];
-    switch (table.controls()[static_cast<size_t>(control)].kind)
-    {
+    switch (table.controls()[static_cast<size_t>(control)].kind) {
     case Lv2PortTable::Kind::real:
         static_cast<RealParam*>(param)->setValue(value);
         break;
@@ -242,8 +218,7 @@ double MusicPluginLv2Adaptor::setParam(std::vector<Param*>& params, int control,
 double MusicPluginLv2Adaptor::valueOf(const std::vector<Param*>& params, int control) const
 {
     const Param* param = params[static_cast<size_t>(control)];
-    switch (table.controls()[static_cast<size_t>(control)].kind)
-    {
+    switch (table.controls()[static_cast<size_t>(control)].kind) {
     case Lv2PortTable::Kind::real:
         return static_cast<const RealParam*>(param)->getValue();
     case Lv2PortTable::Kind::toggle:
@@ -266,18 +241,14 @@ void MusicPluginLv2Adaptor::publish(int control, double value)
 
 LV2_State_Status MusicPluginLv2Adaptor::save(LV2_State_Store_Function store, LV2_State_Handle handle)
 {
-    if (map == nullptr)
-        return LV2_STATE_ERR_NO_FEATURE;
-    if (store == nullptr)
-        return LV2_STATE_ERR_UNKNOWN;
+    if (map == nullptr) return LV2_STATE_ERR_NO_FEATURE;
+    if (store == nullptr) return LV2_STATE_ERR_UNKNOWN;
     std::vector<double> values(table.controls().size());
-    for (int tries = 0; tries < maxSnapshotTries; ++tries)
-    {
+    for (int tries = 0; tries < maxSnapshotTries; ++tries) {
         const std::uint32_t before = publishSequence.load(std::memory_order_acquire);
         for (size_t i = 0; i < values.size(); ++i)
             values[i] = published[i].load(std::memory_order_acquire);
-        if (before % 2 == 0 && publishSequence.load(std::memory_order_relaxed) == before)
-            break;
+        if (before % 2 == 0 && publishSequence.load(std::memory_order_relaxed) == before) break;
     }
     for (size_t i = 0; i < values.size(); ++i)
         setParam(shadowParams, static_cast<int>(i), values[i]);
@@ -288,28 +259,22 @@ LV2_State_Status MusicPluginLv2Adaptor::save(LV2_State_Store_Function store, LV2
 
 LV2_State_Status MusicPluginLv2Adaptor::restore(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle)
 {
-    if (map == nullptr)
-        return LV2_STATE_ERR_NO_FEATURE;
-    if (retrieve == nullptr)
-        return LV2_STATE_ERR_UNKNOWN;
+    if (map == nullptr) return LV2_STATE_ERR_NO_FEATURE;
+    if (retrieve == nullptr) return LV2_STATE_ERR_UNKNOWN;
     size_t size = 0;
     uint32_t type = 0;
     uint32_t flags = 0;
     const void* data = retrieve(handle, chunkKey, &size, &type, &flags);
-    if (data == nullptr)
-        return LV2_STATE_ERR_NO_PROPERTY;
-    if (type != atomString)
-        return LV2_STATE_ERR_BAD_TYPE;
+    if (data == nullptr) return LV2_STATE_ERR_NO_PROPERTY;
+    if (type != atomString) return LV2_STATE_ERR_BAD_TYPE;
     // Up to the first zero byte or the size, whichever comes first: a damaged state may lack its terminator.
     const char* bytes = static_cast<const char*>(data);
     const void* zero = std::memchr(bytes, 0, size);
     const std::string text(bytes, zero != nullptr ? static_cast<const char*>(zero) - bytes : size);
-    if (text.empty() || !PluginState::loadBank(*shadow, 0, text))
-        return LV2_STATE_ERR_UNKNOWN;
+    if (text.empty() || !PluginState::loadBank(*shadow, 0, text)) return LV2_STATE_ERR_UNKNOWN;
     PluginState::loadBank(*effect, 0, text);
     // The restored values stay until the host moves a port away from what it shows for them.
-    for (size_t i = 0; i < controlPorts.size(); ++i)
-    {
+    for (size_t i = 0; i < controlPorts.size(); ++i) {
         const int control = static_cast<int>(i);
         const double value = valueOf(effectParams, control);
         publish(control, value);

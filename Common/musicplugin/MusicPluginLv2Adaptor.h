@@ -42,7 +42,8 @@ public:
     static constexpr double lowestSampleRate = 1000.0;
     static constexpr double highestSampleRate = 1536000.0;
 
-    MusicPluginLv2Adaptor(const Descriptor& descriptor, double sampleRateHz, const LV2_Feature* const* features);
+    MusicPluginLv2Adaptor(const Descriptor& descriptor, double sampleRateHz,
+                          const LV2_Feature* const* features);
     ~MusicPluginLv2Adaptor();
     MusicPluginLv2Adaptor(const MusicPluginLv2Adaptor&) = delete;
     MusicPluginLv2Adaptor& operator=(const MusicPluginLv2Adaptor&) = delete;

@@ -32,22 +32,18 @@ MusicPluginVstAdaptor::MusicPluginVstAdaptor(audioMasterCallback audioMaster, Mu
       pendingEvents(nullptr), blockInputs(nullptr), blockOutputs(nullptr)
 {
     ZR_ASSERT(fx);
-    if (fx == nullptr)
-        throw std::invalid_argument("MusicPluginVstAdaptor needs a plug-in");
+    if (fx == nullptr) throw std::invalid_argument("MusicPluginVstAdaptor needs a plug-in");
     numParams = cEffect.numParams = effect->paramList.numParams();
     numPrograms = cEffect.numPrograms = static_cast<VstInt32>(effect->presetBank.presetList.size());
     cEffect.numInputs = effect->numAudioInputs;
     cEffect.numOutputs = effect->numAudioOutputs;
-    try
-    {
+    try {
         scratchOutputs = newArray<float*>(effect->numAudioOutputs, nullptr);
         blockInputs = newArray<const float*>(effect->numAudioInputs, nullptr);
         blockOutputs = newArray<float*>(effect->numAudioOutputs, nullptr);
         // Accumulating hosts may process before announcing a block size: have buffers for the default one.
         allocateScratchOutputs(blockSize);
-    }
-    catch (...)
-    {
+    } catch (...) {
         // The caller keeps the plug-in when construction fails.
         for (int i = 0; scratchOutputs != nullptr && i < effect->numAudioOutputs; ++i)
             delete[] scratchOutputs[i];
@@ -59,8 +55,7 @@ MusicPluginVstAdaptor::MusicPluginVstAdaptor(audioMasterCallback audioMaster, Mu
     cEffect.uniqueID = effect->uniqueId;
     canMono(true);
     canProcessReplacing(true);
-    if (effect->numAudioInputs == 0)
-        isSynth(true);
+    if (effect->numAudioInputs == 0) isSynth(true);
     programsAreChunks(true);
 }
 
@@ -81,25 +76,20 @@ MusicPluginVstAdaptor::~MusicPluginVstAdaptor()
 void MusicPluginVstAdaptor::allocateScratchOutputs(VstInt32 frames)
 {
     VstInt32 newFrames = std::min(frames, maxScratchFrames);
-    if (newFrames == scratchFrames)
-        return;
+    if (newFrames == scratchFrames) return;
     // Allocate everything first so that a failed allocation leaves the old buffers in place.
     int channels = effect->numAudioOutputs;
     float** fresh = newArray<float*>(channels, nullptr);
-    try
-    {
+    try {
         for (int i = 0; i < channels; ++i)
             fresh[i] = new float[newFrames];
-    }
-    catch (...)
-    {
+    } catch (...) {
         for (int i = 0; i < channels; ++i)
             delete[] fresh[i];
         delete[] fresh;
         throw;
     }
-    for (int i = 0; i < channels; ++i)
-    {
+    for (int i = 0; i < channels; ++i) {
         zapArray(scratchOutputs[i], fresh[i]);
     }
     delete[] fresh;
@@ -122,8 +112,7 @@ void MusicPluginVstAdaptor::suspend()
 
 void MusicPluginVstAdaptor::resume()
 {
-    if (effect->receivesMidi)
-        wantEvents(1);
+    if (effect->receivesMidi) wantEvents(1);
     // The audio thread reads pendingEvents under the lock; so must we write it.
     MutexLock lock(mutex);
     pendingEvents = nullptr;
@@ -136,10 +125,8 @@ bool MusicPluginVstAdaptor::needIdle()
 
 VstInt32 MusicPluginVstAdaptor::canDo(char* text)
 {
-    if (text == nullptr)
-        return 0;
-    if (std::strcmp(text, "receiveVstTimeInfo") == 0)
-        return 1;
+    if (text == nullptr) return 0;
+    if (std::strcmp(text, "receiveVstTimeInfo") == 0) return 1;
     if (std::strcmp(text, "receiveVstEvents") == 0 || std::strcmp(text, "receiveVstMidiEvent") == 0)
         return effect->receivesMidi ? 1 : 0;
     return 0;
@@ -149,8 +136,7 @@ void MusicPluginVstAdaptor::setSampleRate(float sampleRate)
 {
     ZR_ASSERT(sampleRate>0);
     // A non-positive or non-finite rate would poison every coefficient: keep the current one.
-    if (!(sampleRate > 0.0f) || !std::isfinite(sampleRate))
-        return;
+    if (!(sampleRate > 0.0f) || !std::isfinite(sampleRate)) return;
     MutexLock lock(mutex);
     this->sampleRate = sampleRate;
     effect->sampleRate.setValue(static_cast<double>(sampleRate));
@@ -159,8 +145,7 @@ void MusicPluginVstAdaptor::setSampleRate(float sampleRate)
 void MusicPluginVstAdaptor::setBlockSize(VstInt32 blockSize)
 {
     ZR_ASSERT(blockSize>0);
-    if (blockSize <= 0)
-        return;
+    if (blockSize <= 0) return;
     MutexLock lock(mutex);
     allocateScratchOutputs(blockSize);
     this->blockSize = blockSize;
@@ -177,8 +162,7 @@ void MusicPluginVstAdaptor::setBlockSizeAndSampleRate(VstInt32 blockSize, float 
 VstInt32 MusicPluginVstAdaptor::processEvents(VstEvents* events)
 {
     ZR_ASSERT(events);
-    if (events == nullptr)
-        return 0;
+    if (events == nullptr) return 0;
     MutexLock lock(mutex);
     pendingEvents = events;
     return 1;
@@ -200,8 +184,7 @@ void MusicPluginVstAdaptor::process(float** inputs, float** outputs, VstInt32 sa
     ZR_ASSERT(outputs || effect->numAudioOutputs == 0);
     ZR_ASSERT(sampleFrames>0);
     MutexLock lock(mutex);
-    if (!blockIsUsable(inputs, outputs, sampleFrames))
-    {
+    if (!blockIsUsable(inputs, outputs, sampleFrames)) {
         // A refused block still consumes the events handed over for it: the host may free them now.
         pendingEvents = nullptr;
         return;
@@ -215,8 +198,7 @@ void MusicPluginVstAdaptor::process(float** inputs, float** outputs, VstInt32 sa
     pendingEvents = nullptr;
     VstEvent* const* events_iterator = nullptr;
     VstEvent* const* events_end = nullptr;
-    if (events != nullptr && events->numEvents > 0)
-    {
+    if (events != nullptr && events->numEvents > 0) {
         // The record declares two entries but holds numEvents: index through a plain pointer.
         VstEvent* const* first = events->events;
         events_iterator = first;
@@ -224,23 +206,19 @@ void MusicPluginVstAdaptor::process(float** inputs, float** outputs, VstInt32 sa
     }
 
     VstInt32 current_pos = 0;
-    for (; events_iterator != events_end; ++events_iterator)
-    {
+    for (; events_iterator != events_end; ++events_iterator) {
         const VstEvent* event = *events_iterator;
         ZR_ASSERT(event);
-        if (event == nullptr || event->type != kVstMidiType || !effect->receivesMidi)
-            continue;
+        if (event == nullptr || event->type != kVstMidiType || !effect->receivesMidi) continue;
         VstInt32 eventPos = std::min(event->deltaFrames, sampleFrames);
-        if (eventPos > current_pos)
-        {
+        if (eventPos > current_pos) {
             process_block(inputs, outputs, current_pos, eventPos - current_pos, replacing);
             current_pos = eventPos;
         }
         const VstMidiEvent* midi = reinterpret_cast<const VstMidiEvent*>(event);
         effect->processMidi(reinterpret_cast<const unsigned char*>(midi->midiData));
     }
-    if (current_pos < sampleFrames)
-    {
+    if (current_pos < sampleFrames) {
         process_block(inputs, outputs, current_pos, sampleFrames - current_pos, replacing);
         current_pos = sampleFrames;
     }
@@ -255,11 +233,9 @@ bool MusicPluginVstAdaptor::blockIsUsable(float** inputs, float** outputs, VstIn
         return false;
     // A host that hands a null channel gets its block ignored rather than a crash.
     for (int i = 0; i < effect->numAudioInputs; ++i)
-        if (inputs[i] == nullptr)
-            return false;
+        if (inputs[i] == nullptr) return false;
     for (int i = 0; i < effect->numAudioOutputs; ++i)
-        if (outputs[i] == nullptr)
-            return false;
+        if (outputs[i] == nullptr) return false;
     return true;
 }
 
@@ -270,18 +246,15 @@ void MusicPluginVstAdaptor::process_block(const float* const* inputs, float* con
         blockInputs[i] = inputs[i] + offset;
     for (int i = 0; i < effect->numAudioOutputs; ++i)
         blockOutputs[i] = outputs[i] + offset;
-    if (replacing)
-    {
+    if (replacing) {
         effect->process(blockInputs, blockOutputs, length);
         return;
     }
     // Accumulating: the plug-in writes into scratch buffers, in pieces no longer than they are.
-    for (VstInt32 done = 0; done < length;)
-    {
+    for (VstInt32 done = 0; done < length;) {
         VstInt32 piece = std::min(length - done, scratchFrames);
         effect->process(blockInputs, scratchOutputs, piece);
-        for (int i = 0; i < effect->numAudioOutputs; ++i)
-        {
+        for (int i = 0; i < effect->numAudioOutputs; ++i) {
             float* out = blockOutputs[i];
             const float* scratch = scratchOutputs[i];
             for (VstInt32 j = 0; j < piece; ++j)
@@ -337,16 +310,14 @@ void MusicPluginVstAdaptor::getParameterDisplay(VstInt32 index, char* text)
 
 bool MusicPluginVstAdaptor::getEffectName(char* name)
 {
-    if (name == nullptr)
-        return false;
+    if (name == nullptr) return false;
     copyPadded(effect->effectName, name, 31);
     return true;
 }
 
 bool MusicPluginVstAdaptor::getVendorString(char* text)
 {
-    if (text == nullptr)
-        return false;
+    if (text == nullptr) return false;
     copyPadded(effect->vendorName, text, 63);
     return true;
 }
@@ -354,10 +325,8 @@ bool MusicPluginVstAdaptor::getVendorString(char* text)
 bool MusicPluginVstAdaptor::getProductString(char* text)
 {
     MutexLock lock(mutex);
-    if (effect->productName.empty())
-        return getEffectName(text);
-    if (text == nullptr)
-        return false;
+    if (effect->productName.empty()) return getEffectName(text);
+    if (text == nullptr) return false;
     copyPadded(effect->productName, text, 63);
     return true;
 }
@@ -374,7 +343,8 @@ void MusicPluginVstAdaptor::setProgram(VstInt32 program)
 {
     MutexLock lock(mutex);
     ZR_ASSERT(program>=0 && program<int(effect->presetBank.presetList.size()));
-    if (program < 0 || program >= static_cast<int>(effect->presetBank.presetList.size()) || !curProgramValid())
+    if (program < 0 || program >= static_cast<int>(effect->presetBank.presetList.size()) ||
+        !curProgramValid())
         return;
     effect->paramList.savePreset(effect->presetBank.getPreset(curProgram));
     curProgram = program;
@@ -384,11 +354,9 @@ void MusicPluginVstAdaptor::setProgram(VstInt32 program)
 void MusicPluginVstAdaptor::setProgramName(char* name)
 {
     ZR_ASSERT(name);
-    if (name == nullptr)
-        return;
+    if (name == nullptr) return;
     MutexLock lock(mutex);
-    if (curProgramValid())
-    {
+    if (curProgramValid()) {
         char* end = std::find(name, name + maxHostNameChars, '\0');
         effect->presetBank.getPreset(curProgram).name.assign(name, end);
     }
@@ -397,8 +365,7 @@ void MusicPluginVstAdaptor::setProgramName(char* name)
 void MusicPluginVstAdaptor::getProgramName(char* name)
 {
     ZR_ASSERT(name);
-    if (name == nullptr)
-        return;
+    if (name == nullptr) return;
     MutexLock lock(mutex);
     if (curProgramValid())
         copyPadded(effect->presetBank.getPreset(curProgram).name, name, 24);
@@ -409,12 +376,10 @@ void MusicPluginVstAdaptor::getProgramName(char* name)
 bool MusicPluginVstAdaptor::getProgramNameIndexed(VstInt32 /*category*/, VstInt32 index, char* text)
 {
     ZR_ASSERT(text);
-    if (text == nullptr)
-        return false;
+    if (text == nullptr) return false;
     MutexLock lock(mutex);
     ZR_ASSERT(index>=0 && index<int(effect->presetBank.presetList.size()));
-    if (index < 0 || index >= static_cast<int>(effect->presetBank.presetList.size()))
-    {
+    if (index < 0 || index >= static_cast<int>(effect->presetBank.presetList.size())) {
         text[0] = '\0';
         return false;
     }
@@ -426,8 +391,7 @@ bool MusicPluginVstAdaptor::copyProgram(VstInt32 destination)
 {
     MutexLock lock(mutex);
     int size = static_cast<int>(effect->presetBank.presetList.size());
-    if (!curProgramValid() || destination < 0 || destination >= size)
-        return false;
+    if (!curProgramValid() || destination < 0 || destination >= size) return false;
     effect->presetBank.copyPreset(curProgram, destination);
     return true;
 }
@@ -437,19 +401,14 @@ bool MusicPluginVstAdaptor::copyProgram(VstInt32 destination)
 VstInt32 MusicPluginVstAdaptor::getChunk(void** data, bool isPreset)
 {
     ZR_ASSERT(data);
-    if (data == nullptr)
-        return 0;
+    if (data == nullptr) return 0;
     MutexLock lock(mutex);
-    if (!curProgramValid())
-        return 0;
+    if (!curProgramValid()) return 0;
     effect->paramList.savePreset(effect->presetBank.getPreset(curProgram));
     std::string text;
-    if (isPreset)
-    {
+    if (isPreset) {
         text = effect->presetBank.getPreset(curProgram).save();
-    }
-    else
-    {
+    } else {
         std::string presets;
         for (const Preset& preset : effect->presetBank.presetList)
             Chunk::push_back(presets, "Preset", preset.save());
@@ -464,8 +423,7 @@ VstInt32 MusicPluginVstAdaptor::getChunk(void** data, bool isPreset)
 VstInt32 MusicPluginVstAdaptor::setChunk(void* data, VstInt32 byteSize, bool isPreset)
 {
     ZR_ASSERT(data);
-    if (data == nullptr || byteSize <= 0)
-        return 0;
+    if (data == nullptr || byteSize <= 0) return 0;
     // Up to the first zero byte or byteSize, whichever comes first: a chunk from a damaged project may lack
     // its terminator.
     const char* bytes = static_cast<const char*>(data);
@@ -473,20 +431,13 @@ VstInt32 MusicPluginVstAdaptor::setChunk(void* data, VstInt32 byteSize, bool isP
                                 ? std::strlen(bytes)
                                 : static_cast<size_t>(byteSize));
     MutexLock lock(mutex);
-    if (!curProgramValid())
-        return 0;
-    if (isPreset)
-    {
+    if (!curProgramValid()) return 0;
+    if (isPreset) {
         effect->presetBank.getPreset(curProgram).load(text);
-    }
-    else
-    {
-        try
-        {
+    } else {
+        try {
             effect->presetBank.load(text);
-        }
-        catch (const std::invalid_argument&)
-        {
+        } catch (const std::invalid_argument&) {
             return 0; // no "presetList" chunk: the bank and the parameters stay as they were
         }
     }

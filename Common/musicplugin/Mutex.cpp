@@ -27,9 +27,7 @@ void Mutex::unlock()
 #else
 #include <mutex>
 
-Mutex::Mutex() : handle_(new std::recursive_mutex)
-{
-}
+Mutex::Mutex() : handle_(new std::recursive_mutex) {}
 
 Mutex::~Mutex()
 {

@@ -9,8 +9,7 @@ Param::Param(ParamList* list, std::string saveName, std::string displayName, std
       displayLabel_(std::move(displayLabel))
 {
     // Only the Param part exists yet; the list merely stores the pointer.
-    if (list != nullptr)
-        list->add(this);
+    if (list != nullptr) list->add(this);
 }
 
 Param::~Param() = default;
@@ -32,8 +31,7 @@ std::string Param::getDisplayLabel() const
 
 void Param::addKnobListener(ValueListener<double>* listener)
 {
-    if (listener == nullptr)
-        return;
+    if (listener == nullptr) return;
     listener->valueChanged(getKnobPos());
     knobListeners_.addValueListener(listener);
 }

@@ -42,14 +42,12 @@ private:
 };
 
 // A parameter that program code reads, and listens to, in its own type.
-template <typename T>
-class ValueParam : public Param, public Value<T>
+template <typename T> class ValueParam : public Param, public Value<T>
 {
 public:
     ValueParam(ParamList* list, std::string saveName, std::string displayName, std::string displayLabel)
         : Param(list, std::move(saveName), std::move(displayName), std::move(displayLabel))
-    {
-    }
+    {}
     ~ValueParam() override = default;
 
     T getValue() const override = 0;

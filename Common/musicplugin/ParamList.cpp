@@ -16,8 +16,7 @@ constexpr std::size_t maxHostTextChars = 8;
 void ParamList::add(Param* param)
 {
     ZR_ASSERT(std::find(list.begin(),list.end(),param) == list.end());
-    if (param == nullptr || std::find(list.begin(), list.end(), param) != list.end())
-        return;
+    if (param == nullptr || std::find(list.begin(), list.end(), param) != list.end()) return;
     list.push_back(param);
 }
 
@@ -67,8 +66,7 @@ void ParamList::savePreset(Preset& preset) const
 
 void ParamList::loadPreset(const Preset& preset)
 {
-    for (Param* param : list)
-    {
+    for (Param* param : list) {
         auto entry = preset.values.find(param->getSaveName());
         if (entry != preset.values.end())
             param->loadString(entry->second);
@@ -91,13 +89,11 @@ void ParamList::vstSetParameter(int index, float value)
 
 float ParamList::vstGetParameter(int index) const
 {
-    if (list.empty())
-        return 0.0f;
+    if (list.empty()) return 0.0f;
     double knobPos = checkIndex(index) ? list[index]->getKnobPos() : 0.0;
     ZR_ASSERT(0.0<=knobPos);
     ZR_ASSERT(knobPos<=1.0);
-    if (!(knobPos >= 0.0 && knobPos <= 1.0))
-        return 0.0f;
+    if (!(knobPos >= 0.0 && knobPos <= 1.0)) return 0.0f;
     return static_cast<float>(knobPos);
 }
 
@@ -105,11 +101,9 @@ void ParamList::copyToHost(int index, char* dest, std::string (ParamList::*text)
 {
     bool inRange = checkIndex(index);
     ZR_ASSERT(dest);
-    if (dest == nullptr)
-        return;
+    if (dest == nullptr) return;
     dest[0] = '\0';
-    if (!inRange)
-        return;
+    if (!inRange) return;
     std::string value = (this->*text)(index);
     std::size_t length = std::min(value.size(), maxHostTextChars);
     std::copy(value.begin(), value.begin() + static_cast<std::ptrdiff_t>(length), dest);

@@ -17,8 +17,7 @@ namespace PluginState
 {
 std::string saveProgram(MusicPlugin& plugin, int program)
 {
-    if (!validProgram(plugin, program))
-        return std::string();
+    if (!validProgram(plugin, program)) return std::string();
     Preset& preset = plugin.presetBank.getPreset(program);
     plugin.paramList.savePreset(preset);
     return preset.save();
@@ -26,8 +25,7 @@ std::string saveProgram(MusicPlugin& plugin, int program)
 
 std::string saveBank(MusicPlugin& plugin, int program)
 {
-    if (!validProgram(plugin, program))
-        return std::string();
+    if (!validProgram(plugin, program)) return std::string();
     plugin.paramList.savePreset(plugin.presetBank.getPreset(program));
     std::string presets;
     for (const Preset& preset : plugin.presetBank.presetList)
@@ -39,8 +37,7 @@ std::string saveBank(MusicPlugin& plugin, int program)
 
 bool loadProgram(MusicPlugin& plugin, int program, const std::string& text)
 {
-    if (!validProgram(plugin, program))
-        return false;
+    if (!validProgram(plugin, program)) return false;
     Preset& preset = plugin.presetBank.getPreset(program);
     preset.load(text);
     plugin.paramList.loadPreset(preset);
@@ -49,14 +46,10 @@ bool loadProgram(MusicPlugin& plugin, int program, const std::string& text)
 
 bool loadBank(MusicPlugin& plugin, int program, const std::string& text)
 {
-    if (!validProgram(plugin, program))
-        return false;
-    try
-    {
+    if (!validProgram(plugin, program)) return false;
+    try {
         plugin.presetBank.load(text);
-    }
-    catch (const std::invalid_argument&)
-    {
+    } catch (const std::invalid_argument&) {
         return false;
     }
     plugin.paramList.loadPreset(plugin.presetBank.getPreset(program));

@@ -6,9 +6,7 @@
 #include <stdexcept>
 #include <utility>
 
-Preset::Preset(std::string name) : name(std::move(name))
-{
-}
+Preset::Preset(std::string name) : name(std::move(name)) {}
 
 std::string Preset::save() const
 {
@@ -27,14 +25,10 @@ void Preset::load(const std::string& text)
     Chunk::Parser parser(text);
     std::string label;
     std::string data;
-    while (parser.getChunk(label, data))
-    {
-        if (label == "Name")
-        {
+    while (parser.getChunk(label, data)) {
+        if (label == "Name") {
             newName = data;
-        }
-        else if (label == "ParameterList")
-        {
+        } else if (label == "ParameterList") {
             Chunk::Parser valueParser(data);
             std::string key;
             std::string value;
@@ -57,8 +51,7 @@ void PresetBank::load(const std::string& text)
     Chunk::Parser listParser(listText);
     std::string label;
     std::string presetText;
-    while (listParser.getChunk(label, presetText))
-    {
+    while (listParser.getChunk(label, presetText)) {
         newList.emplace_back("Default");
         newList.back().load(presetText);
     }
@@ -71,10 +64,8 @@ void PresetBank::load(const std::string& text)
 // Out-of-range indices in release builds answer the nearest preset rather than touching foreign memory.
 int PresetBank::validIndex(int curProgram) const
 {
-    if (curProgram < 0)
-        return 0;
-    if (curProgram >= static_cast<int>(presetList.size()))
-        return static_cast<int>(presetList.size()) - 1;
+    if (curProgram < 0) return 0;
+    if (curProgram >= static_cast<int>(presetList.size())) return static_cast<int>(presetList.size()) - 1;
     return curProgram;
 }
 
@@ -83,8 +74,7 @@ Preset& PresetBank::getPreset(int curProgram)
     ZR_ASSERT(curProgram>=0);
     ZR_ASSERT(curProgram<static_cast<int>(presetList.size()));
     // The list is never empty in use; should it be, a default program keeps the reference valid.
-    if (presetList.empty())
-        presetList.emplace_back("Default");
+    if (presetList.empty()) presetList.emplace_back("Default");
     return presetList[static_cast<std::size_t>(validIndex(curProgram))];
 }
 

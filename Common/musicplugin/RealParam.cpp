@@ -37,32 +37,24 @@ bool readLeadingNumber(const std::string& text, double& number)
     while (position < text.size() && isSpace(text[position]))
         ++position;
     std::size_t start = position;
-    if (position < text.size() && (text[position] == '+' || text[position] == '-'))
-        ++position;
+    if (position < text.size() && (text[position] == '+' || text[position] == '-')) ++position;
     std::size_t mantissaDigits = 0;
-    while (position < text.size() && isDigit(text[position]))
-    {
+    while (position < text.size() && isDigit(text[position])) {
         ++position;
         ++mantissaDigits;
     }
-    if (position < text.size() && text[position] == '.')
-    {
+    if (position < text.size() && text[position] == '.') {
         ++position;
-        while (position < text.size() && isDigit(text[position]))
-        {
+        while (position < text.size() && isDigit(text[position])) {
             ++position;
             ++mantissaDigits;
         }
     }
-    if (mantissaDigits == 0)
-        return false;
-    if (position < text.size() && (text[position] == 'e' || text[position] == 'E'))
-    {
+    if (mantissaDigits == 0) return false;
+    if (position < text.size() && (text[position] == 'e' || text[position] == 'E')) {
         std::size_t exponent = position + 1;
-        if (exponent < text.size() && (text[exponent] == '+' || text[exponent] == '-'))
-            ++exponent;
-        if (exponent < text.size() && isDigit(text[exponent]))
-        {
+        if (exponent < text.size() && (text[exponent] == '+' || text[exponent] == '-')) ++exponent;
+        if (exponent < text.size() && isDigit(text[exponent])) {
             while (exponent < text.size() && isDigit(text[exponent]))
                 ++exponent;
             position = exponent;
@@ -90,22 +82,17 @@ RealParam::RealParam(ParamList* list, std::string saveName, std::string displayN
     ZR_ASSERT(mapping_!=NULL);
     ZR_ASSERT(display_!=NULL);
     // Release builds keep the invariants the host paths rely on even for a faulty declaration.
-    if (maxValue_ < minValue_)
-        std::swap(minValue_, maxValue_);
+    if (maxValue_ < minValue_) std::swap(minValue_, maxValue_);
     defaultValue_ = clampToRange(defaultValue_);
     value_ = defaultValue_;
-    if (mapping_ == nullptr)
-        mapping_ = &linearMapping;
-    if (display_ == nullptr)
-        display_ = &NormalDisplay::globalInstance;
+    if (mapping_ == nullptr) mapping_ = &linearMapping;
+    if (display_ == nullptr) display_ = &NormalDisplay::globalInstance;
 }
 
 double RealParam::clampToRange(double value) const
 {
-    if (!(value >= minValue_))
-        return minValue_;
-    if (value > maxValue_)
-        return maxValue_;
+    if (!(value >= minValue_)) return minValue_;
+    if (value > maxValue_) return maxValue_;
     return value;
 }
 
@@ -114,8 +101,7 @@ std::string RealParam::saveString() const
     // Six significant digits as a stream writes them by default, unless that would not read back as this
     // very value: then just as many more digits as it takes, so stored state reloads exactly.
     std::string text;
-    for (int digits = 6; digits <= std::numeric_limits<double>::max_digits10; ++digits)
-    {
+    for (int digits = 6; digits <= std::numeric_limits<double>::max_digits10; ++digits) {
         std::ostringstream saveStringStream;
         saveStringStream.imbue(std::locale::classic());
         saveStringStream.precision(digits);
@@ -123,8 +109,7 @@ std::string RealParam::saveString() const
         ZR_ASSERT(!saveStringStream.fail());
         text = saveStringStream.str();
         double readBack = 0.0;
-        if (readLeadingNumber(text, readBack) && readBack == value_)
-            break;
+        if (readLeadingNumber(text, readBack) && readBack == value_) break;
     }
     return text;
 }
@@ -132,8 +117,7 @@ std::string RealParam::saveString() const
 void RealParam::loadString(std::string text)
 {
     double number = 0.0;
-    if (!readLeadingNumber(text, number))
-    {
+    if (!readLeadingNumber(text, number)) {
         resetToDefault();
         return;
     }
@@ -156,10 +140,8 @@ double RealParam::getKnobPos() const
     double knobPos = mapping_->positionOfValue(value_, minValue_, maxValue_);
     ZR_ASSERT(0.0<=knobPos);
     ZR_ASSERT(knobPos<=1.0);
-    if (!(knobPos >= 0.0))
-        return 0.0;
-    if (knobPos > 1.0)
-        return 1.0;
+    if (!(knobPos >= 0.0)) return 0.0;
+    if (knobPos > 1.0) return 1.0;
     return knobPos;
 }
 
@@ -167,8 +149,7 @@ void RealParam::setKnobPos(double knobPos)
 {
     ZR_ASSERT(0.0<=knobPos);
     ZR_ASSERT(knobPos<=1.0);
-    if (!(knobPos >= 0.0 && knobPos <= 1.0))
-        return;
+    if (!(knobPos >= 0.0 && knobPos <= 1.0)) return;
     // The linear and logarithmic mappings may round an ulp past an end; a host call must never throw.
     setValue(clampToRange(mapping_->valueOfPosition(knobPos, minValue_, maxValue_)));
 }
@@ -180,10 +161,8 @@ double RealParam::getValue() const
 
 void RealParam::setValue(double newValue)
 {
-    if (!(newValue >= minValue_ && newValue <= maxValue_))
-        throw std::out_of_range("in RealParam::setValue");
-    if (newValue == value_)
-        return;
+    if (!(newValue >= minValue_ && newValue <= maxValue_)) throw std::out_of_range("in RealParam::setValue");
+    if (newValue == value_) return;
     value_ = newValue;
     notifyChange();
 }
@@ -198,100 +177,86 @@ double RealParam::getMaxValue() const
     return maxValue_;
 }
 
-OhmsParam::OhmsParam(ParamList* list, std::string saveName, std::string displayName,
-                     double defaultValue, double minValue, double maxValue)
+OhmsParam::OhmsParam(ParamList* list, std::string saveName, std::string displayName, double defaultValue,
+                     double minValue, double maxValue)
     : RealParam(list, std::move(saveName), std::move(displayName), "ohm", defaultValue, minValue, maxValue,
                 &logarithmicMapping, &SiDisplay::globalInstance)
-{
-}
+{}
 
-VoltsParam::VoltsParam(ParamList* list, std::string saveName, std::string displayName,
-                       double defaultValue, double minValue, double maxValue)
+VoltsParam::VoltsParam(ParamList* list, std::string saveName, std::string displayName, double defaultValue,
+                       double minValue, double maxValue)
     : RealParam(list, std::move(saveName), std::move(displayName), "V", defaultValue, minValue, maxValue,
                 &cubeRootMapping, &SiDisplay::globalInstance)
-{
-}
+{}
 
-FaradsParam::FaradsParam(ParamList* list, std::string saveName, std::string displayName,
-                         double defaultValue, double minValue, double maxValue)
+FaradsParam::FaradsParam(ParamList* list, std::string saveName, std::string displayName, double defaultValue,
+                         double minValue, double maxValue)
     : RealParam(list, std::move(saveName), std::move(displayName), "F", defaultValue, minValue, maxValue,
                 &logarithmicMapping, &SiDisplay::globalInstance)
-{
-}
+{}
 
-TimeParam::TimeParam(ParamList* list, std::string saveName, std::string displayName,
-                     double defaultValue, double minValue, double maxValue)
+TimeParam::TimeParam(ParamList* list, std::string saveName, std::string displayName, double defaultValue,
+                     double minValue, double maxValue)
     : RealParam(list, std::move(saveName), std::move(displayName), "s", defaultValue, minValue, maxValue,
                 &fourthRootMapping, &SiDisplay::globalInstance)
-{
-}
+{}
 
 AllpassGainParam::AllpassGainParam(ParamList* list, std::string saveName, std::string displayName,
                                    double defaultValue, double minValue, double maxValue)
     : RealParam(list, std::move(saveName), std::move(displayName), "", defaultValue, minValue, maxValue,
                 &linearMapping, &NormalDisplay::globalInstance)
-{
-}
+{}
 
 FrequencyParam::FrequencyParam(ParamList* list, std::string saveName, std::string displayName,
                                double defaultValue, double minValue, double maxValue)
     : RealParam(list, std::move(saveName), std::move(displayName), "Hz", defaultValue, minValue, maxValue,
                 &logarithmicMapping, &SiDisplay::globalInstance)
-{
-}
+{}
 
-RateParam::RateParam(ParamList* list, std::string saveName, std::string displayName,
-                     double defaultValue, double minValue, double maxValue)
+RateParam::RateParam(ParamList* list, std::string saveName, std::string displayName, double defaultValue,
+                     double minValue, double maxValue)
     : RealParam(list, std::move(saveName), std::move(displayName), "Hz", defaultValue, minValue, maxValue,
                 &sqrtMapping, &SiDisplay::globalInstance)
-{
-}
+{}
 
-QParam::QParam(ParamList* list, std::string saveName, std::string displayName,
-               double defaultValue, double minValue, double maxValue)
+QParam::QParam(ParamList* list, std::string saveName, std::string displayName, double defaultValue,
+               double minValue, double maxValue)
     : RealParam(list, std::move(saveName), std::move(displayName), "", defaultValue, minValue, maxValue,
                 &logarithmicMapping, &NormalDisplay::globalInstance)
-{
-}
+{}
 
 OctavesParam::OctavesParam(ParamList* list, std::string saveName, std::string displayName,
                            double defaultValue, double minValue, double maxValue)
     : RealParam(list, std::move(saveName), std::move(displayName), "oct", defaultValue, minValue, maxValue,
                 &logarithmicMapping, &NormalDisplay::globalInstance)
-{
-}
+{}
 
 PercentParam::PercentParam(ParamList* list, std::string saveName, std::string displayName,
                            double defaultValue, double minValue, double maxValue)
     : RealParam(list, std::move(saveName), std::move(displayName), "%", defaultValue, minValue, maxValue,
                 &linearMapping, &PercentDisplay::globalInstance)
-{
-}
+{}
 
-GainParam::GainParam(ParamList* list, std::string saveName, std::string displayName,
-                     double defaultValue, double minValue, double maxValue)
+GainParam::GainParam(ParamList* list, std::string saveName, std::string displayName, double defaultValue,
+                     double minValue, double maxValue)
     : RealParam(list, std::move(saveName), std::move(displayName), "dB", defaultValue, minValue, maxValue,
                 &sqrtMapping, &DecibelDisplay::globalInstance)
-{
-}
+{}
 
 RelativeGainParam::RelativeGainParam(ParamList* list, std::string saveName, std::string displayName,
                                      double defaultValue, double minValue, double maxValue)
     : RealParam(list, std::move(saveName), std::move(displayName), "dB", defaultValue, minValue, maxValue,
                 &logarithmicMapping, &DecibelDisplay::globalInstance)
-{
-}
+{}
 
-AngleParam::AngleParam(ParamList* list, std::string saveName, std::string displayName,
-                       double defaultValue, double minValue, double maxValue)
+AngleParam::AngleParam(ParamList* list, std::string saveName, std::string displayName, double defaultValue,
+                       double minValue, double maxValue)
     : RealParam(list, std::move(saveName), std::move(displayName), "deg", defaultValue, minValue, maxValue,
                 &linearMapping, &NormalDisplay::globalInstance)
-{
-}
+{}
 
 MultiplierParam::MultiplierParam(ParamList* list, std::string saveName, std::string displayName,
                                  double defaultValue, double minValue, double maxValue)
     : RealParam(list, std::move(saveName), std::move(displayName), "x", defaultValue, minValue, maxValue,
                 &logarithmicMapping, &NormalDisplay::globalInstance)
-{
-}
+{}

@@ -10,8 +10,7 @@
 #include <cstddef>
 #include <vector>
 
-template <typename T>
-class ValueListener
+template <typename T> class ValueListener
 {
 public:
     ValueListener() = default;
@@ -23,8 +22,7 @@ public:
 };
 
 // Itself a listener, so a list registered inside another list forwards what it receives.
-template <typename T>
-class ValueListenerList : public ValueListener<T>
+template <typename T> class ValueListenerList : public ValueListener<T>
 {
 public:
     ValueListenerList() = default;
@@ -32,8 +30,7 @@ public:
     // Deletes the listeners still registered, last registered first.
     ~ValueListenerList() override
     {
-        while (!listeners_.empty())
-        {
+        while (!listeners_.empty()) {
             ValueListener<T>* listener = listeners_.back();
             listeners_.pop_back();
             delete listener;
@@ -43,10 +40,8 @@ public:
     void valueChanged(T newValue) override
     {
         // Index against the current size at every step, so a list that changes underneath is not overrun.
-        for (std::size_t i = 0; i < listeners_.size(); ++i)
-        {
-            if (listeners_[i] != nullptr)
-                listeners_[i]->valueChanged(newValue);
+        for (std::size_t i = 0; i < listeners_.size(); ++i) {
+            if (listeners_[i] != nullptr) listeners_[i]->valueChanged(newValue);
         }
     }
 
@@ -54,16 +49,14 @@ public:
     {
         ZR_ASSERT(std::find(listeners_.begin(),listeners_.end(),listener) == listeners_.end());
         // A second entry for the same pointer would be deleted twice.
-        if (std::find(listeners_.begin(), listeners_.end(), listener) != listeners_.end())
-            return;
+        if (std::find(listeners_.begin(), listeners_.end(), listener) != listeners_.end()) return;
         listeners_.push_back(listener);
     }
 
     virtual void removeValueListener(ValueListener<T>* listener)
     {
         auto found = std::find(listeners_.begin(), listeners_.end(), listener);
-        if (found == listeners_.end())
-        {
+        if (found == listeners_.end()) {
             ZR_ASSERT(false);
             return;
         }
@@ -74,8 +67,7 @@ private:
     std::vector<ValueListener<T>*> listeners_;
 };
 
-template <typename T>
-class Value
+template <typename T> class Value
 {
 public:
     Value() = default;
@@ -88,8 +80,7 @@ public:
     // Delivers the current value at once, so the listener starts in step, then keeps it informed.
     void addValueListener(ValueListener<T>* listener)
     {
-        if (listener == nullptr)
-            return;
+        if (listener == nullptr) return;
         listener->valueChanged(getValue());
         valueListeners_.addValueListener(listener);
     }
@@ -100,8 +91,7 @@ private:
     ValueListenerList<T> valueListeners_;
 };
 
-template <typename T>
-class SettableValue : public Value<T>
+template <typename T> class SettableValue : public Value<T>
 {
 public:
     explicit SettableValue(T value) : value_(value) {}
@@ -110,8 +100,7 @@ public:
 
     void setValue(T newValue)
     {
-        if (newValue == value_)
-            return;
+        if (newValue == value_) return;
         value_ = newValue;
         this->notifyValueListeners();
     }
@@ -121,8 +110,7 @@ private:
 };
 
 // Forwards each new value to a member function of an object it does not own.
-template <typename Object, typename T>
-class ObjectValueListener : public ValueListener<T>
+template <typename Object, typename T> class ObjectValueListener : public ValueListener<T>
 {
 public:
     using Method = void (Object::*)(T);
@@ -131,8 +119,7 @@ public:
 
     void valueChanged(T newValue) override
     {
-        if (object_ != nullptr && method_ != nullptr)
-            (object_->*method_)(newValue);
+        if (object_ != nullptr && method_ != nullptr) (object_->*method_)(newValue);
     }
 
 private:

@@ -19,9 +19,9 @@ typedef std::intptr_t VstIntPtr;
 struct AEffect;
 
 typedef VstIntPtr(VST_CALLBACK* audioMasterCallback)(AEffect* effect, VstInt32 opcode, VstInt32 index,
-                                                      VstIntPtr value, void* ptr, float opt);
+                                                     VstIntPtr value, void* ptr, float opt);
 typedef VstIntPtr(VST_CALLBACK* AEffectDispatcherProc)(AEffect* effect, VstInt32 opcode, VstInt32 index,
-                                                        VstIntPtr value, void* ptr, float opt);
+                                                       VstIntPtr value, void* ptr, float opt);
 typedef void(VST_CALLBACK* AEffectProcessProc)(AEffect* effect, float** inputs, float** outputs,
                                                VstInt32 sampleFrames);
 typedef void(VST_CALLBACK* AEffectProcessDoubleProc)(AEffect* effect, double** inputs, double** outputs,

@@ -44,12 +44,10 @@ Unity* self(AEffect* e)
 void trace(const char* what, long a = 0, long b = 0, long c = 0, long d = 0)
 {
     const char* path = std::getenv("UNITY_TRACE");
-    if (path == nullptr || *path == '\0')
-        return;
+    if (path == nullptr || *path == '\0') return;
     static std::mutex traceMutex;
     std::lock_guard<std::mutex> lock(traceMutex);
-    if (FILE* f = std::fopen(path, "a"))
-    {
+    if (FILE* f = std::fopen(path, "a")) {
         std::fprintf(f, "%04zx %s %ld %ld %ld %ld\n",
                      std::hash<std::thread::id>()(std::this_thread::get_id()) & 0xffff, what, a, b, c, d);
         std::fclose(f);
@@ -58,8 +56,7 @@ void trace(const char* what, long a = 0, long b = 0, long c = 0, long d = 0)
 
 void copyText(void* ptr, const char* text, std::size_t capacity)
 {
-    if (ptr == nullptr)
-        return;
+    if (ptr == nullptr) return;
     std::strncpy(static_cast<char*>(ptr), text, capacity - 1);
     static_cast<char*>(ptr)[capacity - 1] = '\0';
 }
@@ -68,14 +65,14 @@ VstIntPtr VST_CALLBACK dispatcher(AEffect* e, VstInt32 opcode, VstInt32 index, V
                                   float opt)
 {
     Unity* u = self(e);
-    switch (opcode)
-    {
+    switch (opcode) {
     case effProcessEvents:
     case effEditIdle:
     case effIdle:
         break; // too frequent to be worth tracing
     case effCanDo:
-        trace(ptr != nullptr ? (std::string("canDo:") + static_cast<const char*>(ptr)).c_str() : "canDo", 0, 0);
+        trace(ptr != nullptr ? (std::string("canDo:") + static_cast<const char*>(ptr)).c_str() : "canDo", 0,
+              0);
         break;
     case effMainsChanged:
         trace("dispatch", opcode, index, static_cast<long>(value), u->framesProcessed.load());
@@ -83,8 +80,7 @@ VstIntPtr VST_CALLBACK dispatcher(AEffect* e, VstInt32 opcode, VstInt32 index, V
     default:
         trace("dispatch", opcode, index, static_cast<long>(opcode == effSetSampleRate ? opt : value));
     }
-    switch (opcode)
-    {
+    switch (opcode) {
     case effClose:
         delete u;
         return 1;
@@ -94,8 +90,7 @@ VstIntPtr VST_CALLBACK dispatcher(AEffect* e, VstInt32 opcode, VstInt32 index, V
     case effGetParamLabel:
         copyText(ptr, "x", 9);
         return 0;
-    case effGetParamDisplay:
-    {
+    case effGetParamDisplay: {
         char text[32];
         std::snprintf(text, sizeof text, "%.3f", 2.0 * u->knobPos);
         copyText(ptr, text, 9);
@@ -107,10 +102,8 @@ VstIntPtr VST_CALLBACK dispatcher(AEffect* e, VstInt32 opcode, VstInt32 index, V
     case effGetProgramNameIndexed:
         copyText(ptr, "Default", 25);
         return 1;
-    case effGetChunk:
-    {
-        if (ptr == nullptr)
-            return 0;
+    case effGetChunk: {
+        if (ptr == nullptr) return 0;
         std::lock_guard<std::mutex> lock(u->mutex);
         char text[64];
         std::snprintf(text, sizeof text, "gain %.9g", static_cast<double>(u->knobPos));
@@ -118,14 +111,11 @@ VstIntPtr VST_CALLBACK dispatcher(AEffect* e, VstInt32 opcode, VstInt32 index, V
         *static_cast<void**>(ptr) = const_cast<char*>(u->chunk.c_str());
         return static_cast<VstIntPtr>(u->chunk.size() + 1);
     }
-    case effSetChunk:
-    {
-        if (ptr == nullptr || value <= 0)
-            return 0;
+    case effSetChunk: {
+        if (ptr == nullptr || value <= 0) return 0;
         std::string text(static_cast<const char*>(ptr), static_cast<std::size_t>(value));
         float v = 0.0f;
-        if (std::sscanf(text.c_str(), "gain %f", &v) != 1 || !(v >= 0.0f && v <= 1.0f))
-            return 0;
+        if (std::sscanf(text.c_str(), "gain %f", &v) != 1 || !(v >= 0.0f && v <= 1.0f)) return 0;
         std::lock_guard<std::mutex> lock(u->mutex);
         u->knobPos = v;
         return 1;
@@ -152,13 +142,10 @@ void VST_CALLBACK processReplacing(AEffect* e, float** inputs, float** outputs, 
 {
     Unity* u = self(e);
     // Every 500th call only: enough to see which thread processes and when.
-    if (u->processCalls++ % 500 == 0)
-        trace("process", frames, static_cast<long>(u->processCalls));
+    if (u->processCalls++ % 500 == 0) trace("process", frames, static_cast<long>(u->processCalls));
     // How many frames the host ran before the first sound: the length of its pre-roll.
-    for (VstInt32 i = 0; i < frames && !u->heardSignal; ++i)
-    {
-        if (inputs[0][i] != 0.0f || inputs[1][i] != 0.0f)
-        {
+    for (VstInt32 i = 0; i < frames && !u->heardSignal; ++i) {
+        if (inputs[0][i] != 0.0f || inputs[1][i] != 0.0f) {
             u->heardSignal = true;
             trace("first-sound", u->framesProcessed.load() + i);
         }
@@ -184,8 +171,7 @@ void VST_CALLBACK processAccumulating(AEffect* e, float** inputs, float** output
 void VST_CALLBACK setParameter(AEffect* e, VstInt32 index, float v)
 {
     trace("setParameter", index, static_cast<long>(v * 1e6f));
-    if (index != 0 || !(v >= 0.0f && v <= 1.0f))
-        return;
+    if (index != 0 || !(v >= 0.0f && v <= 1.0f)) return;
     std::lock_guard<std::mutex> lock(self(e)->mutex);
     self(e)->knobPos = v;
 }
@@ -200,8 +186,7 @@ float VST_CALLBACK getParameter(AEffect* e, VstInt32 index)
 extern "C" __attribute__((visibility("default"))) AEffect* VSTPluginMain(audioMasterCallback host)
 {
     trace("VSTPluginMain");
-    if (host == nullptr || host(nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f) == 0)
-        return nullptr;
+    if (host == nullptr || host(nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f) == 0) return nullptr;
     Unity* u = new Unity;
     u->host = host;
     AEffect& e = u->effect;

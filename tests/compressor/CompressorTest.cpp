@@ -17,8 +17,7 @@ constexpr int numBands = MultibandPowerDetector::numBands;
 bool allZero(const double* values, int count)
 {
     for (int i = 0; i < count; ++i)
-        if (values[i] != 0.0)
-            return false;
+        if (values[i] != 0.0) return false;
     return true;
 }
 
@@ -26,9 +25,10 @@ bool allZero(const double* values, int count)
 double bandResponse(const BandSplitterCoeffs& coeffs, int k, double f)
 {
     const std::complex<double> zInverse = std::polar(1.0, -2.0 * pi * f / 44100.0);
-    auto allpass = [&](int i) { return (coeffs.coeffs_[i] + zInverse) / (1.0 + coeffs.coeffs_[i] * zInverse); };
-    if (k == 0)
-        return std::abs(1.0 + allpass(0));
+    auto allpass = [&](int i) {
+        return (coeffs.coeffs_[i] + zInverse) / (1.0 + coeffs.coeffs_[i] * zInverse);
+    };
+    if (k == 0) return std::abs(1.0 + allpass(0));
     return std::abs((k == numBands - 1 ? 1.0 : allpass(k)) - allpass(k - 1));
 }
 
@@ -36,8 +36,7 @@ double bandResponse(const BandSplitterCoeffs& coeffs, int k, double f)
 double sineAmplitude(const std::vector<double>& y, double w, size_t from)
 {
     double ss = 0, sc = 0, cc = 0, ys = 0, yc = 0;
-    for (size_t n = from; n < y.size(); ++n)
-    {
+    for (size_t n = from; n < y.size(); ++n) {
         const double s = std::sin(w * n), c = std::cos(w * n);
         ss += s * s, sc += s * c, cc += c * c, ys += y[n] * s, yc += y[n] * c;
     }
@@ -62,10 +61,14 @@ TEST(Detector, CoefficientsAt44100)
     Compressor c;
     c.attackTime(0.2);
     const MultibandPowerDetector& d = c.detector_;
-    const double cases[][3] = {{d.attackCoeffs_[0], 1.1337e-4, 5e-9},   {d.attackCoeffs_[16], 3.2239e-3, 5e-8},
-                               {d.attackCoeffs_[32], 0.087863, 5e-7},    {d.splitterCoeffs_.coeffs_[0], -0.99649, 5e-6},
-                               {d.splitterCoeffs_.coeffs_[16], -0.90464, 5e-6}, {d.splitterCoeffs_.coeffs_[31], 0.38817, 5e-6},
-                               {d.hilbertCoeffs_[0], -0.99684, 5e-6},    {d.hilbertCoeffs_[16], -0.91372, 5e-6},
+    const double cases[][3] = {{d.attackCoeffs_[0], 1.1337e-4, 5e-9},
+                               {d.attackCoeffs_[16], 3.2239e-3, 5e-8},
+                               {d.attackCoeffs_[32], 0.087863, 5e-7},
+                               {d.splitterCoeffs_.coeffs_[0], -0.99649, 5e-6},
+                               {d.splitterCoeffs_.coeffs_[16], -0.90464, 5e-6},
+                               {d.splitterCoeffs_.coeffs_[31], 0.38817, 5e-6},
+                               {d.hilbertCoeffs_[0], -0.99684, 5e-6},
+                               {d.hilbertCoeffs_[16], -0.91372, 5e-6},
                                {d.hilbertCoeffs_[32], 0.54342, 5e-6}};
     for (const auto& k : cases)
         EXPECT_NEAR(k[0], k[1], k[2]) << k[1];
@@ -82,8 +85,7 @@ TEST(BandSplitter, BandsAddUpToTwiceTheInputAndTheEndsTakeDcAndNyquist)
     std::mt19937 random(7);
     std::normal_distribution<double> signal(0.0, 1.0);
     double bands[numBands];
-    for (int n = 0; n < 20000; ++n)
-    {
+    for (int n = 0; n < 20000; ++n) {
         const double x = signal(random);
         noise.split(d.splitterCoeffs_, x, bands);
         double sum = 0.0;
@@ -109,34 +111,29 @@ TEST(BandSplitter, BandsPeakAtTheirCentresAndTileTheRange)
     // closed-form amplitude in every band (1e-9). Up to band 24 (3.4 kHz) its own band is the loudest of
     // the narrow bands 1..31; above, bilinear warping raises each band's gain with frequency (0.21 at band
     // 16, 0.50 at band 31) and the next band's skirt outgrows it. Bands 0 and 32 are first-order shelves.
-    for (int centre = 0; centre < numBands; centre += 4)
-    {
+    for (int centre = 0; centre < numBands; centre += 4) {
         const double w = 2.0 * pi * MultibandPowerDetector::bandCentre(centre) / 44100.0;
         BandSplitter splitter;
         splitter.reset(numBands);
         std::vector<std::vector<double>> out(numBands, std::vector<double>(14096));
         double bands[numBands];
-        for (size_t n = 0; n < 14096; ++n)
-        {
+        for (size_t n = 0; n < 14096; ++n) {
             splitter.split(d.splitterCoeffs_, std::sin(w * n), bands);
             for (int k = 0; k < numBands; ++k)
                 out[k][n] = bands[k];
         }
         int loudest = 1;
-        for (int k = 0; k < numBands; ++k)
-        {
+        for (int k = 0; k < numBands; ++k) {
             const double amplitude = sineAmplitude(out[k], w, 10000);
             EXPECT_NEAR(amplitude, bandResponse(d.splitterCoeffs_, k, w * 44100.0 / (2.0 * pi)), 1e-9) << k;
-            if (k > 0 && k < numBands - 1 && amplitude > sineAmplitude(out[loudest], w, 10000))
-                loudest = k;
+            if (k > 0 && k < numBands - 1 && amplitude > sineAmplitude(out[loudest], w, 10000)) loudest = k;
         }
         EXPECT_TRUE(centre == 0 || centre > 24 || loudest == centre) << centre << " " << loudest;
     }
     // Each narrow band peaks within 1.5 % of its centre (warping pulls the top ones up); the mid-band peak
     // is 2 (r - 1)/(r + 1) = 0.2086 for crossovers r = 1000^(1/33) apart (1e-3 up to band 18, 1 kHz).
     const double r = std::pow(1000.0, 1.0 / 33.0);
-    for (int k = 1; k < numBands - 1; ++k)
-    {
+    for (int k = 1; k < numBands - 1; ++k) {
         const double centre = MultibandPowerDetector::bandCentre(k);
         double best = centre;
         for (int step = -400; step <= 400; ++step)
@@ -145,12 +142,12 @@ TEST(BandSplitter, BandsPeakAtTheirCentresAndTileTheRange)
                 best = centre * std::pow(r, step / 800.0);
         EXPECT_NEAR(best / centre, 1.0, 0.015) << k;
         const double midBandPeak = 2.0 * (r - 1.0) / (r + 1.0);
-        EXPECT_TRUE(k > 18 || std::fabs(bandResponse(d.splitterCoeffs_, k, centre) - midBandPeak) < 1e-3) << k;
+        EXPECT_TRUE(k > 18 || std::fabs(bandResponse(d.splitterCoeffs_, k, centre) - midBandPeak) < 1e-3)
+            << k;
     }
     // Tiling: from 20 Hz to 20 kHz some band always passes at least 0.2 (neighbours cross just below
     // the mid-band peak).
-    for (int step = 0; step <= 3300; ++step)
-    {
+    for (int step = 0; step <= 3300; ++step) {
         const double f = 20.0 * std::pow(1000.0, step / 3300.0);
         double loudest = 0.0;
         for (int k = 0; k < numBands; ++k)
@@ -172,8 +169,7 @@ TEST(Detector, AttackAndReleaseFollowTheirCoefficients)
     d.attackTime(0.01);
     d.releaseTime(0.03);
     // Rising from 0 follows the attack coefficient, 8 (1 - (1 - c)^n); falling from 16 the release one.
-    for (double start : {0.0, 16.0})
-    {
+    for (double start : {0.0, 16.0}) {
         const double c = start < 8.0 ? d.attackCoeffs_[0] : d.releaseCoeffs_[0];
         d.power_[0] = start;
         for (int n = 1; n <= 2000; ++n)
@@ -195,8 +191,7 @@ TEST(Detector, AttackAndReleaseFollowTheirCoefficients)
         e.power_[k] = instant[k] = left[k] * left[k] + right[k] * right[k];
     e.tick(0.37, -0.81);
     int differs = 0;
-    for (int k = 0; k < numBands; ++k)
-    {
+    for (int k = 0; k < numBands; ++k) {
         const double p = instant[k], c = e.releaseCoeffs_[k];
         EXPECT_EQ(e.power_[k], p * c + (1.0 - c) * p) << k;
         differs += p * c + (1.0 - c) * p != p;
@@ -212,8 +207,7 @@ TEST(Detector, HilbertStartsFromThePreviousBandSample)
     BandSplitter twin;
     twin.reset(numBands);
     double bands[numBands];
-    for (int n = 0; n < 100; ++n)
-    {
+    for (int n = 0; n < 100; ++n) {
         d.tick(std::sin(0.1 * n), std::sin(0.1 * n));
         twin.split(d.splitterCoeffs_, std::sin(0.1 * n), bands);
     }
@@ -222,8 +216,7 @@ TEST(Detector, HilbertStartsFromThePreviousBandSample)
     d.hilbert(true);
     d.tick(0.25, 0.25);
     twin.split(d.splitterCoeffs_, 0.25, bands);
-    for (int k = 0; k < numBands; ++k)
-    {
+    for (int k = 0; k < numBands; ++k) {
         const double h = d.hilbertCoeffs_[k] * bands[k] + previous[k];
         EXPECT_EQ(d.power_[k], 0.5 * (h * h + bands[k] * bands[k] + h * h + bands[k] * bands[k])) << k;
     }
@@ -244,7 +237,8 @@ TEST(Compressor, SampleRateChangeAndResetClearWhatTheyShould)
     const MultibandPowerDetector& d = c.detector_;
     for (const double* cleared : {d.power_, d.hilbertStateLeft_, d.hilbertStateRight_})
         EXPECT_TRUE(allZero(cleared, numBands));
-    EXPECT_TRUE(allZero(d.splitterLeft_.state_, numBands - 1) && allZero(d.splitterRight_.state_, numBands - 1));
+    EXPECT_TRUE(allZero(d.splitterLeft_.state_, numBands - 1) &&
+                allZero(d.splitterRight_.state_, numBands - 1));
     EXPECT_EQ(d.splitterLeft_.state_, memory); // same band count: reused, nothing allocated
     // Side-chain memories and settings stay; every coefficient follows the new rate.
     EXPECT_EQ(std::vector<double>(c.highpassStateLeft_, c.highpassStateLeft_ + 2), highpass);
@@ -263,10 +257,10 @@ TEST(Compressor, SampleRateChangeAndResetClearWhatTheyShould)
     fresh.hilbert(true);
     runNoise(c, 300);
     c.reset();
-    EXPECT_TRUE(allZero(c.highpassStateLeft_, 2) && allZero(c.lowpassStateRight_, 2) && allZero(d.power_, numBands));
+    EXPECT_TRUE(allZero(c.highpassStateLeft_, 2) && allZero(c.lowpassStateRight_, 2) &&
+                allZero(d.power_, numBands));
     double a[2], b[2];
-    for (int n = 0; n < 300; ++n)
-    {
+    for (int n = 0; n < 300; ++n) {
         c.processSample(std::sin(0.05 * n), 0.3, a[0], a[1]);
         fresh.processSample(std::sin(0.05 * n), 0.3, b[0], b[1]);
         ASSERT_TRUE(a[0] == b[0] && a[1] == b[1]) << n;
@@ -290,9 +284,9 @@ TEST(Compressor, GainLaw)
 {
     // g = (1 + 8 P / t^2)^(-(1 - 1/R)/2) with P the detector's total power, to fast_pow's 1.5e-7; mix 0
     // passes the input exactly.
-    const double cases[][4] = {{1.0, 32.0, 1.0, 1.0}, {0.01, 4.0, 10.0, 1.0}, {0.5, 0.5, 1.0, 1.0}, {0.01, 4.0, 30.0, 0.0}};
-    for (const auto& k : cases)
-    {
+    const double cases[][4] = {
+        {1.0, 32.0, 1.0, 1.0}, {0.01, 4.0, 10.0, 1.0}, {0.5, 0.5, 1.0, 1.0}, {0.01, 4.0, 30.0, 0.0}};
+    for (const auto& k : cases) {
         Compressor c;
         c.sidechainHighpassCutoff(20.0);
         c.sidechainLowpassCutoff(40000.0);
@@ -301,8 +295,7 @@ TEST(Compressor, GainLaw)
         c.drive(k[2]);
         c.mix(k[3]);
         double left, right;
-        for (int n = 1; n < 2000; ++n)
-        {
+        for (int n = 1; n < 2000; ++n) {
             const double x = 0.5 * std::sin(0.1 * n);
             c.processSample(x, x, left, right);
             double power = 0.0;
@@ -320,8 +313,7 @@ TEST(Compressor, GainLaw)
 TEST(Compressor, GainReductionMeterReadsTheLargestReductionSinceItsLastReading)
 {
     for (double mix : {1.0, 0.5})
-        for (bool listen : {false, true})
-        {
+        for (bool listen : {false, true}) {
             Compressor c;
             c.threshold(0.05);
             c.ratio(8.0);
@@ -335,12 +327,12 @@ TEST(Compressor, GainReductionMeterReadsTheLargestReductionSinceItsLastReading)
             c.processBlock(in.data(), in.data(), out.data(), out.data(), static_cast<int>(in.size()));
             double expectedDb = 0.0;
             for (size_t n = 0; n < in.size(); ++n)
-                expectedDb = std::max(expectedDb, -20.0 * std::log10((out[n] / in[n] - (1.0 - mix)) / (mix * 0.5 * 2.0)));
+                expectedDb = std::max(expectedDb,
+                                      -20.0 * std::log10((out[n] / in[n] - (1.0 - mix)) / (mix * 0.5 * 2.0)));
             const double db = c.takeGainReductionDb();
             if (listen)
                 EXPECT_EQ(db, 0.0);
-            else
-            {
+            else {
                 EXPECT_GT(db, 10.0);
                 EXPECT_NEAR(db, expectedDb, 1e-9 * expectedDb) << mix; // rounding of out / in only
             }
@@ -360,8 +352,7 @@ TEST(CompressorDeathTest, AssertionTexts)
         {[](Compressor& c) { c.detector_.attackTime(-1.0); }, "at>=0"},
         {[](Compressor& c) { c.detector_.releaseTime(-1.0); }, "rt>=0"},
         {[](Compressor& c) { c.detector_.splitterCoeffs_.reset(0, 44100.0, 20.0, 20000.0); }, "numBands>=1"}};
-    for (const auto& k : cases)
-    {
+    for (const auto& k : cases) {
         Compressor c;
         EXPECT_DEATH(k.first(c), assertionPattern(k.second, "Src/Compressor")) << k.second;
     }

@@ -330,13 +330,16 @@ TEST(VectorPath, EngineBlocksMatchOnHugeInput)
             }
             reference.detector_.selectPath(DetectorPath::scalar);
             ASSERT_TRUE(block.detector_.selectPath(path));
-            std::vector<double> expectedLeft(frames), expectedRight(frames), outLeft(frames), outRight(frames);
+            std::vector<double> expectedLeft(frames), expectedRight(frames), outLeft(frames),
+                outRight(frames);
             for (int n = 0; n < frames; ++n)
                 reference.processSample(left[n], right[n], expectedLeft[n], expectedRight[n]);
             for (int n = 0; n < frames; n += 37)
                 block.processBlock(&left[n], &right[n], &outLeft[n], &outRight[n], std::min(37, frames - n));
-            EXPECT_TRUE(sameBits(outLeft.data(), expectedLeft.data(), frames, "left")) << name(path) << hilbert;
-            EXPECT_TRUE(sameBits(outRight.data(), expectedRight.data(), frames, "right")) << name(path) << hilbert;
+            EXPECT_TRUE(sameBits(outLeft.data(), expectedLeft.data(), frames, "left"))
+                << name(path) << hilbert;
+            EXPECT_TRUE(sameBits(outRight.data(), expectedRight.data(), frames, "right"))
+                << name(path) << hilbert;
             EXPECT_TRUE(sameState(block.detector_, reference.detector_)) << name(path) << hilbert;
         }
 }

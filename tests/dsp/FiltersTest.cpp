@@ -14,10 +14,19 @@ namespace
 const double pi = std::acos(-1.0);
 using Complex = std::complex<double>;
 
-Complex unitCircle(double f) { return std::polar(1.0, 2.0 * pi * f); }
+Complex unitCircle(double f)
+{
+    return std::polar(1.0, 2.0 * pi * f);
+}
 // One-pole y += c (x - y) and allpass (a + z^-1)/(1 + a z^-1) at normalised frequency f.
-double onePoleGain(double c, double f) { return std::abs(c / (1.0 - (1.0 - c) / unitCircle(f))); }
-double allpassPhase(double a, double f) { return std::arg((a + 1.0 / unitCircle(f)) / (1.0 + a / unitCircle(f))); }
+double onePoleGain(double c, double f)
+{
+    return std::abs(c / (1.0 - (1.0 - c) / unitCircle(f)));
+}
+double allpassPhase(double a, double f)
+{
+    return std::arg((a + 1.0 / unitCircle(f)) / (1.0 + a / unitCircle(f)));
+}
 
 BiquadCoeffs cooked(long type, double freq, double q)
 {
@@ -40,8 +49,7 @@ TEST(SimpleFilters, CoefficientsMeetTheirDesignTargets)
         EXPECT_NEAR(onePoleGain(calcSimpleLowpassCoeff_sr_cf(48000.0, f * 48000.0), f), std::sqrt(0.5), 1e-9);
     for (double g : {0.1, 0.5, 0.9})
         EXPECT_NEAR(onePoleGain(calcSimpleLowpassCoeff_sr_cf_cg(44100.0, 4410.0, g), 0.1), g, 1e-12);
-    for (double n : {0.01, 0.5, 1.0})
-    {
+    for (double n : {0.01, 0.5, 1.0}) {
         const double c = calcSimpleLowpassCoeff_ng(n);
         EXPECT_NEAR(c / (2.0 - c), n, 1e-15);
     }
@@ -50,7 +58,8 @@ TEST(SimpleFilters, CoefficientsMeetTheirDesignTargets)
     const double c = calcSimpleLowpassCoeff_tv(10.0);
     EXPECT_NEAR((1.0 - c) / (c * c), 10.0, 1e-12);
     for (double centre : {20.0, 1000.0, 20000.0})
-        EXPECT_NEAR(allpassPhase(calcSimpleAllpassCoeff_sr_wf(44100.0, centre), centre / 44100.0), -pi / 2, 1e-6);
+        EXPECT_NEAR(allpassPhase(calcSimpleAllpassCoeff_sr_wf(44100.0, centre), centre / 44100.0), -pi / 2,
+                    1e-6);
     // Group delay at DC of the fractional-delay allpass, (1 - a)/(1 + a).
     const double a = calcSimpleAllpassCoeff_fd(0.3);
     EXPECT_NEAR((1.0 - a) / (1.0 + a), 0.3, 1e-15);
@@ -67,9 +76,10 @@ TEST(SimpleFilters, EdgeCases)
     // Far above Nyquist the rounded sum can fall below f^2: the Nyquist gain is kept at 1, a pass-through.
     EXPECT_EQ(calcSimpleLowpassCoeff_cf(123456.789), 1.0);
     // At Nyquist the gain design continues its lower branch (the Nyquist gain is a float: 1e-7).
-    EXPECT_NEAR(calcSimpleLowpassCoeff_sr_cf_cg(1.0, 0.5, 0.3), calcSimpleLowpassCoeff_sr_cf_cg(1.0, 0.4999999, 0.3),
-                1e-7);
-    EXPECT_EQ(calcSimpleAllpassCoeff_sr_cf(44100.0, 30000.0), calcSimpleAllpassCoeff_sr_cf(44100.0, 0.49 * 44100.0));
+    EXPECT_NEAR(calcSimpleLowpassCoeff_sr_cf_cg(1.0, 0.5, 0.3),
+                calcSimpleLowpassCoeff_sr_cf_cg(1.0, 0.4999999, 0.3), 1e-7);
+    EXPECT_EQ(calcSimpleAllpassCoeff_sr_cf(44100.0, 30000.0),
+              calcSimpleAllpassCoeff_sr_cf(44100.0, 0.49 * 44100.0));
 }
 
 TEST(BiquadCoeffs, CookbookShapes)
@@ -83,11 +93,15 @@ TEST(BiquadCoeffs, CookbookShapes)
     EXPECT_EQ(bp.b2, -1.0f);
     // Gains at DC, at the design frequency (w rounded to a float) and at Nyquist: low- and high-pass have
     // q there, the band-pass 1, the notch 0, all-pass and flat 1. Float coefficients: 2e-6.
-    const double table[][6] = {{0, 0.05, 0.7071, 1, 0.7071, 0}, {0, 0.2, 2, 1, 2, 0}, {1, 0.05, 0.7071, 0, 0.7071, 1},
-                               {1, 0.3, 0.5, 0, 0.5, 1},        {2, 0.1, 1, 0, 1, 0}, {3, 0.1, 1, 1, 0, 1},
-                               {4, 0.1, 1, 1, 1, 1},            {5, 0.1, 1, 1, 1, 1}};
-    for (const auto& t : table)
-    {
+    const double table[][6] = {{0, 0.05, 0.7071, 1, 0.7071, 0},
+                               {0, 0.2, 2, 1, 2, 0},
+                               {1, 0.05, 0.7071, 0, 0.7071, 1},
+                               {1, 0.3, 0.5, 0, 0.5, 1},
+                               {2, 0.1, 1, 0, 1, 0},
+                               {3, 0.1, 1, 1, 0, 1},
+                               {4, 0.1, 1, 1, 1, 1},
+                               {5, 0.1, 1, 1, 1, 1}};
+    for (const auto& t : table) {
         const BiquadCoeffs c = cooked(static_cast<long>(t[0]), t[1], t[2]);
         const double design = static_cast<float>(2.0 * pi * t[1]) / (2.0 * pi);
         EXPECT_NEAR(std::abs(c.Hz(1.0)), t[3], 2e-6) << t[0];
@@ -114,8 +128,7 @@ TEST(BiquadCoeffs, ShelvesPeaksAndBandPasses)
 {
     // Shelf with A = sqrt(gain): gain A^2 on the shelf, 1 off it, A at the midpoint (float
     // coefficients and normalisers: 1e-5 relative).
-    for (double sign : {1.0, -1.0})
-    {
+    for (double sign : {1.0, -1.0}) {
         BiquadCoeffs shelf;
         shelf.cookShelf(0.05, 2.0, sign);
         EXPECT_NEAR(std::abs(shelf.Hz(sign)), 4.0, 4e-5);
@@ -124,8 +137,7 @@ TEST(BiquadCoeffs, ShelvesPeaksAndBandPasses)
     }
     // Every peaking design: reference gain at DC, peak gain at freq (2e-5 relative); band-passes 0 and 1.
     for (int type = 0; type < 3; ++type)
-        for (double peak : {0.25, 8.0})
-        {
+        for (double peak : {0.25, 8.0}) {
             BiquadCoeffs c;
             c.cookPeaking(0.1, 1.0, peak, static_cast<BiquadCoeffs::PeakingType>(type));
             EXPECT_NEAR(std::abs(c.Hz(1.0)), 1.0, 2e-5) << type;
@@ -137,7 +149,8 @@ TEST(BiquadCoeffs, ShelvesPeaksAndBandPasses)
     // A gain within 0.001 of 1 designs with 0.999; types other than 1 and 2 are design A.
     BiquadCoeffs c, expected;
     c.cookPeaking(0.1, 1.0, 1.0005, static_cast<BiquadCoeffs::PeakingType>(9));
-    expected.cookPeakingOrrelA(1.0, 0.1 * BiquadCoeffs::octavesToEdgePeakRatio(1.0), std::sqrt(0.999), 0.1, 0.999);
+    expected.cookPeakingOrrelA(1.0, 0.1 * BiquadCoeffs::octavesToEdgePeakRatio(1.0), std::sqrt(0.999), 0.1,
+                               0.999);
     EXPECT_TRUE(same(c, expected));
     // Two octaves around 0.4: upper edge limited to 0.5, lower edge 0.2, so df = 0.3.
     c.cookBandpass(0.4, 2.0, BiquadCoeffs::orfanidis);
@@ -150,7 +163,8 @@ TEST(BiquadCoeffs, ShelvesPeaksAndBandPasses)
 
 TEST(BiquadCoeffs, Conversions)
 {
-    // Single precision: 5e-6 on the five-digit values; small Q keeps a positive ratio Q/(0.5 + sqrt(0.25 + Q^2)).
+    // Single precision: 5e-6 on the five-digit values; small Q keeps a positive ratio Q/(0.5 + sqrt(0.25 +
+    // Q^2)).
     EXPECT_NEAR(BiquadCoeffs::octavesToQ(1.0), 1.41421, 5e-6);
     EXPECT_NEAR(BiquadCoeffs::qToOctaves(1.41421), 1.0, 5e-6);
     EXPECT_EQ(BiquadCoeffs::octavesToEdgePeakRatio(2.0), 0.5);

@@ -1,5 +1,5 @@
-#include "Common/dsp/fastPowTables.h"
 #include "Common/dsp/misc.h"
+#include "Common/dsp/fastPowTables.h"
 
 #include <gtest/gtest.h>
 
@@ -14,8 +14,14 @@ const double ln2 = std::log(2.0);
 constexpr double logWidth = 524288.0;       // 2^19 low mantissa units per log row
 constexpr double mantissaUnits = 8388608.0; // 2^23
 
-double cubic(const double* r, double t) { return ((r[0] * t + r[1]) * t + r[2]) * t + r[3]; }
-double slope(const double* r, double t) { return (3.0 * r[0] * t + 2.0 * r[1]) * t + r[2]; }
+double cubic(const double* r, double t)
+{
+    return ((r[0] * t + r[1]) * t + r[2]) * t + r[3];
+}
+double slope(const double* r, double t)
+{
+    return (3.0 * r[0] * t + 2.0 * r[1]) * t + r[2];
+}
 } // namespace
 
 TEST(FastPowTables, RowsZeroAndEightAndHermiteEnds)
@@ -30,8 +36,7 @@ TEST(FastPowTables, RowsZeroAndEightAndHermiteEnds)
         {1.3848181558542838e-05, 0.0009382354608586316, 0.04332169878499658, 1.0},
         {1.9584286174191556e-05, 0.0013268653134458075, 0.0612661339667842, 1.4142135623730951}};
     const double* ours[4] = {fastPowLogTable[0], fastPowLogTable[8], fastPowExpTable[0], fastPowExpTable[8]};
-    for (int r = 0; r < 4; ++r)
-    {
+    for (int r = 0; r < 4; ++r) {
         const double w = r < 2 ? logWidth : 1.0;
         double distance = 0.0;
         for (int c = 0; c < 4; ++c)
@@ -41,8 +46,7 @@ TEST(FastPowTables, RowsZeroAndEightAndHermiteEnds)
     // Every row meets its function and its slope at both segment ends: values to a few ulps, slopes to
     // 1e-12 relative (the rounding of the two leading coefficients).
     for (int row = 0; row < 16; ++row)
-        for (double end : {0.0, 1.0})
-        {
+        for (double end : {0.0, 1.0}) {
             const double units = mantissaUnits + (row + end) * logWidth;
             EXPECT_NEAR(cubic(fastPowLogTable[row], end * logWidth), std::log2(units / mantissaUnits), 4e-16);
             EXPECT_NEAR(slope(fastPowLogTable[row], end * logWidth) * ln2 * units, 1.0, 1e-12) << row;
@@ -65,8 +69,7 @@ TEST(FastPow, ExactOnesAndErrorAgainstPow)
     std::mt19937 random(20240607);
     std::uniform_real_distribution<double> decades(0.0, 12.0);
     std::uniform_real_distribution<double> exponent(-0.5, 0.5);
-    for (int i = 0; i < 200000; ++i)
-    {
+    for (int i = 0; i < 200000; ++i) {
         const double x = std::pow(10.0, decades(random));
         const double y = i % 100 ? exponent(random) : (i % 200 ? -0.5 : 0.5);
         const double bound = std::fabs(y) * ln2 * (3.05e-7 + std::ldexp(1.0, -24) / ln2) + 9.2e-9 + 1e-15;
@@ -78,8 +81,10 @@ TEST(FastPow, OutsideTheGainLawRange)
 {
     // The power of two keeps its magnitude beyond the float exponent range (where a float field would
     // wrap: 2^129 to 0, 2^-128 to infinity); 1e-5 relative for the larger exponents.
-    const double cases[][3] = {{2.0, 130.0, std::ldexp(1.0, 130)}, {2.0, -128.0, std::ldexp(1.0, -128)},
-                               {1e30, 5.0, 1e150}, {1e-30, 5.0, 1e-150}};
+    const double cases[][3] = {{2.0, 130.0, std::ldexp(1.0, 130)},
+                               {2.0, -128.0, std::ldexp(1.0, -128)},
+                               {1e30, 5.0, 1e150},
+                               {1e-30, 5.0, 1e-150}};
     for (const auto& c : cases)
         EXPECT_NEAR(fast_pow(c[0], c[1]), c[2], 1e-5 * c[2]) << c[0] << "^" << c[1];
     const double inf = std::numeric_limits<double>::infinity();

@@ -49,25 +49,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ZR_FUZZ_CHECK(a.handle != nullptr);
     Reader in{data, size};
     int disconnected = -1;
-    while (in.has(1))
-    {
-        switch (in.byte() % 6)
-        {
-        case 0:
-        {
+    while (in.has(1)) {
+        switch (in.byte() % 6) {
+        case 0: {
             const std::size_t port = in.byte() % a.controls.size();
             float value = 0.0f;
-            if (in.has(4))
-                std::memcpy(&value, data + in.at, 4), in.at += 4;
+            if (in.has(4)) std::memcpy(&value, data + in.at, 4), in.at += 4;
             a.controls[port] = value;
             break;
         }
-        case 1:
-        {
+        case 1: {
             const uint32_t frames = (in.byte() + 256u * in.byte()) % 4097u;
             for (uint32_t n = 0; n < frames; ++n)
-                a.in[0][n] = a.in[1][n] = in.has(1) ? static_cast<float>(static_cast<int8_t>(in.byte())) / 64.0f
-                                                    : 0.0f;
+                a.in[0][n] = a.in[1][n] =
+                    in.has(1) ? static_cast<float>(static_cast<int8_t>(in.byte())) / 64.0f : 0.0f;
             descriptor.lv2.run(a.handle, frames);
             for (uint32_t n = 0; n < frames; ++n)
                 for (int c = 0; c < 2; ++c)
@@ -75,37 +70,31 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             ZR_FUZZ_CHECK(a.meter >= 0.0f && a.meter <= 60.0f);
             break;
         }
-        case 2:
-        {
+        case 2: {
             const std::uint8_t length = in.byte();
             const std::size_t n = std::min<std::size_t>(length & 0x7f, size - in.at);
             const std::string before = savedText(a);
-            host.state[host.chunkKey()] = {std::string(reinterpret_cast<const char*>(data + in.at), n),
-                                           Host::mapUri(&host, (length & 0x80) ? LV2_ATOM__Int : LV2_ATOM__String)};
+            host.state[host.chunkKey()] = {
+                std::string(reinterpret_cast<const char*>(data + in.at), n),
+                Host::mapUri(&host, (length & 0x80) ? LV2_ATOM__Int : LV2_ATOM__String)};
             in.at += n;
-            if (a.restore(host) != LV2_STATE_SUCCESS)
-                ZR_FUZZ_CHECK(savedText(a) == before);
+            if (a.restore(host) != LV2_STATE_SUCCESS) ZR_FUZZ_CHECK(savedText(a) == before);
             break;
         }
-        case 3:
-        {
+        case 3: {
             ZR_FUZZ_CHECK(a.save(host) == LV2_STATE_SUCCESS);
             const std::string first = host.state.at(host.chunkKey()).value;
             ZR_FUZZ_CHECK(a.restore(host) == LV2_STATE_SUCCESS);
             ZR_FUZZ_CHECK(savedText(a) == first);
             break;
         }
-        case 4:
-        {
+        case 4: {
             const int port = in.byte() % 4;
-            if (disconnected >= 0)
-            {
+            if (disconnected >= 0) {
                 std::vector<float>& buffer = disconnected < 2 ? a.in[disconnected] : a.out[disconnected - 2];
                 descriptor.lv2.connect_port(a.handle, static_cast<uint32_t>(disconnected), buffer.data());
                 disconnected = -1;
-            }
-            else
-            {
+            } else {
                 descriptor.lv2.connect_port(a.handle, static_cast<uint32_t>(port), nullptr);
                 disconnected = port;
             }

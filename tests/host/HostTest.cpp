@@ -16,8 +16,8 @@ std::vector<float> tone(size_t frames, double frequencyHz, double amplitude, dou
 {
     std::vector<float> samples(frames);
     for (size_t i = 0; i < frames; ++i)
-        samples[i] = static_cast<float>(amplitude * std::sin(twoPi * frequencyHz * static_cast<double>(i) /
-                                                             sampleRateHz));
+        samples[i] = static_cast<float>(
+            amplitude * std::sin(twoPi * frequencyHz * static_cast<double>(i) / sampleRateHz));
     return samples;
 }
 
@@ -65,13 +65,33 @@ TEST(HostTest, DispatcherAnswers)
     };
     // Answers of the effect for requests without side effects worth checking elsewhere.
     const Case cases[] = {
-        {effGetProgram, 0},      {effGetVu, 0},          {effEditGetRect, 0},   {effEditOpen, 0},
-        {effEditClose, 0},       {effEditIdle, 0},       {16, 0},               {17, 0},
-        {18, 0},                 {20, 0},                {21, 0},               {effIdentify, 0x4E764566},
-        {effCanBeAutomated, 1},  {effString2Parameter, 0}, {effGetNumProgramCategories, 1},
-        {effGetPlugCategory, 0}, {effGetVendorVersion, 0}, {effGetTailSize, 0}, {effKeysRequired, 1},
-        {effGetVstVersion, 2300}, {effGetCurrentMidiProgram, -1}, {effEditKeyDown, 0}, {effEditKeyUp, 0},
-        {effSetEditKnobMode, 0}, {77, 0},                {90, 0},               {-1, 0},
+        {effGetProgram, 0},
+        {effGetVu, 0},
+        {effEditGetRect, 0},
+        {effEditOpen, 0},
+        {effEditClose, 0},
+        {effEditIdle, 0},
+        {16, 0},
+        {17, 0},
+        {18, 0},
+        {20, 0},
+        {21, 0},
+        {effIdentify, 0x4E764566},
+        {effCanBeAutomated, 1},
+        {effString2Parameter, 0},
+        {effGetNumProgramCategories, 1},
+        {effGetPlugCategory, 0},
+        {effGetVendorVersion, 0},
+        {effGetTailSize, 0},
+        {effKeysRequired, 1},
+        {effGetVstVersion, 2300},
+        {effGetCurrentMidiProgram, -1},
+        {effEditKeyDown, 0},
+        {effEditKeyUp, 0},
+        {effSetEditKnobMode, 0},
+        {77, 0},
+        {90, 0},
+        {-1, 0},
         {-5, 0},
     };
     for (const Case& c : cases)
@@ -117,8 +137,7 @@ TEST(HostTest, ParametersAtTheirDefaults)
         {"Out Gain", "dB", "0.0", 0.5},
         {"Mix", "%", "100", 1.0},
     };
-    for (int i = 0; i < 11; ++i)
-    {
+    for (int i = 0; i < 11; ++i) {
         SCOPED_TRACE(i);
         EXPECT_EQ(plugin.paramName(i), expected[i].name);
         EXPECT_EQ(plugin.paramLabel(i), expected[i].label);
@@ -182,11 +201,9 @@ TEST(HostTest, ChunkBytesForProgramAndBank)
 
     // The bank wraps the program one level deeper under "presetList" / "Preset".
     std::string indented;
-    for (char c : program)
-    {
+    for (char c : program) {
         indented += c;
-        if (c == '\n')
-            indented += "\t\t";
+        if (c == '\n') indented += "\t\t";
     }
     std::string bank = "presetList\n\tPreset\n\t\t" + indented;
     EXPECT_EQ(plugin.chunk(false), bank + '\0');
@@ -207,14 +224,14 @@ TEST(HostTest, ChunkRoundTripsRestoreEveryParameter)
         program = source.chunk(true);
         bank = source.chunk(false);
     }
-    for (bool isPreset : {true, false})
-    {
+    for (bool isPreset : {true, false}) {
         LoadedPlugin target;
         EXPECT_EQ(target.setChunk(isPreset ? program : bank, isPreset), 1);
         EXPECT_EQ(target.chunk(true), program);
         EXPECT_EQ(target.chunk(false), bank);
         for (int i = 0; i < 11; ++i)
-            EXPECT_NEAR(target.effect()->getParameter(target.effect(), i), knobsSet[static_cast<size_t>(i)], 2e-6)
+            EXPECT_NEAR(target.effect()->getParameter(target.effect(), i), knobsSet[static_cast<size_t>(i)],
+                        2e-6)
                 << "parameter " << i; // save texts keep six significant digits
     }
 }
@@ -235,15 +252,13 @@ TEST(HostTest, ReplacingAndAccumulatingOutput)
         plugin.dispatch(effSetBlockSize, 0, 512);
         plugin.dispatch(effMainsChanged, 0, 1);
         std::vector<float> l(inL), r(inR);
-        for (size_t done = 0; done < 4096; done += 512)
-        {
+        for (size_t done = 0; done < 4096; done += 512) {
             float* inputs[2] = {l.data() + done, r.data() + done};
             float* outputs[2] = {accumulated.data() + done, accumulatedR.data() + done};
             plugin.effect()->process(plugin.effect(), inputs, outputs, 512);
         }
     }
-    for (size_t i = 0; i < 4096; ++i)
-    {
+    for (size_t i = 0; i < 4096; ++i) {
         ASSERT_EQ(accumulated[i], replaced[i] + 0.25f) << i;
         ASSERT_EQ(accumulatedR[i], replacedR[i] + -0.5f) << i;
     }
@@ -297,8 +312,7 @@ TEST(HostTest, BlockSplitsDoNotChangeTheOutput)
         LoadedPlugin plugin;
         plugin.processReplacing(refL, refR, in, in, 6000);
     }
-    for (int blockFrames : {1, 2, 3, 7, 64, 511})
-    {
+    for (int blockFrames : {1, 2, 3, 7, 64, 511}) {
         LoadedPlugin plugin;
         std::vector<float> l, r;
         plugin.processReplacing(l, r, in, in, blockFrames);
@@ -317,8 +331,7 @@ TEST(HostTest, TempoQueryOncePerBlock)
     plugin.processReplacing(l, r, in, in, 50);
     int timeQueries = 0;
     for (const HostCall& call : plugin.hostCalls)
-        if (call.opcode == audioMasterGetTime)
-        {
+        if (call.opcode == audioMasterGetTime) {
             ++timeQueries;
             EXPECT_EQ(call.value, kVstTempoValid);
         }

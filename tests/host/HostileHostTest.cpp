@@ -14,13 +14,13 @@ namespace
 bool allFinite(const std::vector<float>& samples)
 {
     for (float s : samples)
-        if (!std::isfinite(s))
-            return false;
+        if (!std::isfinite(s)) return false;
     return true;
 }
 
 #if ZR_ASSERTIONS
-#define SKIP_WITH_ASSERTIONS() GTEST_SKIP() << "makes assertion-breaking calls; runs against the release build"
+#define SKIP_WITH_ASSERTIONS()                                                                               \
+    GTEST_SKIP() << "makes assertion-breaking calls; runs against the release build"
 #else
 #define SKIP_WITH_ASSERTIONS() static_cast<void>(0)
 #endif
@@ -30,15 +30,13 @@ TEST(HostileHostTest, NonFiniteSamplesEnterAsSilenceAndTheOutputRecoversAtOnce)
 {
     const float bad[] = {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
                          -std::numeric_limits<float>::infinity()};
-    for (float badSample : bad)
-    {
+    for (float badSample : bad) {
         LoadedPlugin clean;
         LoadedPlugin poisoned;
         std::vector<float> in(4096), dirty(4096);
         for (size_t i = 0; i < in.size(); ++i)
             in[i] = dirty[i] = 0.5f * static_cast<float>(std::sin(0.05 * static_cast<double>(i)));
-        for (size_t i = 1000; i < 1010; ++i)
-        {
+        for (size_t i = 1000; i < 1010; ++i) {
             in[i] = 0.0f; // what the bad samples stand for
             dirty[i] = badSample;
         }
@@ -56,7 +54,8 @@ TEST(HostileHostTest, BankChunkWithoutPresetListIsRefusedAndChangesNothing)
     LoadedPlugin plugin;
     plugin.effect()->setParameter(plugin.effect(), 7, 0.25f);
     std::string before = plugin.chunk(false);
-    EXPECT_EQ(plugin.setChunk(std::string("Name\n\tBroken\nParameterList\n\tthreshold\n\t\t2") + '\0', false), 0);
+    EXPECT_EQ(plugin.setChunk(std::string("Name\n\tBroken\nParameterList\n\tthreshold\n\t\t2") + '\0', false),
+              0);
     EXPECT_EQ(plugin.chunk(false), before);
     EXPECT_FLOAT_EQ(plugin.effect()->getParameter(plugin.effect(), 7), 0.25f);
 }
@@ -84,8 +83,7 @@ TEST(HostileHostTest, OutOfRangeIndicesAndValuesAreIgnored)
     std::string before = plugin.chunk(false);
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float inf = std::numeric_limits<float>::infinity();
-    for (int index : {-1, 11, 1000, std::numeric_limits<int>::min()})
-    {
+    for (int index : {-1, 11, 1000, std::numeric_limits<int>::min()}) {
         e->setParameter(e, index, 0.5f);
         EXPECT_EQ(e->getParameter(e, index), 0.0f);
         EXPECT_EQ(plugin.paramName(index), "");
@@ -112,10 +110,11 @@ TEST(HostileHostTest, NullPointersAndBadSizesAreIgnored)
     LoadedPlugin plugin;
     AEffect* e = plugin.effect();
     std::string before = plugin.chunk(false);
-    for (VstInt32 opcode : {effSetProgramName, effGetProgramName, effGetParamLabel, effGetParamDisplay,
-                            effGetParamName, effGetChunk, effSetChunk, effProcessEvents, effGetProgramNameIndexed,
-                            effGetEffectName, effGetVendorString, effGetProductString, effCanDo,
-                            effGetInputProperties, effGetOutputProperties, effGetParameterProperties})
+    for (VstInt32 opcode :
+         {effSetProgramName, effGetProgramName, effGetParamLabel, effGetParamDisplay, effGetParamName,
+          effGetChunk, effSetChunk, effProcessEvents, effGetProgramNameIndexed, effGetEffectName,
+          effGetVendorString, effGetProductString, effCanDo, effGetInputProperties, effGetOutputProperties,
+          effGetParameterProperties})
         EXPECT_EQ(plugin.dispatch(opcode, 0, 16, nullptr), 0) << opcode;
     const float nan = std::numeric_limits<float>::quiet_NaN();
     for (float rate : {0.0f, -44100.0f, nan, std::numeric_limits<float>::infinity()})

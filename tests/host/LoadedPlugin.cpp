@@ -25,20 +25,16 @@ void* openModule(const char* path, void*& entry)
 {
 #if defined(_WIN32)
     HMODULE module = LoadLibraryA(path);
-    if (module == nullptr)
-        throw std::runtime_error(std::string("LoadLibrary failed: ") + path);
+    if (module == nullptr) throw std::runtime_error(std::string("LoadLibrary failed: ") + path);
     FARPROC proc = GetProcAddress(module, "VSTPluginMain");
-    if (proc == nullptr)
-        proc = GetProcAddress(module, "main");
+    if (proc == nullptr) proc = GetProcAddress(module, "main");
     entry = reinterpret_cast<void*>(proc);
     return module;
 #else
     void* module = dlopen(path, RTLD_NOW | RTLD_LOCAL);
-    if (module == nullptr)
-        throw std::runtime_error(std::string("dlopen failed: ") + dlerror());
+    if (module == nullptr) throw std::runtime_error(std::string("dlopen failed: ") + dlerror());
     entry = dlsym(module, "VSTPluginMain");
-    if (entry == nullptr)
-        entry = dlsym(module, "main");
+    if (entry == nullptr) entry = dlsym(module, "main");
     return module;
 #endif
 }
@@ -59,13 +55,11 @@ LoadedPlugin::LoadedPlugin(const char* path)
     const char* fromEnvironment = std::getenv("ZR_PLUGIN_PATH");
     void* entry = nullptr;
     module_ = openModule(fromEnvironment != nullptr ? fromEnvironment : path, entry);
-    if (entry == nullptr)
-        throw std::runtime_error("no entry point");
+    if (entry == nullptr) throw std::runtime_error("no entry point");
     constructing = this;
     effect_ = reinterpret_cast<AEffect* (*)(audioMasterCallback)>(entry)(&LoadedPlugin::hostCallback);
     constructing = nullptr;
-    if (effect_ == nullptr)
-        throw std::runtime_error("entry point answered null");
+    if (effect_ == nullptr) throw std::runtime_error("entry point answered null");
     effect_->user = this;
 }
 
@@ -77,20 +71,18 @@ LoadedPlugin::~LoadedPlugin()
 
 void LoadedPlugin::close()
 {
-    if (effect_ != nullptr)
-        dispatch(effClose);
+    if (effect_ != nullptr) dispatch(effClose);
     effect_ = nullptr;
 }
 
 VstIntPtr LoadedPlugin::hostCallback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value, void*,
                                      float)
 {
-    LoadedPlugin* self = effect != nullptr && effect->user != nullptr ? static_cast<LoadedPlugin*>(effect->user)
-                                                                      : constructing;
-    if (self != nullptr)
-        self->hostCalls.push_back({opcode, index, value});
-    switch (opcode)
-    {
+    LoadedPlugin* self = effect != nullptr && effect->user != nullptr
+                             ? static_cast<LoadedPlugin*>(effect->user)
+                             : constructing;
+    if (self != nullptr) self->hostCalls.push_back({opcode, index, value});
+    switch (opcode) {
     case audioMasterVersion:
         return 2400;
     case audioMasterGetTime:
@@ -136,8 +128,7 @@ std::string LoadedPlugin::chunk(bool isPreset)
 {
     void* data = nullptr;
     VstIntPtr bytes = dispatch(effGetChunk, isPreset ? 1 : 0, 0, &data);
-    if (bytes <= 0 || data == nullptr)
-        return std::string();
+    if (bytes <= 0 || data == nullptr) return std::string();
     return std::string(static_cast<const char*>(data), static_cast<size_t>(bytes));
 }
 
@@ -155,8 +146,7 @@ void LoadedPlugin::processReplacing(std::vector<float>& left, std::vector<float>
     left.assign(frames, 0.0f);
     right.assign(frames, 0.0f);
     std::vector<float> inL(inLeft), inR(inRight);
-    for (size_t done = 0; done < frames;)
-    {
+    for (size_t done = 0; done < frames;) {
         VstInt32 n = static_cast<VstInt32>(std::min(frames - done, static_cast<size_t>(blockFrames)));
         float* inputs[2] = {inL.data() + done, inR.data() + done};
         float* outputs[2] = {left.data() + done, right.data() + done};

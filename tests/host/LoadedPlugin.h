@@ -32,8 +32,9 @@ public:
     std::string paramDisplay(int index);
     std::string chunk(bool isPreset);
     VstIntPtr setChunk(const std::string& bytes, bool isPreset);
-    void processReplacing(std::vector<float>& left, std::vector<float>& right, const std::vector<float>& inLeft,
-                          const std::vector<float>& inRight, int blockFrames);
+    void processReplacing(std::vector<float>& left, std::vector<float>& right,
+                          const std::vector<float>& inLeft, const std::vector<float>& inRight,
+                          int blockFrames);
 
     // Calls the plug-in made to the host callback, in order.
     std::vector<HostCall> hostCalls;
@@ -44,8 +45,8 @@ public:
     void close();
 
 private:
-    static VstIntPtr VST_CALLBACK hostCallback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
-                                               void* ptr, float opt);
+    static VstIntPtr VST_CALLBACK hostCallback(AEffect* effect, VstInt32 opcode, VstInt32 index,
+                                               VstIntPtr value, void* ptr, float opt);
 
     void* module_ = nullptr;
     AEffect* effect_ = nullptr;

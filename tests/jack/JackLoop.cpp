@@ -73,7 +73,8 @@ int recordSink(jack_nframes_t n, void* arg)
     for (int c = 0; c < 2; ++c) {
         const auto* buffer = static_cast<const float*>(jack_port_get_buffer(loop.sinkPorts[c], n));
         for (jack_nframes_t i = 0; i < n; ++i)
-            if (start + i >= 0 && static_cast<std::size_t>(start + i) < loop.frames) loop.out[c][start + i] = buffer[i];
+            if (start + i >= 0 && static_cast<std::size_t>(start + i) < loop.frames)
+                loop.out[c][start + i] = buffer[i];
     }
     if (start + n >= static_cast<long long>(loop.frames)) loop.done.store(true);
     return 0;
@@ -102,8 +103,10 @@ bool run(Loop& loop, const std::string& target, const std::string& outPath, int 
         return fail("the server's rate is not the file's " + std::to_string(rateHz) + " Hz");
     const char* names[2] = {"left", "right"};
     for (int c = 0; c < 2; ++c) {
-        loop.sourcePorts[c] = jack_port_register(loop.source, names[c], JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
-        loop.sinkPorts[c] = jack_port_register(loop.sink, names[c], JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
+        loop.sourcePorts[c] =
+            jack_port_register(loop.source, names[c], JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
+        loop.sinkPorts[c] =
+            jack_port_register(loop.sink, names[c], JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
     }
     jack_set_process_callback(loop.source, playSource, &loop);
     jack_set_process_callback(loop.sink, recordSink, &loop);
@@ -131,7 +134,8 @@ bool run(Loop& loop, const std::string& target, const std::string& outPath, int 
     for (std::size_t i = 0; i < loop.frames; ++i)
         for (int c = 0; c < 2; ++c)
             frames[2 * i + c] = loop.out[c][i];
-    const bool written = sf_writef_float(file, frames.data(), sf_count_t(loop.frames)) == sf_count_t(loop.frames);
+    const bool written =
+        sf_writef_float(file, frames.data(), sf_count_t(loop.frames)) == sf_count_t(loop.frames);
     sf_close(file);
     return written || fail("cannot write " + outPath);
 }

@@ -24,8 +24,7 @@ std::map<std::string, LV2_URID> ids;
 LV2_URID mapUri(LV2_URID_Map_Handle, const char* uri)
 {
     auto found = ids.find(uri);
-    if (found != ids.end())
-        return found->second;
+    if (found != ids.end()) return found->second;
     uris.push_back(uri);
     return ids[uri] = static_cast<LV2_URID>(uris.size());
 }
@@ -45,8 +44,7 @@ const void* portValue(const char* symbol, void* userData, uint32_t* size, uint32
 {
     auto* ports = static_cast<Ports*>(userData);
     auto found = ports->controlIndex.find(symbol);
-    if (found == ports->controlIndex.end())
-        return nullptr;
+    if (found == ports->controlIndex.end()) return nullptr;
     *size = sizeof(float);
     *type = mapUri(nullptr, LV2_ATOM__Float);
     return &ports->values[found->second];
@@ -56,11 +54,13 @@ void setPortValue(const char* symbol, void* userData, const void* value, uint32_
 {
     auto* ports = static_cast<Ports*>(userData);
     auto found = ports->controlIndex.find(symbol);
-    if (found != ports->controlIndex.end() && size == sizeof(float) && type == mapUri(nullptr, LV2_ATOM__Float))
+    if (found != ports->controlIndex.end() && size == sizeof(float) &&
+        type == mapUri(nullptr, LV2_ATOM__Float))
         std::memcpy(&ports->values[found->second], value, sizeof(float));
 }
 
-LV2_State_Status printChunk(LV2_State_Handle, uint32_t, const void* value, size_t size, uint32_t type, uint32_t)
+LV2_State_Status printChunk(LV2_State_Handle, uint32_t, const void* value, size_t size, uint32_t type,
+                            uint32_t)
 {
     if (type == mapUri(nullptr, LV2_ATOM__String) && size > 0)
         std::printf("%.*s\n", static_cast<int>(size - 1), static_cast<const char*>(value));
@@ -85,8 +85,7 @@ int main(int argc, char** argv)
     lilv_world_load_all(world);
     LilvNode* uri = lilv_new_uri(world, argv[1]);
     const LilvPlugin* plugin = lilv_plugins_get_by_uri(lilv_world_get_all_plugins(world), uri);
-    if (plugin == nullptr)
-        return fail("plug-in not found on LV2_PATH");
+    if (plugin == nullptr) return fail("plug-in not found on LV2_PATH");
 
     LV2_URID_Map map{nullptr, &mapUri};
     LV2_URID_Unmap unmap{nullptr, &unmapUri};
@@ -94,8 +93,7 @@ int main(int argc, char** argv)
     LV2_Feature unmapFeature{LV2_URID__unmap, &unmap};
     const LV2_Feature* features[] = {&mapFeature, &unmapFeature, nullptr};
     LilvInstance* instance = lilv_plugin_instantiate(plugin, 48000.0, features);
-    if (instance == nullptr)
-        return fail("instantiate failed");
+    if (instance == nullptr) return fail("instantiate failed");
 
     // Audio ports get a buffer of silence or scratch, controls their defaults, outputs scratch.
     constexpr uint32_t blockFrames = 256;
@@ -107,11 +105,9 @@ int main(int argc, char** argv)
     LilvNode* inputClass = lilv_new_uri(world, LV2_CORE__InputPort);
     std::vector<float> defaults(numPorts, 0.0f);
     lilv_plugin_get_port_ranges_float(plugin, nullptr, nullptr, defaults.data());
-    for (uint32_t i = 0; i < numPorts; ++i)
-    {
+    for (uint32_t i = 0; i < numPorts; ++i) {
         const LilvPort* port = lilv_plugin_get_port_by_index(plugin, i);
-        if (lilv_port_is_a(plugin, port, audioClass))
-        {
+        if (lilv_port_is_a(plugin, port, audioClass)) {
             audio[i].assign(blockFrames, 0.0f);
             lilv_instance_connect_port(instance, i, audio[i].data());
             continue;
@@ -123,28 +119,25 @@ int main(int argc, char** argv)
     }
     lilv_instance_activate(instance);
 
-    if (saving)
-    {
-        for (int a = 4; a < argc; ++a)
-        {
+    if (saving) {
+        for (int a = 4; a < argc; ++a) {
             const char* equals = std::strchr(argv[a], '=');
-            auto found = equals ? ports.controlIndex.find(std::string(argv[a], static_cast<size_t>(equals - argv[a]))) : ports.controlIndex.end();
-            if (found == ports.controlIndex.end())
-                return fail("unknown control");
+            auto found =
+                equals ? ports.controlIndex.find(std::string(argv[a], static_cast<size_t>(equals - argv[a])))
+                       : ports.controlIndex.end();
+            if (found == ports.controlIndex.end()) return fail("unknown control");
             ports.values[found->second] = std::strtof(equals + 1, nullptr);
         }
         lilv_instance_run(instance, blockFrames); // the plug-in sees the controls before it is saved
         LilvState* state = lilv_state_new_from_instance(plugin, instance, &map, nullptr, nullptr, nullptr,
                                                         dir.c_str(), &portValue, &ports, 0, features);
-        if (state == nullptr || lilv_state_save(world, &map, &unmap, state, nullptr, dir.c_str(), "state.ttl") != 0)
+        if (state == nullptr ||
+            lilv_state_save(world, &map, &unmap, state, nullptr, dir.c_str(), "state.ttl") != 0)
             return fail("saving the state failed");
         lilv_state_free(state);
-    }
-    else
-    {
+    } else {
         LilvState* state = lilv_state_new_from_file(world, &map, nullptr, (dir + "/state.ttl").c_str());
-        if (state == nullptr)
-            return fail("no state in DIR");
+        if (state == nullptr) return fail("no state in DIR");
         lilv_state_restore(state, instance, &setPortValue, &ports, 0, features);
         lilv_state_free(state);
         lilv_instance_run(instance, blockFrames);
@@ -152,7 +145,8 @@ int main(int argc, char** argv)
 
     const auto* iface = static_cast<const LV2_State_Interface*>(
         lilv_instance_get_extension_data(instance, LV2_STATE__interface));
-    if (iface == nullptr || iface->save(lilv_instance_get_handle(instance), &printChunk, nullptr, 0, features) != 0)
+    if (iface == nullptr ||
+        iface->save(lilv_instance_get_handle(instance), &printChunk, nullptr, 0, features) != 0)
         return fail("the plug-in saved no state");
     for (const auto& [symbol, index] : ports.controlIndex)
         std::printf("%s=%.9g\n", symbol.c_str(), ports.values[index]);

@@ -28,19 +28,23 @@ TEST(Lv2PortTable, PortsReadInTheUnitsMusiciansUse)
     };
     using U = Lv2PortTable::Unit;
     const Expected expected[] = {
-        {"sidechainHighpassCutoff", U::hz, 5, 20, 2000, true},   {"sidechainLowpassCutoff", U::hz, 100, 40000, 40000, true},
-        {"sidechainListen", U::none, 0, 0, 1, false},            {"drive", U::db, -20, 0, 60, false},
-        {"attack", U::ms, 0, 200, 10000, false},                 {"release", U::ms, 0, 200, 10000, false},
-        {"hilbert", U::none, 0, 0, 1, false},                    {"threshold", U::db, -60, 0, 12.0412f, false},
-        {"ratio", U::custom, 0.5, 32, 64, true},                 {"outputGain", U::db, -90, 0, 12.0412f, false},
+        {"sidechainHighpassCutoff", U::hz, 5, 20, 2000, true},
+        {"sidechainLowpassCutoff", U::hz, 100, 40000, 40000, true},
+        {"sidechainListen", U::none, 0, 0, 1, false},
+        {"drive", U::db, -20, 0, 60, false},
+        {"attack", U::ms, 0, 200, 10000, false},
+        {"release", U::ms, 0, 200, 10000, false},
+        {"hilbert", U::none, 0, 0, 1, false},
+        {"threshold", U::db, -60, 0, 12.0412f, false},
+        {"ratio", U::custom, 0.5, 32, 64, true},
+        {"outputGain", U::db, -90, 0, 12.0412f, false},
         {"mix", U::percent, 0, 100, 100, false},
     };
     ZaRorurarozePlugin plugin;
     Lv2PortTable table(plugin);
     ASSERT_EQ(table.controls().size(), std::size(expected));
     std::set<std::string> symbols;
-    for (size_t i = 0; i < table.controls().size(); ++i)
-    {
+    for (size_t i = 0; i < table.controls().size(); ++i) {
         const auto& c = table.controls()[i];
         const auto& e = expected[i];
         EXPECT_EQ(c.portIndex, static_cast<int>(4 + i));
@@ -62,9 +66,9 @@ TEST(Lv2PortTable, PortsReadInTheUnitsMusiciansUse)
     EXPECT_EQ(table.meters().at(0).symbol, "gainReduction");
     EXPECT_EQ(table.meters().at(0).portIndex, 15);
     EXPECT_EQ(table.numPorts(), 16);
-    EXPECT_EQ(table.valueOfPort(4, 5.0f), 0.005);        // ms to s by division: exact
+    EXPECT_EQ(table.valueOfPort(4, 5.0f), 0.005);                           // ms to s by division: exact
     EXPECT_EQ(table.valueOfPort(9, -89.9f), std::pow(10.0, -89.9f / 20.0)); // above the floor: a real gain
-    EXPECT_EQ(table.valueOfPort(9, -90.0f), 0.0);        // the floor is silence
+    EXPECT_EQ(table.valueOfPort(9, -90.0f), 0.0);                           // the floor is silence
 }
 
 TEST(Lv2Adaptor, HostileRatesAndPortsGetHarmlessAnswers)
@@ -76,8 +80,7 @@ TEST(Lv2Adaptor, HostileRatesAndPortsGetHarmlessAnswers)
     Instance a(host);
     ASSERT_NE(a.handle, nullptr);
     a.run(0);
-    for (float bad : {std::numeric_limits<float>::quiet_NaN(), HUGE_VALF, -HUGE_VALF})
-    {
+    for (float bad : {std::numeric_limits<float>::quiet_NaN(), HUGE_VALF, -HUGE_VALF}) {
         a.controls[7] = bad; // threshold: ignored, the parameter keeps its value
         a.run(64);
     }
@@ -146,8 +149,7 @@ TEST(Lv2Adaptor, StateIsTheBankChunkAndDamagedStatesAreRefused)
     } damaged[] = {{"", stringType, LV2_STATE_ERR_UNKNOWN},
                    {"Name\n\tnot a bank", stringType, LV2_STATE_ERR_UNKNOWN},
                    {saved.value, Host::mapUri(&host, LV2_ATOM__Int), LV2_STATE_ERR_BAD_TYPE}};
-    for (const auto& d : damaged)
-    {
+    for (const auto& d : damaged) {
         host.state[host.chunkKey()] = {d.value, d.type};
         EXPECT_EQ(c.restore(host), d.status) << d.value;
         ASSERT_EQ(c.save(again), LV2_STATE_SUCCESS);

@@ -17,16 +17,14 @@ TEST(Lv2Concurrency, SaveBesideRunReadsOnlyPublishedValues)
     Instance a(host);
     std::atomic<bool> done{false};
     std::thread audio([&] {
-        for (int block = 0; block < 2000; ++block)
-        {
+        for (int block = 0; block < 2000; ++block) {
             a.controls[7] = block % 2 == 0 ? -20.0f : -30.0f; // threshold moves every block
             a.run(64);
         }
         done = true;
     });
     int saves = 0;
-    while (!done)
-    {
+    while (!done) {
         Host saved;
         ASSERT_EQ(a.save(saved), LV2_STATE_SUCCESS);
         const std::string& text = saved.state.at(saved.chunkKey()).value;

@@ -20,7 +20,8 @@ inline MusicPlugin* createPlugin()
     return new ZaRorurarozePlugin();
 }
 
-inline const MusicPluginLv2Adaptor::Descriptor descriptor = MusicPluginLv2Adaptor::describe(uri, &createPlugin);
+inline const MusicPluginLv2Adaptor::Descriptor descriptor =
+    MusicPluginLv2Adaptor::describe(uri, &createPlugin);
 
 // What a host gives: a URID map, and a state store of (key, value, type) with the last value per key.
 struct Host
@@ -47,12 +48,12 @@ struct Host
         static_cast<Host*>(handle)->state[key] = {std::string(static_cast<const char*>(value), size), type};
         return LV2_STATE_SUCCESS;
     }
-    static const void* retrieve(LV2_State_Handle handle, uint32_t key, size_t* size, uint32_t* type, uint32_t* flags)
+    static const void* retrieve(LV2_State_Handle handle, uint32_t key, size_t* size, uint32_t* type,
+                                uint32_t* flags)
     {
         auto& state = static_cast<Host*>(handle)->state;
         auto found = state.find(key);
-        if (found == state.end())
-            return nullptr;
+        if (found == state.end()) return nullptr;
         *size = found->second.value.size();
         *type = found->second.type;
         *flags = LV2_STATE_IS_POD;
@@ -65,14 +66,13 @@ struct Host
 struct Instance
 {
     explicit Instance(Host& host, double rateHz = 44100.0, bool withMap = true)
-        : table(plugin), handle(descriptor.lv2.instantiate(&descriptor.lv2, rateHz, "", withMap ? host.features : nullptr))
+        : table(plugin),
+          handle(descriptor.lv2.instantiate(&descriptor.lv2, rateHz, "", withMap ? host.features : nullptr))
     {
-        if (handle == nullptr)
-            return;
+        if (handle == nullptr) return;
         for (const auto& c : table.controls())
             controls.push_back(c.defaultValue);
-        for (uint32_t p = 0; p < 2; ++p)
-        {
+        for (uint32_t p = 0; p < 2; ++p) {
             descriptor.lv2.connect_port(handle, p, in[p].data());
             descriptor.lv2.connect_port(handle, p + 2, out[p].data());
         }
@@ -83,8 +83,7 @@ struct Instance
     }
     ~Instance()
     {
-        if (handle != nullptr)
-            descriptor.lv2.cleanup(handle);
+        if (handle != nullptr) descriptor.lv2.cleanup(handle);
     }
     void run(uint32_t frames)
     {
@@ -98,7 +97,10 @@ struct Instance
         return static_cast<const LV2_State_Interface*>(descriptor.lv2.extension_data(LV2_STATE__interface));
     }
     LV2_State_Status save(Host& host) { return state()->save(handle, &Host::store, &host, 0, nullptr); }
-    LV2_State_Status restore(Host& host) { return state()->restore(handle, &Host::retrieve, &host, 0, nullptr); }
+    LV2_State_Status restore(Host& host)
+    {
+        return state()->restore(handle, &Host::retrieve, &host, 0, nullptr);
+    }
 
     ZaRorurarozePlugin plugin;
     Lv2PortTable table;

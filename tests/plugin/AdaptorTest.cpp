@@ -23,15 +23,13 @@ public:
     explicit RecordingPlugin(bool midi)
         : MusicPlugin("Rcrd", "Recorder", "Tests", "Recorder Product", 2, 2, midi),
           gain(&paramList, "gain", "Gain", 1.0, 0.0, 4.0), on(&paramList, "on", "On", false)
-    {
-    }
+    {}
 
     void clear() override { log.push_back("clear"); }
     void process(const float* const* inputs, float* const* outputs, int sampleFrames) override
     {
         log.push_back("p" + std::to_string(sampleFrames));
-        for (int i = 0; i < sampleFrames; ++i)
-        {
+        for (int i = 0; i < sampleFrames; ++i) {
             outputs[0][i] = inputs[0][i] * static_cast<float>(gain.getValue());
             outputs[1][i] = inputs[1][i] * static_cast<float>(gain.getValue());
         }
@@ -62,8 +60,7 @@ std::vector<VstInt32> hostOpcodes;
 VstIntPtr VST_CALLBACK host(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float)
 {
     hostOpcodes.push_back(opcode);
-    if (opcode == audioMasterGetTime)
-        return reinterpret_cast<VstIntPtr>(&hostTime);
+    if (opcode == audioMasterGetTime) return reinterpret_cast<VstIntPtr>(&hostTime);
     return opcode == audioMasterVersion ? 2400 : 0;
 }
 
@@ -75,8 +72,7 @@ struct MidiEvents
         storage.resize(sizeof(VstEvents) + positionsAndStatus.size() * sizeof(VstEvent*));
         events = reinterpret_cast<VstEvents*>(storage.data());
         events->numEvents = static_cast<VstInt32>(positionsAndStatus.size());
-        for (size_t i = 0; i < midi.size(); ++i)
-        {
+        for (size_t i = 0; i < midi.size(); ++i) {
             midi[i] = VstMidiEvent{};
             midi[i].type = kVstMidiType;
             midi[i].byteSize = sizeof(VstMidiEvent);
@@ -92,7 +88,8 @@ struct MidiEvents
 
 struct Fixture
 {
-    explicit Fixture(bool midi) : plugin(new RecordingPlugin(midi)), adaptor(new MusicPluginVstAdaptor(host, plugin))
+    explicit Fixture(bool midi)
+        : plugin(new RecordingPlugin(midi)), adaptor(new MusicPluginVstAdaptor(host, plugin))
     {
         e = adaptor->getAeffect();
     }
@@ -135,11 +132,11 @@ TEST(AdaptorTest, BlocksSplitAtMidiEventPositions)
         {"same position", {{16, 0x90}, {16, 0x80}}, {"p16", "m144", "m128", "p48"}},
         {"at zero", {{0, 0x90}}, {"m144", "p64"}},
         {"beyond the block", {{100, 0x90}}, {"p64", "m144"}},
-        {"before the current position", {{32, 0x90}, {8, 0x80}, {-3, 0xB0}},
+        {"before the current position",
+         {{32, 0x90}, {8, 0x80}, {-3, 0xB0}},
          {"p32", "m144", "m128", "m176", "p32"}},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         Fixture f(true);
         MidiEvents events(c.events);
@@ -171,8 +168,7 @@ TEST(AdaptorTest, NonMidiEventsAndPluginsWithoutMidiDoNotSplit)
 
 TEST(AdaptorTest, SuspendAndResumeForgetPendingEvents)
 {
-    for (VstIntPtr mains : {VstIntPtr(0), VstIntPtr(1)})
-    {
+    for (VstIntPtr mains : {VstIntPtr(0), VstIntPtr(1)}) {
         Fixture f(true);
         MidiEvents events({{16, 0x90}});
         f.dispatch(effProcessEvents, 0, 0, events.events);
@@ -239,7 +235,8 @@ TEST(AdaptorTest, ProgramChangesKeepEditsPerProgram)
     // copyProgram copies the program as last stored, not the edit made since.
     f.e->setParameter(f.e, 0, 1.0f);
     EXPECT_TRUE(f.adaptor->copyProgram(1));
-    EXPECT_EQ(f.plugin->presetBank.presetList[1].values["gain"], f.plugin->presetBank.presetList[0].values["gain"]);
+    EXPECT_EQ(f.plugin->presetBank.presetList[1].values["gain"],
+              f.plugin->presetBank.presetList[0].values["gain"]);
     EXPECT_NE(f.plugin->presetBank.presetList[1].values["gain"], "4");
 
     char name[40];
@@ -273,11 +270,11 @@ TEST(AdaptorTest, PluginStateTextsEqualTheChunks)
     RecordingPlugin other(false);
     other.gain.setValue(f.plugin->gain.getValue());
     other.on.setValue(true);
-    for (bool isPreset : {true, false})
-    {
+    for (bool isPreset : {true, false}) {
         void* chunk = nullptr;
         f.dispatch(effGetChunk, isPreset ? 1 : 0, 0, &chunk);
-        const std::string text = isPreset ? PluginState::saveProgram(other, 0) : PluginState::saveBank(other, 0);
+        const std::string text =
+            isPreset ? PluginState::saveProgram(other, 0) : PluginState::saveBank(other, 0);
         EXPECT_EQ(text, static_cast<const char*>(chunk));
     }
 

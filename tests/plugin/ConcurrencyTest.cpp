@@ -44,10 +44,8 @@ TEST(ConcurrencyTest, AudioThreadWithAutomationProgramsAndChunks)
     std::thread audio([&] {
         std::vector<float> inL(256), inR(256), outL(256), outR(256);
         unsigned seed = 1;
-        while (!stop.load())
-        {
-            for (size_t i = 0; i < 256; ++i)
-            {
+        while (!stop.load()) {
+            for (size_t i = 0; i < 256; ++i) {
                 seed = seed * 1664525u + 1013904223u;
                 inL[i] = static_cast<float>(static_cast<int>(seed >> 8) % 2000 - 1000) / 1000.0f;
                 inR[i] = -inL[i];
@@ -59,15 +57,13 @@ TEST(ConcurrencyTest, AudioThreadWithAutomationProgramsAndChunks)
             else
                 e->process(e, inputs, outputs, 256);
             for (size_t i = 0; i < 256; ++i)
-                if (!std::isfinite(outL[i]) || !std::isfinite(outR[i]))
-                    finite.store(false);
+                if (!std::isfinite(outL[i]) || !std::isfinite(outR[i])) finite.store(false);
             blocks.fetch_add(1);
         }
     });
     std::thread automation([&] {
         unsigned step = 0;
-        while (!stop.load())
-        {
+        while (!stop.load()) {
             VstInt32 index = static_cast<VstInt32>(step % 11);
             e->setParameter(e, index, static_cast<float>((step * 37) % 101) / 100.0f);
             (void)e->getParameter(e, index);
@@ -78,14 +74,12 @@ TEST(ConcurrencyTest, AudioThreadWithAutomationProgramsAndChunks)
     });
     std::thread programs([&] {
         unsigned step = 0;
-        while (!stop.load())
-        {
+        while (!stop.load()) {
             e->dispatcher(e, effSetProgram, 0, 0, nullptr, 0.0f);
             std::string chunk = takeChunk(e, step % 2 == 0);
             e->dispatcher(e, effSetChunk, step % 2 == 0 ? 1 : 0, static_cast<VstIntPtr>(chunk.size()),
                           &chunk[0], 0.0f);
-            if (step % 5 == 0)
-            {
+            if (step % 5 == 0) {
                 e->dispatcher(e, effMainsChanged, 0, 0, nullptr, 0.0f);
                 e->dispatcher(e, effSetSampleRate, 0, 0, nullptr, step % 10 == 0 ? 48000.0f : 44100.0f);
                 e->dispatcher(e, effMainsChanged, 0, 1, nullptr, 0.0f);

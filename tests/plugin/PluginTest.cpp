@@ -19,7 +19,7 @@ struct Rendered
 
 // Renders a test signal through a fresh plug-in whose parameters were set to the given knob positions.
 Rendered render(const std::vector<std::pair<int, double>>& knobs, const std::vector<float>& inL,
-           const std::vector<float>& inR)
+                const std::vector<float>& inR)
 {
     ZaRorurarozePlugin plugin;
     for (const auto& knob : knobs)
@@ -36,8 +36,7 @@ std::vector<double> noise(size_t frames)
 {
     std::vector<double> n(frames);
     std::uint32_t seed = 0;
-    for (size_t i = 0; i < frames; ++i)
-    {
+    for (size_t i = 0; i < frames; ++i) {
         n[i] = static_cast<double>(seed) * static_cast<double>(1e-15f);
         seed = seed * 1664525u + 1013904223u;
     }
@@ -48,7 +47,8 @@ std::vector<float> sine(size_t frames, double cyclesPerSample, double amplitude)
 {
     std::vector<float> s(frames);
     for (size_t i = 0; i < frames; ++i)
-        s[i] = static_cast<float>(amplitude * std::sin(2.0 * M_PI * cyclesPerSample * static_cast<double>(i)));
+        s[i] =
+            static_cast<float>(amplitude * std::sin(2.0 * M_PI * cyclesPerSample * static_cast<double>(i)));
     return s;
 }
 
@@ -73,8 +73,7 @@ TEST(PluginTest, DryMixPassesTheInputPlusNoise)
     std::vector<float> inL = sine(3000, 0.01, 0.9), inR = sine(3000, 0.003, 0.4);
     Rendered run = render({{mix, 0.0}, {drive, 1.0}, {threshold, 0.0}, {outGain, 0.3}}, inL, inR);
     std::vector<double> n = noise(3000);
-    for (size_t i = 0; i < 3000; ++i)
-    {
+    for (size_t i = 0; i < 3000; ++i) {
         // G = ((0 * outGain) * drive) * g + (1 - 0) is exactly 1.
         ASSERT_EQ(run.left[i], static_cast<float>(static_cast<double>(inL[i]) + n[i])) << i;
         ASSERT_EQ(run.right[i], static_cast<float>(static_cast<double>(inR[i]) + n[i])) << i;
@@ -98,9 +97,15 @@ TEST(PluginTest, ListenOutputsTheFilteredSideChainIgnoringTheRest)
 {
     std::vector<float> in = sine(4000, 0.05, 0.5);
     Rendered a = render({{listen, 1.0}, {sideHp, 0.5}, {sideLp, 0.3}}, in, in);
-    Rendered b = render({{listen, 1.0}, {sideHp, 0.5}, {sideLp, 0.3}, {drive, 1.0}, {threshold, 0.0}, {ratio, 1.0},
-                    {mix, 0.2}, {outGain, 0.0}},
-                   in, in);
+    Rendered b = render({{listen, 1.0},
+                         {sideHp, 0.5},
+                         {sideLp, 0.3},
+                         {drive, 1.0},
+                         {threshold, 0.0},
+                         {ratio, 1.0},
+                         {mix, 0.2},
+                         {outGain, 0.0}},
+                        in, in);
     EXPECT_EQ(a.left, b.left);
     EXPECT_EQ(a.right, b.right);
     // A high-pass at about 100 Hz and a low-pass at about 400 Hz attenuate a 2205 Hz tone strongly.
@@ -159,9 +164,9 @@ namespace
 {
 // Renders through a fresh plug-in at a sample rate, with knob settings, on one detector path, in blocks of
 // the given lengths used in turn; in place (outputs written over copies of the inputs) when asked.
-Rendered renderOnPath(DetectorPath path, double sampleRateHz, const std::vector<std::pair<int, double>>& knobs,
-                      const std::vector<float>& inL, const std::vector<float>& inR,
-                      const std::vector<int>& blocks, bool inPlace)
+Rendered renderOnPath(DetectorPath path, double sampleRateHz,
+                      const std::vector<std::pair<int, double>>& knobs, const std::vector<float>& inL,
+                      const std::vector<float>& inR, const std::vector<int>& blocks, bool inPlace)
 {
     ZaRorurarozePlugin plugin;
     plugin.sampleRate.setValue(sampleRateHz);
@@ -172,7 +177,8 @@ Rendered renderOnPath(DetectorPath path, double sampleRateHz, const std::vector<
                  inPlace ? inR : std::vector<float>(inR.size())};
     size_t block = 0;
     for (size_t n = 0; n < inL.size();) {
-        const int frames = static_cast<int>(std::min<size_t>(blocks[block++ % blocks.size()], inL.size() - n));
+        const int frames =
+            static_cast<int>(std::min<size_t>(blocks[block++ % blocks.size()], inL.size() - n));
         const float* inputs[2] = {inPlace ? &run.left[n] : &inL[n], inPlace ? &run.right[n] : &inR[n]};
         float* outputs[2] = {&run.left[n], &run.right[n]};
         plugin.process(inputs, outputs, frames);
@@ -216,7 +222,8 @@ TEST(PluginTest, EveryDetectorPathRendersTheScalarOutputBitForBit)
                 for (bool inPlace : {false, true}) {
                     const Rendered run = renderOnPath(path, rateHz, settings[s], inL, inR,
                                                       inPlace ? std::vector<int>{512} : oddBlocks, inPlace);
-                    EXPECT_TRUE(sameFloats(run.left, reference.left) && sameFloats(run.right, reference.right))
+                    EXPECT_TRUE(sameFloats(run.left, reference.left) &&
+                                sameFloats(run.right, reference.right))
                         << "path " << static_cast<int>(path) << ", " << rateHz << " Hz, setting " << s
                         << (inPlace ? ", in place" : ", odd blocks");
                 }

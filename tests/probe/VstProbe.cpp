@@ -26,8 +26,7 @@ VstTimeInfo timeInfo;
 
 VstIntPtr VST_CALLBACK hostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float)
 {
-    switch (opcode)
-    {
+    switch (opcode) {
     case audioMasterVersion:
         return 2400;
     case audioMasterGetTime:
@@ -41,16 +40,13 @@ EntryProc loadEntry(const char* path)
 {
 #if defined(_WIN32)
     HMODULE module = LoadLibraryA(path);
-    if (module == nullptr)
-        return nullptr;
+    if (module == nullptr) return nullptr;
     return reinterpret_cast<EntryProc>(reinterpret_cast<void*>(GetProcAddress(module, "main")));
 #else
     void* module = dlopen(path, RTLD_NOW | RTLD_LOCAL);
-    if (module == nullptr)
-        return nullptr;
+    if (module == nullptr) return nullptr;
     void* entry = dlsym(module, "VSTPluginMain");
-    if (entry == nullptr)
-        entry = dlsym(module, "main");
+    if (entry == nullptr) entry = dlsym(module, "main");
     return reinterpret_cast<EntryProc>(entry);
 #endif
 }
@@ -59,8 +55,7 @@ int failures = 0;
 
 void check(bool ok, const char* what)
 {
-    if (!ok)
-    {
+    if (!ok) {
         std::fprintf(stderr, "FAILED: %s\n", what);
         ++failures;
     }
@@ -89,8 +84,7 @@ struct Signal
 
 int main(int argc, char** argv)
 {
-    if (argc != 3)
-    {
+    if (argc != 3) {
         std::fprintf(stderr, "usage: %s PLUGIN OUTPUT.raw\n", argv[0]);
         return 2;
     }
@@ -99,14 +93,12 @@ int main(int argc, char** argv)
     timeInfo.flags = kVstTempoValid;
 
     EntryProc entry = loadEntry(argv[1]);
-    if (entry == nullptr)
-    {
+    if (entry == nullptr) {
         std::fprintf(stderr, "cannot load %s or find its entry point\n", argv[1]);
         return 1;
     }
     AEffect* e = entry(hostCallback);
-    if (e == nullptr)
-    {
+    if (e == nullptr) {
         std::fprintf(stderr, "the entry point answered null\n");
         return 1;
     }
@@ -129,30 +121,22 @@ int main(int argc, char** argv)
     const int blockFrames[] = {512, 1, 7, 300, 64, 511, 1024, 33};
     std::vector<float> inL(totalFrames), inR(totalFrames), outL(totalFrames), outR(totalFrames);
     Signal signal;
-    for (int i = 0; i < totalFrames; ++i)
-    {
+    for (int i = 0; i < totalFrames; ++i) {
         inL[i] = signal.next(i, 0);
         inR[i] = signal.next(i, 1);
     }
 
     int done = 0;
     int block = 0;
-    while (done < totalFrames)
-    {
+    while (done < totalFrames) {
         int frames = blockFrames[block % 8];
-        if (frames > totalFrames - done)
-            frames = totalFrames - done;
+        if (frames > totalFrames - done) frames = totalFrames - done;
         // Automation between blocks: threshold, ratio, attack, Hilbert, release.
-        if (block == 10)
-            e->setParameter(e, 7, 0.3f);
-        if (block == 20)
-            e->setParameter(e, 8, 0.4f);
-        if (block == 30)
-            e->setParameter(e, 4, 0.1f);
-        if (block == 40)
-            e->setParameter(e, 6, 1.0f);
-        if (block == 50)
-            e->setParameter(e, 5, 0.5f);
+        if (block == 10) e->setParameter(e, 7, 0.3f);
+        if (block == 20) e->setParameter(e, 8, 0.4f);
+        if (block == 30) e->setParameter(e, 4, 0.1f);
+        if (block == 40) e->setParameter(e, 6, 1.0f);
+        if (block == 50) e->setParameter(e, 5, 0.5f);
         float* inputs[2] = {inL.data() + done, inR.data() + done};
         float* outputs[2] = {outL.data() + done, outR.data() + done};
         e->processReplacing(e, inputs, outputs, frames);
@@ -168,19 +152,16 @@ int main(int argc, char** argv)
     dispatch(e, effClose);
 
     std::FILE* out = std::fopen(argv[2], "wb");
-    if (out == nullptr)
-    {
+    if (out == nullptr) {
         std::fprintf(stderr, "cannot write %s\n", argv[2]);
         return 1;
     }
-    for (int i = 0; i < totalFrames; ++i)
-    {
+    for (int i = 0; i < totalFrames; ++i) {
         std::fwrite(&outL[i], sizeof(float), 1, out);
         std::fwrite(&outR[i], sizeof(float), 1, out);
     }
     std::fclose(out);
-    if (failures > 0)
-        return 1;
+    if (failures > 0) return 1;
     std::printf("probe: %d frames rendered, all checks passed\n", totalFrames);
     return 0;
 }

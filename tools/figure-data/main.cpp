@@ -229,7 +229,8 @@ int response(const std::string& path, const std::string& basePath)
     int rateHz = 0, baseRateHz = 0;
     const std::vector<std::vector<float>> signal = readPlanar(path, rateHz);
     const std::vector<std::vector<float>> base = readPlanar(basePath, baseRateHz);
-    if (rateHz != static_cast<int>(kSampleRateHz) || baseRateHz != rateHz || signal[0].size() != base[0].size())
+    if (rateHz != static_cast<int>(kSampleRateHz) || baseRateHz != rateHz ||
+        signal[0].size() != base[0].size())
         throw std::runtime_error("the two files differ in rate or length, or are not at 44.1 kHz");
     // The plug-in's noise is the same in both renders and the filters are linear: the difference is the
     // impulse response alone.
@@ -287,7 +288,8 @@ int gain(const std::string& inPath, const std::string& outPath, double fromSecon
     const auto first = static_cast<std::size_t>(std::fmax(0.0, fromSeconds * rateHz));
     for (std::size_t i = first; i < in[0].size() && i < toSeconds * rateHz; ++i)
         if (std::fabs(in[0][i]) > 0.01)
-            std::printf("%.6f %.4f\n", static_cast<double>(i) / rateHz, toDb(std::fabs(out[0][i] / in[0][i])));
+            std::printf("%.6f %.4f\n", static_cast<double>(i) / rateHz,
+                        toDb(std::fabs(out[0][i] / in[0][i])));
     return 0;
 }
 
@@ -298,8 +300,9 @@ double numberArgument(const char* text)
     return *value;
 }
 
-const char* const kUsage = "usage: figure-data bands | times | signals IMPULSE SILENCE | tone FILE HZ SECONDS DBFS |\n"
-                           "       response FILE BASE | levels IN OUT | gain IN OUT FROM TO\n";
+const char* const kUsage =
+    "usage: figure-data bands | times | signals IMPULSE SILENCE | tone FILE HZ SECONDS DBFS |\n"
+    "       response FILE BASE | levels IN OUT | gain IN OUT FROM TO\n";
 } // namespace
 
 int main(int argc, char** argv)

@@ -24,8 +24,7 @@ constexpr VstInt32 kPluginVersion = 1;
 
 bool endsWith(const std::string& text, const std::string& suffix)
 {
-    return text.size() >= suffix.size() &&
-           host::lowered(text.substr(text.size() - suffix.size())) == suffix;
+    return text.size() >= suffix.size() && host::lowered(text.substr(text.size() - suffix.size())) == suffix;
 }
 
 std::string chunkText(const std::vector<char>& chunk)
@@ -176,8 +175,8 @@ void ControlSession::saveFile(const std::string& path)
     preset.kind = bank ? host::FxKind::BankChunk : host::FxKind::ProgramChunk;
     preset.pluginId = shadow_.uniqueId;
     preset.pluginVersion = kPluginVersion;
-    preset.count = bank ? static_cast<VstInt32>(shadow_.presetBank.presetList.size())
-                        : shadow_.paramList.numParams();
+    preset.count =
+        bank ? static_cast<VstInt32>(shadow_.presetBank.presetList.size()) : shadow_.paramList.numParams();
     preset.currentProgram = bank ? program_ : 0;
     preset.program.name = shadow_.presetBank.getPreset(program_).name;
     // With the terminating zero, as the VST 2 plug-in hands its chunk over.
@@ -200,7 +199,8 @@ std::string ControlSession::listing()
     syncShadow();
     std::string text;
     char line[256];
-    std::snprintf(line, sizeof line, "%3s  %-9s %-24s %-12s %s\n", "#", "name", "save name", "value", "range");
+    std::snprintf(line, sizeof line, "%3s  %-9s %-24s %-12s %s\n", "#", "name", "save name", "value",
+                  "range");
     text += line;
     for (const host::ParameterInfo& p : parameters_) {
         const std::string unit = p.label.empty() ? "" : " " + p.label;
@@ -223,7 +223,8 @@ host::Setting ControlSession::splitSetting(const std::string& typed) const
     // name is the name; failing that, the shortest front the looser matching takes.
     std::optional<host::Setting> loose;
     std::optional<host::Setting> exact;
-    for (std::size_t cut = arguments.find(' '); cut != std::string::npos; cut = arguments.find(' ', cut + 1)) {
+    for (std::size_t cut = arguments.find(' '); cut != std::string::npos;
+         cut = arguments.find(' ', cut + 1)) {
         const std::string name = host::trimmed(arguments.substr(0, cut));
         const host::Setting setting{name, arguments.substr(cut + 1)};
         const std::string wanted = host::lowered(name);
@@ -232,8 +233,7 @@ host::Setting ControlSession::splitSetting(const std::string& typed) const
         try {
             resolver_.find(name);
             if (!loose) loose = setting;
-        } catch (const host::SettingError&) {
-        }
+        } catch (const host::SettingError&) {}
     }
     if (exact) return *exact;
     if (loose) return *loose;

@@ -42,20 +42,22 @@ JackClient::JackClient(const std::string& clientName, const std::string& serverN
     jack_set_error_function(quiet);
     jack_set_info_function(quiet);
     jack_status_t status{};
-    client_ = jack_client_open(clientName.c_str(),
-                               static_cast<jack_options_t>(JackNoStartServer | JackServerName), &status,
-                               serverName_.c_str());
+    client_ =
+        jack_client_open(clientName.c_str(), static_cast<jack_options_t>(JackNoStartServer | JackServerName),
+                         &status, serverName_.c_str());
     jack_set_error_function(reportJackError);
     if (client_ == nullptr) {
         if (status & JackServerFailed)
-            throw JackError("no JACK server '" + serverName_ + "' is running; start one first (jackd, "
+            throw JackError("no JACK server '" + serverName_ +
+                            "' is running; start one first (jackd, "
                             "qjackctl), this client never starts a server");
         throw JackError("the JACK server '" + serverName_ + "' refused the client '" + clientName +
                         "' (status 0x" + std::to_string(static_cast<unsigned>(status)) + ")");
     }
     for (int c = 0; c < 2; ++c) {
         inputs_[c] = jack_port_register(client_, kInputNames[c], JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
-        outputs_[c] = jack_port_register(client_, kOutputNames[c], JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
+        outputs_[c] =
+            jack_port_register(client_, kOutputNames[c], JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
     }
     if (!inputs_[0] || !inputs_[1] || !outputs_[0] || !outputs_[1]) {
         jack_client_close(client_);
@@ -86,7 +88,8 @@ JackClient::~JackClient()
 
 void JackClient::activate()
 {
-    if (jack_activate(client_) != 0) throw JackError("the JACK server '" + serverName_ + "' did not start us");
+    if (jack_activate(client_) != 0)
+        throw JackError("the JACK server '" + serverName_ + "' did not start us");
     active_ = true;
 }
 

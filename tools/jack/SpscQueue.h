@@ -9,8 +9,7 @@
 
 namespace zr::jack
 {
-template <typename T, std::size_t Capacity>
-class SpscQueue
+template <typename T, std::size_t Capacity> class SpscQueue
 {
     static_assert(Capacity > 0 && (Capacity & (Capacity - 1)) == 0, "a power of two, so indices wrap");
 

@@ -128,7 +128,8 @@ int run(const ClientOptions& options)
             const long xruns = client.xruns();
             if (xruns != xrunsReported)
                 std::fprintf(stderr, "%s: %ld xruns in the last %lld s (%ld in all)\n", kToolName,
-                             xruns - xrunsReported, static_cast<long long>(kXrunReportInterval.count()), xruns);
+                             xruns - xrunsReported, static_cast<long long>(kXrunReportInterval.count()),
+                             xruns);
             xrunsReported = xruns;
             nextXrunReport = std::chrono::steady_clock::now() + kXrunReportInterval;
         }

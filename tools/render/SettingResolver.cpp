@@ -30,8 +30,7 @@ std::string trimmed(const std::string& text)
 
 SettingResolver::SettingResolver(const std::vector<ParameterInfo>& parameters, bool exactValues)
     : parameters_(parameters), exactValues_(exactValues)
-{
-}
+{}
 
 const ParameterInfo& SettingResolver::find(const std::string& name) const
 {
