@@ -1,5 +1,8 @@
 #include "ZaRorurarozePlugin.h"
 
+#include "Common/Assert.h"
+#include "ZaRorurarozeParam.h"
+
 #include "Common/dsp/misc.h"
 #include "Common/musicplugin/Display.h"
 #include "Common/musicplugin/Mapping.h"
@@ -68,6 +71,9 @@ ZaRorurarozePlugin::ZaRorurarozePlugin()
     connect<double>(mix_, compressor_, &Compressor::mix);
     connect<bool>(hilbert_, compressor_, &Compressor::hilbert);
     connect<double>(sampleRate, compressor_, &Compressor::sampleRate);
+    // The order the parameters were added in is the exported index order.
+    ZR_ASSERT(paramList.numParams() == ZaRorurarozeParam::count);
+    ZR_ASSERT(paramList.param(ZaRorurarozeParam::mix) == &mix_);
 }
 
 ZaRorurarozePlugin::~ZaRorurarozePlugin() = default;
