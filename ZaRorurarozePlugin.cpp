@@ -78,7 +78,7 @@ ZaRorurarozePlugin::ZaRorurarozePlugin()
 
 ZaRorurarozePlugin::~ZaRorurarozePlugin() = default;
 
-void ZaRorurarozePlugin::clear()
+void ZaRorurarozePlugin::clear() noexcept
 {
     compressor_.reset();
 }
@@ -96,7 +96,7 @@ double ZaRorurarozePlugin::takeMeterReading(int index) noexcept
     return db < 60.0 ? db : 60.0;
 }
 
-void ZaRorurarozePlugin::process(const float* const* inputs, float* const* outputs, int sampleFrames)
+void ZaRorurarozePlugin::process(const float* const* inputs, float* const* outputs, int sampleFrames) noexcept
 {
     if (sampleFrames <= 0 || inputs == nullptr || outputs == nullptr) return;
     const float* inLeft = inputs[0];

@@ -15,8 +15,8 @@ public:
     ZaRorurarozePlugin();
     ~ZaRorurarozePlugin() override;
 
-    void clear() override;
-    void process(const float* const* inputs, float* const* outputs, int sampleFrames) override;
+    void clear() noexcept override;
+    void process(const float* const* inputs, float* const* outputs, int sampleFrames) noexcept override;
     // One meter: the gain reduction, in dB from 0 to 60.
     int numMeters() const override { return 1; }
     MeterInfo meterInfo(int index) const override;

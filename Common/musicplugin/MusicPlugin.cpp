@@ -27,7 +27,7 @@ std::int32_t MusicPlugin::packId(const std::string& string)
     return static_cast<std::int32_t>(packed);
 }
 
-void MusicPlugin::processMidi(const unsigned char* midiData)
+void MusicPlugin::processMidi(const unsigned char* midiData) noexcept
 {
     (void)midiData;
     ZR_ASSERT(false, "Midi requested, but processMidi not implemented in plugin!");

@@ -2,7 +2,12 @@
 // The host-independent plug-in: identity, channel counts, parameters, programs, and the sample rate and
 // tempo that the host bridge keeps up to date. A concrete effect implements clear and process.
 //
-// The host bridge calls every operation under its lock, so the plug-in sees one caller at a time.
+// Threads. A plug-in sees one caller at a time and needs no lock of its own: the VST 2 bridge calls it under
+// its lock from whichever host thread calls in; the LV2 and JACK bridges call it from their audio thread
+// only (apart from construction and destruction) and read its state through a shadow instance. Setting a
+// parameter or the sample rate runs the value listeners (the engine's setters) on the caller's thread,
+// which for LV2 and JACK is the audio thread: they allocate nothing and lock nothing after construction.
+// "Audio thread" below means: no allocation, no lock, no I/O, no exception; the calls are noexcept.
 
 #include "Common/musicplugin/ParamList.h"
 #include "Common/musicplugin/PresetBank.h"
@@ -22,12 +27,14 @@ public:
     MusicPlugin& operator=(const MusicPlugin&) = delete;
     virtual ~MusicPlugin();
 
-    // Forgets all signal history; the host bridge calls it when the host suspends processing.
-    virtual void clear() = 0;
-    // Writes every output channel (the host bridge accumulates itself where the host wants it).
-    virtual void process(const float* const* inputs, float* const* outputs, int sampleFrames) = 0;
-    // One MIDI message, status byte first; a plug-in that sets receivesMidi must override it.
-    virtual void processMidi(const unsigned char* midiData);
+    // Forgets all signal history. VST 2: when the host suspends or resumes processing, from its main or its
+    // audio thread; LV2: on activate; JACK: before the first block. Audio thread rules.
+    virtual void clear() noexcept = 0;
+    // Writes every output channel (the host bridge accumulates itself where the host wants it). Audio thread.
+    virtual void process(const float* const* inputs, float* const* outputs, int sampleFrames) noexcept = 0;
+    // One MIDI message, status byte first, from within the bridge's processing; a plug-in that sets
+    // receivesMidi must override it. Audio thread.
+    virtual void processMidi(const unsigned char* midiData) noexcept;
 
     // Read-only values a host may show while the plug-in runs, such as a gain-reduction meter. Bridges
     // that have no place for them ignore them.
@@ -39,6 +46,7 @@ public:
         double minValue;
         double maxValue;
     };
+    // Constant answers, asked while a bridge sets up (any thread).
     virtual int numMeters() const { return 0; }
     virtual MeterInfo meterInfo(int index) const;
     // The reading over the audio processed since the last call, then starts anew. Audio thread: allocates

@@ -18,8 +18,8 @@ public:
                       "abc",
                       "Empty", "", "", 0, 1, false)
     {}
-    void clear() override {}
-    void process(const float* const*, float* const*, int) override {}
+    void clear() noexcept override {}
+    void process(const float* const*, float* const*, int) noexcept override {}
 };
 
 // What the host reads from its 9-byte buffer; checks the zero fill and that nothing lands beyond it.

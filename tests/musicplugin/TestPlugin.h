@@ -39,8 +39,8 @@ public:
         sampleRate.addValueListener(new ObjectValueListener<Engine, double>(&engine, &Engine::sampleRate));
     }
 
-    void clear() override {}
-    void process(const float* const*, float* const*, int) override {}
+    void clear() noexcept override {}
+    void process(const float* const*, float* const*, int) noexcept override {}
 
     std::vector<Param*> params()
     {

@@ -25,8 +25,8 @@ public:
           gain(&paramList, "gain", "Gain", 1.0, 0.0, 4.0), on(&paramList, "on", "On", false)
     {}
 
-    void clear() override { log.push_back("clear"); }
-    void process(const float* const* inputs, float* const* outputs, int sampleFrames) override
+    void clear() noexcept override { log.push_back("clear"); }
+    void process(const float* const* inputs, float* const* outputs, int sampleFrames) noexcept override
     {
         log.push_back("p" + std::to_string(sampleFrames));
         for (int i = 0; i < sampleFrames; ++i) {
@@ -34,7 +34,7 @@ public:
             outputs[1][i] = inputs[1][i] * static_cast<float>(gain.getValue());
         }
     }
-    void processMidi(const unsigned char* midiData) override
+    void processMidi(const unsigned char* midiData) noexcept override
     {
         log.push_back("m" + std::to_string(static_cast<int>(midiData[0])));
     }

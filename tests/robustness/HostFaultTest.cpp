@@ -21,13 +21,13 @@ public:
     explicit MidiCounter(int* received)
         : MusicPlugin("tsMC", "MidiCounter", "Tests", "", 2, 2, true), received_(received)
     {}
-    void clear() override {}
-    void process(const float* const* inputs, float* const* outputs, int sampleFrames) override
+    void clear() noexcept override {}
+    void process(const float* const* inputs, float* const* outputs, int sampleFrames) noexcept override
     {
         for (int c = 0; c < 2; ++c)
             std::memmove(outputs[c], inputs[c], sizeof(float) * static_cast<std::size_t>(sampleFrames));
     }
-    void processMidi(const unsigned char*) override { ++*received_; }
+    void processMidi(const unsigned char*) noexcept override { ++*received_; }
 
 private:
     int* received_;
