@@ -115,19 +115,19 @@ void BiquadCoeffs::cookFast(long type, double cosw, double sinw, double invQ)
     const double A1 = -2.0 * cosw;
     const double A2 = 1.0 - alpha;
     switch (type) {
-    case 0:
+    case lowpass:
         store((1.0 - cosw) / 2.0, 1.0 - cosw, (1.0 - cosw) / 2.0, A0, A1, A2);
         break;
-    case 1:
+    case highpass:
         store((1.0 + cosw) / 2.0, -(1.0 + cosw), (1.0 + cosw) / 2.0, A0, A1, A2);
         break;
-    case 2:
+    case bandpass:
         store(alpha, 0.0, -alpha, A0, A1, A2);
         break;
-    case 3:
+    case notch:
         store(1.0, -2.0 * cosw, 1.0, A0, A1, A2);
         break;
-    case 4:
+    case allpass:
         store(1.0 - alpha, -2.0 * cosw, 1.0 + alpha, A0, A1, A2);
         break;
     default:

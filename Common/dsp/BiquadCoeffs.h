@@ -22,6 +22,17 @@ public:
         orfanidis = 2
     };
 
+    // The shapes of cook and cookFast; any other number gives a flat response.
+    enum ShapeType : long
+    {
+        lowpass = 0,
+        highpass = 1,
+        bandpass = 2, // 0 dB peak
+        notch = 3,
+        allpass = 4,
+        flat = 5
+    };
+
     float gain = 1.0f;
     float a1 = 0.0f;
     float a2 = 0.0f;
@@ -34,8 +45,7 @@ public:
     // Response at the complex point z, in double precision.
     std::complex<double> Hz(std::complex<double> z) const;
 
-    // The audio-equaliser cookbook shapes: 0 low-pass, 1 high-pass, 2 band-pass with 0 dB peak, 3 notch,
-    // 4 all-pass, anything else flat. freq is limited to 0.49.
+    // The audio-equaliser cookbook shapes (type a ShapeType). freq is limited to 0.49.
     void cook(long type, double freq, double q);
     // The same from precomputed cos(w), sin(w) and 1/q.
     void cookFast(long type, double cosw, double sinw, double invQ);

@@ -85,7 +85,7 @@ TEST(SimpleFilters, EdgeCases)
 TEST(BiquadCoeffs, CookbookShapes)
 {
     // w = 0.3, q = 0.707: the values to five decimals.
-    const BiquadCoeffs bp = cooked(2, 0.3 / (2.0 * pi), 0.707);
+    const BiquadCoeffs bp = cooked(BiquadCoeffs::bandpass, 0.3 / (2.0 * pi), 0.707);
     EXPECT_NEAR(bp.gain, 0.17287, 5e-6);
     EXPECT_NEAR(bp.a1, 1.58038, 5e-6);
     EXPECT_NEAR(bp.a2, -0.65427, 5e-6);
@@ -93,25 +93,30 @@ TEST(BiquadCoeffs, CookbookShapes)
     EXPECT_EQ(bp.b2, -1.0f);
     // Gains at DC, at the design frequency (w rounded to a float) and at Nyquist: low- and high-pass have
     // q there, the band-pass 1, the notch 0, all-pass and flat 1. Float coefficients: 2e-6.
-    const double table[][6] = {{0, 0.05, 0.7071, 1, 0.7071, 0},
-                               {0, 0.2, 2, 1, 2, 0},
-                               {1, 0.05, 0.7071, 0, 0.7071, 1},
-                               {1, 0.3, 0.5, 0, 0.5, 1},
-                               {2, 0.1, 1, 0, 1, 0},
-                               {3, 0.1, 1, 1, 0, 1},
-                               {4, 0.1, 1, 1, 1, 1},
-                               {5, 0.1, 1, 1, 1, 1}};
+    struct Shape
+    {
+        long type;
+        double freq, q, dcGain, designGain, nyquistGain;
+    };
+    const Shape table[] = {{BiquadCoeffs::lowpass, 0.05, 0.7071, 1, 0.7071, 0},
+                           {BiquadCoeffs::lowpass, 0.2, 2, 1, 2, 0},
+                           {BiquadCoeffs::highpass, 0.05, 0.7071, 0, 0.7071, 1},
+                           {BiquadCoeffs::highpass, 0.3, 0.5, 0, 0.5, 1},
+                           {BiquadCoeffs::bandpass, 0.1, 1, 0, 1, 0},
+                           {BiquadCoeffs::notch, 0.1, 1, 1, 0, 1},
+                           {BiquadCoeffs::allpass, 0.1, 1, 1, 1, 1},
+                           {BiquadCoeffs::flat, 0.1, 1, 1, 1, 1}};
     for (const auto& t : table) {
-        const BiquadCoeffs c = cooked(static_cast<long>(t[0]), t[1], t[2]);
-        const double design = static_cast<float>(2.0 * pi * t[1]) / (2.0 * pi);
-        EXPECT_NEAR(std::abs(c.Hz(1.0)), t[3], 2e-6) << t[0];
-        EXPECT_NEAR(std::abs(c.Hz(unitCircle(design))), t[4], 2e-6 * (1.0 + t[4])) << t[0];
-        EXPECT_NEAR(std::abs(c.Hz(-1.0)), t[5], 2e-6) << t[0];
+        const BiquadCoeffs c = cooked(t.type, t.freq, t.q);
+        const double design = static_cast<float>(2.0 * pi * t.freq) / (2.0 * pi);
+        EXPECT_NEAR(std::abs(c.Hz(1.0)), t.dcGain, 2e-6) << t.type;
+        EXPECT_NEAR(std::abs(c.Hz(unitCircle(design))), t.designGain, 2e-6 * (1.0 + t.designGain)) << t.type;
+        EXPECT_NEAR(std::abs(c.Hz(-1.0)), t.nyquistGain, 2e-6) << t.type;
     }
-    EXPECT_TRUE(same(cooked(0, 0.6, 0.7), cooked(0, 0.49, 0.7)));
+    EXPECT_TRUE(same(cooked(BiquadCoeffs::lowpass, 0.6, 0.7), cooked(BiquadCoeffs::lowpass, 0.49, 0.7)));
     // The flat shape is exactly 1 at every z; identity and mute give 1 and 0.
     BiquadCoeffs flat;
-    flat.cookFast(5, std::cos(0.7), std::sin(0.7), 3.0);
+    flat.cookFast(BiquadCoeffs::flat, std::cos(0.7), std::sin(0.7), 3.0);
     for (Complex z : {Complex(1.0), unitCircle(0.3), Complex(5.0, -7.0)})
         EXPECT_EQ(flat.Hz(z), Complex(1.0)) << z;
     BiquadCoeffs c;
