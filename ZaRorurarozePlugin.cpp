@@ -104,31 +104,31 @@ void ZaRorurarozePlugin::process(const float* const* inputs, float* const* outpu
     float* outLeft = outputs[0];
     float* outRight = outputs[1];
     if (inLeft == nullptr || inRight == nullptr || outLeft == nullptr || outRight == nullptr) return;
-    for (int offset = 0; offset < sampleFrames; offset += pieceFrames) {
-        const int frames = sampleFrames - offset < pieceFrames ? sampleFrames - offset : pieceFrames;
-        // The generator's states for four frames in a row, each advanced four steps at a time: four short
-        // chains instead of one long one, and the same numbers.
-        std::uint32_t seeds[4];
-        seeds[0] = noiseSeed_;
-        for (int k = 1; k < 4; ++k)
-            seeds[k] = seeds[k - 1] * noiseMultiplier + noiseIncrement;
-        // A whole piece of input is read before any of its output is written, so the buffers may be shared.
-        int i = 0;
-        for (; i + 4 <= frames; i += 4)
-            for (int k = 0; k < 4; ++k) {
+    // Each block's input in double with its noise, made just before the compressor runs the block.
+    compressor_.processBlock(
+        [&](int offset, int frames, double* left, double* right) {
+            // The generator's states for four frames in a row, each advanced four steps at a time: four
+            // short chains instead of one long one, and the same numbers.
+            std::uint32_t seeds[4];
+            seeds[0] = noiseSeed_;
+            for (int k = 1; k < 4; ++k)
+                seeds[k] = seeds[k - 1] * noiseMultiplier + noiseIncrement;
+            int i = 0;
+            for (; i + 4 <= frames; i += 4)
+                for (int k = 0; k < 4; ++k) {
+                    const double noise = static_cast<double>(seeds[k]) * noiseScale;
+                    seeds[k] = seeds[k] * noiseMultiplier4 + noiseIncrement4;
+                    left[i + k] = finiteOrZero(inLeft[offset + i + k]) + noise;
+                    right[i + k] = finiteOrZero(inRight[offset + i + k]) + noise;
+                }
+            const int rest = frames - i;
+            for (int k = 0; k < rest; ++k) {
                 const double noise = static_cast<double>(seeds[k]) * noiseScale;
-                seeds[k] = seeds[k] * noiseMultiplier4 + noiseIncrement4;
-                pieceLeft_[i + k] = finiteOrZero(inLeft[offset + i + k]) + noise;
-                pieceRight_[i + k] = finiteOrZero(inRight[offset + i + k]) + noise;
+                left[i + k] = finiteOrZero(inLeft[offset + i + k]) + noise;
+                right[i + k] = finiteOrZero(inRight[offset + i + k]) + noise;
             }
-        const int rest = frames - i;
-        for (int k = 0; k < rest; ++k) {
-            const double noise = static_cast<double>(seeds[k]) * noiseScale;
-            pieceLeft_[i + k] = finiteOrZero(inLeft[offset + i + k]) + noise;
-            pieceRight_[i + k] = finiteOrZero(inRight[offset + i + k]) + noise;
-        }
-        // seeds[rest] is the state for the frame after the piece (rest < 4).
-        noiseSeed_ = seeds[rest];
-        compressor_.processBlock(pieceLeft_, pieceRight_, outLeft + offset, outRight + offset, frames);
-    }
+            // seeds[rest] is the state for the frame after the block (rest < 4).
+            noiseSeed_ = seeds[rest];
+        },
+        outLeft, outRight, sampleFrames);
 }

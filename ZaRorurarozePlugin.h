@@ -44,9 +44,4 @@ private:
     PercentParam mix_;
 
     Compressor compressor_;
-
-    // process works in pieces of this many frames through these buffers: the noisy input in double.
-    static constexpr int pieceFrames = Compressor::blockFrames;
-    alignas(64) double pieceLeft_[pieceFrames] = {};
-    alignas(64) double pieceRight_[pieceFrames] = {};
 };

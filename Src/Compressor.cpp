@@ -1,6 +1,7 @@
 #include "Src/Compressor.h"
 
 #include "Common/Assert.h"
+#include "Common/dsp/Biquad.h"
 #include "Common/dsp/fastPowTables.h"
 #include "Common/dsp/misc.h"
 #include "Common/dsp/simpleFilters.h"
@@ -8,9 +9,6 @@
 #include <algorithm>
 #include <cmath>
 
-#if ZR_DETECTOR_KERNELS && !(defined(__x86_64__) || defined(__i386__))
-#error "the detector kernels are x86 code"
-#endif
 // A build may cap the path chosen at construction (0 scalar, 1 SSE2, 2 AVX2, 3 AVX-512): the benchmarks
 // build the plug-in binary once per path this way.
 #ifndef ZR_WIDEST_DETECTOR_PATH
@@ -21,54 +19,6 @@ namespace
 {
 // Q of the side-chain filters: Butterworth.
 constexpr double sidechainQ = 0.7071067811865476;
-// The cookbook kinds of BiquadCoeffs::cook.
-constexpr long lowpassKind = 0;
-constexpr long highpassKind = 1;
-
-// One sample through a direct-form-II biquad; state[0] is the older, state[1] the newer memory.
-inline double runBiquad(const BiquadCoeffs& coeffs, double* state, double x)
-{
-    const double older = state[0];
-    const double newer = state[1];
-    const double w = coeffs.gain * x + coeffs.a1 * newer + coeffs.a2 * older;
-    const double y = w + coeffs.b1 * newer + coeffs.b2 * older;
-    state[0] = newer;
-    state[1] = w;
-    return y;
-}
-
-// runBiquad with the coefficients (widened to double: exact) and memories in locals for the length of a
-// block, so that stores to the block's arrays cannot make the compiler reload them. The same arithmetic, so
-// the same numbers.
-struct BlockBiquad
-{
-    double gain, a1, a2, b1, b2;
-    double older, newer;
-
-    BlockBiquad(const double* coeffs, const double* state)
-        : gain(coeffs[0]), a1(coeffs[1]), a2(coeffs[2]), b1(coeffs[3]), b2(coeffs[4]), older(state[0]),
-          newer(state[1])
-    {}
-    double run(double x)
-    {
-        const double w = gain * x + a1 * newer + a2 * older;
-        const double y = w + b1 * newer + b2 * older;
-        older = newer;
-        newer = w;
-        return y;
-    }
-    void save(double* state) const
-    {
-        state[0] = older;
-        state[1] = newer;
-    }
-};
-
-// The engine's gain from a detector total: processSample's G.
-inline double gainOf(const detector_kernel::GainLaw& law, double total)
-{
-    return law.wet * law.power(1.0 + total * law.thresholdFactor, law.gainExponent) + law.dry;
-}
 } // namespace
 
 // ---------------------------------------------------------------------------------------------------------
@@ -118,7 +68,7 @@ void BandSplitter::reset(int numBands)
     clearArray(state_, numBands_ - 1, 0.0);
 }
 
-void BandSplitter::split(const BandSplitterCoeffs& coeffs, double x, double* bands)
+void BandSplitter::split(const BandSplitterCoeffs& coeffs, double x, double* bands) noexcept
 {
     if (numBands_ < 1) return;
     if (coeffs.numBands_ != numBands_) {
@@ -164,7 +114,7 @@ MultibandPowerDetector::MultibandPowerDetector() : path_(widestPath())
     reset();
 }
 
-void MultibandPowerDetector::attackTime(double at)
+void MultibandPowerDetector::attackTime(double at) noexcept
 {
     ZR_ASSERT(at>=0);
     if (!(at >= 0)) return;
@@ -172,7 +122,7 @@ void MultibandPowerDetector::attackTime(double at)
     recalcAttackCoeffs();
 }
 
-void MultibandPowerDetector::releaseTime(double rt)
+void MultibandPowerDetector::releaseTime(double rt) noexcept
 {
     ZR_ASSERT(rt>=0);
     if (!(rt >= 0)) return;
@@ -180,7 +130,7 @@ void MultibandPowerDetector::releaseTime(double rt)
     recalcReleaseCoeffs();
 }
 
-void MultibandPowerDetector::sampleRate(double sampleRate)
+void MultibandPowerDetector::sampleRate(double sampleRate) noexcept
 {
     if (!(sampleRate > 0.0)) return;
     sampleRate_ = sampleRate;
@@ -190,7 +140,7 @@ void MultibandPowerDetector::sampleRate(double sampleRate)
     reset();
 }
 
-void MultibandPowerDetector::hilbert(bool on)
+void MultibandPowerDetector::hilbert(bool on) noexcept
 {
     hilbert_ = on;
 }
@@ -221,7 +171,7 @@ void MultibandPowerDetector::recalcHilbertCoeffs()
             calcSimpleAllpassCoeff_sr_cf(saturatingFloat(sampleRate_), saturatingFloat(bandCentre(k)));
 }
 
-void MultibandPowerDetector::reset()
+void MultibandPowerDetector::reset() noexcept
 {
     splitterCoeffs_.reset(numBands, sampleRate_, lowestBandEdge, highestBandEdge);
     splitterLeft_.reset(numBands);
@@ -231,7 +181,7 @@ void MultibandPowerDetector::reset()
     clearArray(hilbertStateRight_, numBands, 0.0);
 }
 
-double MultibandPowerDetector::tick(double left, double right)
+double MultibandPowerDetector::tick(double left, double right) noexcept
 {
     double bandsLeft[numBands];
     double bandsRight[numBands];
@@ -302,155 +252,112 @@ bool MultibandPowerDetector::selectPath(DetectorPath path)
     return true;
 }
 
-void MultibandPowerDetector::tickBlock(const double* left, const double* right, double* totals, int frames)
+bool MultibandPowerDetector::kernelState(detector_kernel::State& state) noexcept
 {
-    engineBlock(left, right, nullptr, nullptr, totals, frames);
+    static_assert(detector_kernel::numBands == numBands, "the kernels' band count");
+    if (splitterCoeffs_.numBands_ != numBands || splitterCoeffs_.coeffs_ == nullptr ||
+        splitterLeft_.numBands_ != numBands || splitterLeft_.state_ == nullptr ||
+        splitterRight_.numBands_ != numBands || splitterRight_.state_ == nullptr)
+        return false;
+    state = detector_kernel::State{splitterCoeffs_.coeffs_,
+                                   splitterLeft_.state_,
+                                   splitterRight_.state_,
+                                   power_,
+                                   attackCoeffs_,
+                                   releaseCoeffs_,
+                                   hilbertCoeffs_,
+                                   hilbertStateLeft_,
+                                   hilbertStateRight_,
+                                   hilbert_,
+                                   nullptr,
+                                   nullptr};
+    return true;
 }
 
-void MultibandPowerDetector::engineBlock(const double* left, const double* right,
-                                         const detector_kernel::SideChain* sideChain,
-                                         const detector_kernel::GainLaw* law, double* out, int frames)
+void MultibandPowerDetector::tickBlock(const double* left, const double* right, double* totals,
+                                       int frames) noexcept
 {
-    if (frames <= 0 || left == nullptr || right == nullptr || out == nullptr) return;
-    // The kernels know the 33-band layout only; any other state (never reached by the engine) takes the
-    // reference code, which copes with it.
-    const bool standardLayout = splitterCoeffs_.numBands_ == numBands && splitterCoeffs_.coeffs_ != nullptr &&
-                                splitterLeft_.numBands_ == numBands && splitterLeft_.state_ != nullptr &&
-                                splitterRight_.numBands_ == numBands && splitterRight_.state_ != nullptr;
-#if ZR_DETECTOR_KERNELS
-    static_assert(detector_kernel::numBands == numBands, "the kernels' band count");
-    if (path_ != DetectorPath::scalar && standardLayout) {
-        const detector_kernel::State state{splitterCoeffs_.coeffs_,
-                                           splitterLeft_.state_,
-                                           splitterRight_.state_,
-                                           power_,
-                                           attackCoeffs_,
-                                           releaseCoeffs_,
-                                           hilbertCoeffs_,
-                                           hilbertStateLeft_,
-                                           hilbertStateRight_,
-                                           hilbert_,
-                                           kernelScratch_,
-                                           law,
-                                           sideChain};
-        switch (path_) {
-        case DetectorPath::avx512:
-            detector_kernel::runAvx512(state, left, right, out, frames);
-            return;
-        case DetectorPath::avx2:
-            detector_kernel::runAvx2(state, left, right, out, frames);
-            return;
-        case DetectorPath::sse2:
-            detector_kernel::runSse2(state, left, right, out, frames);
-            return;
-        case DetectorPath::scalar:
-            break;
-        }
-    }
-#else
-    (void)standardLayout;
-#endif
-    // The reference: the engine's per-sample steps around tick.
-    if (sideChain != nullptr) {
-        const detector_kernel::SideChain& side = *sideChain;
-        BlockBiquad highpassLeft(side.highpass, side.highpassLeft);
-        BlockBiquad highpassRight(side.highpass, side.highpassRight);
-        BlockBiquad lowpassLeft(side.lowpass, side.lowpassLeft);
-        BlockBiquad lowpassRight(side.lowpass, side.lowpassRight);
-        for (int n = 0; n < frames; ++n) {
-            const double filteredLeft = lowpassLeft.run(highpassLeft.run(left[n]));
-            const double filteredRight = lowpassRight.run(highpassRight.run(right[n]));
-            side.filteredLeft[n] = filteredLeft;
-            side.filteredRight[n] = filteredRight;
-            const double total = tick(side.drive * filteredLeft, side.drive * filteredRight);
-            out[n] = law != nullptr ? gainOf(*law, total) : total;
-        }
-        highpassLeft.save(side.highpassLeft);
-        highpassRight.save(side.highpassRight);
-        lowpassLeft.save(side.lowpassLeft);
-        lowpassRight.save(side.lowpassRight);
-        return;
-    }
-    for (int n = 0; n < frames; ++n) {
-        const double total = tick(left[n], right[n]);
-        out[n] = law != nullptr ? gainOf(*law, total) : total;
-    }
+    if (frames <= 0 || left == nullptr || right == nullptr || totals == nullptr) return;
+    detector_kernel::State state;
+    if (kernelState(state) && detector_kernel::run(path_, state, left, right, totals, frames)) return;
+    for (int n = 0; n < frames; ++n)
+        totals[n] = tick(left[n], right[n]);
 }
 
 // ---------------------------------------------------------------------------------------------------------
 
 Compressor::Compressor() = default;
 
-void Compressor::drive(double gain)
+void Compressor::drive(double gain) noexcept
 {
     drive_ = gain;
 }
 
-void Compressor::sidechainHighpassCutoff(double cutoff)
+void Compressor::sidechainHighpassCutoff(double cutoff) noexcept
 {
     ZR_ASSERT(cutoff > 0.0);
     if (!(cutoff > 0.0)) return;
     sidechainHighpassCutoff_ = cutoff;
-    highpassCoeffs_.cook(highpassKind, cutoff / sampleRate_, sidechainQ);
+    highpassCoeffs_.cook(BiquadCoeffs::highpass, cutoff / sampleRate_, sidechainQ);
 }
 
-void Compressor::sidechainLowpassCutoff(double cutoff)
+void Compressor::sidechainLowpassCutoff(double cutoff) noexcept
 {
     ZR_ASSERT(cutoff > 0.0);
     if (!(cutoff > 0.0)) return;
     sidechainLowpassCutoff_ = cutoff;
-    lowpassCoeffs_.cook(lowpassKind, cutoff / sampleRate_, sidechainQ);
+    lowpassCoeffs_.cook(BiquadCoeffs::lowpass, cutoff / sampleRate_, sidechainQ);
 }
 
-void Compressor::sidechainListen(bool on)
+void Compressor::sidechainListen(bool on) noexcept
 {
     sidechainListen_ = on;
 }
 
-void Compressor::ratio(double ratio)
+void Compressor::ratio(double ratio) noexcept
 {
     // No ratio at or below 0 (or NaN) has a meaning; such a value keeps the previous gain law.
     if (!(ratio > 0.0)) return;
     gainExponent_ = (1.0 - 1.0 / ratio) * -0.5;
 }
 
-void Compressor::threshold(double t)
+void Compressor::threshold(double t) noexcept
 {
     ZR_ASSERT(t>0.0);
     if (!(t > 0.0)) return;
     thresholdFactor_ = 8.0 / (t * t);
 }
 
-void Compressor::outputGain(double gain)
+void Compressor::outputGain(double gain) noexcept
 {
     outputGain_ = gain;
 }
 
-void Compressor::mix(double wet)
+void Compressor::mix(double wet) noexcept
 {
     mix_ = wet;
 }
 
-void Compressor::attackTime(double attackTime)
+void Compressor::attackTime(double attackTime) noexcept
 {
     ZR_ASSERT(attackTime>=0.0);
     if (!(attackTime >= 0.0)) return;
     detector_.attackTime(attackTime);
 }
 
-void Compressor::releaseTime(double releaseTime)
+void Compressor::releaseTime(double releaseTime) noexcept
 {
     ZR_ASSERT(releaseTime>=0.0);
     if (!(releaseTime >= 0.0)) return;
     detector_.releaseTime(releaseTime);
 }
 
-void Compressor::hilbert(bool on)
+void Compressor::hilbert(bool on) noexcept
 {
     detector_.hilbert(on);
 }
 
-void Compressor::sampleRate(double sampleRate)
+void Compressor::sampleRate(double sampleRate) noexcept
 {
     ZR_ASSERT(sampleRate>0.0);
     if (!(sampleRate > 0.0)) return;
@@ -460,13 +367,13 @@ void Compressor::sampleRate(double sampleRate)
     cookSidechainFilters();
 }
 
-void Compressor::cookSidechainFilters()
+void Compressor::cookSidechainFilters() noexcept
 {
-    highpassCoeffs_.cook(highpassKind, sidechainHighpassCutoff_ / sampleRate_, sidechainQ);
-    lowpassCoeffs_.cook(lowpassKind, sidechainLowpassCutoff_ / sampleRate_, sidechainQ);
+    highpassCoeffs_.cook(BiquadCoeffs::highpass, sidechainHighpassCutoff_ / sampleRate_, sidechainQ);
+    lowpassCoeffs_.cook(BiquadCoeffs::lowpass, sidechainLowpassCutoff_ / sampleRate_, sidechainQ);
 }
 
-void Compressor::reset()
+void Compressor::reset() noexcept
 {
     detector_.reset();
     clearArray(highpassStateLeft_, 2, 0.0);
@@ -476,80 +383,114 @@ void Compressor::reset()
     smallestLawFactor_ = 1.0;
 }
 
-void Compressor::processSample(double inLeft, double inRight, double& outLeft, double& outRight)
+detector_kernel::GainLaw Compressor::gainLaw() const noexcept
 {
-    const double sideLeft =
-        runBiquad(lowpassCoeffs_, lowpassStateLeft_, runBiquad(highpassCoeffs_, highpassStateLeft_, inLeft));
-    const double sideRight = runBiquad(lowpassCoeffs_, lowpassStateRight_,
-                                       runBiquad(highpassCoeffs_, highpassStateRight_, inRight));
+    return detector_kernel::GainLaw{thresholdFactor_, gainExponent_, (mix_ * outputGain_) * drive_,
+                                    1.0 - mix_,       &fast_pow,     fastPowLogTable,
+                                    fastPowExpTable};
+}
+
+void Compressor::processSample(double inLeft, double inRight, double& outLeft, double& outRight) noexcept
+{
+    const double sideLeft = Biquad::step(lowpassCoeffs_, lowpassStateLeft_,
+                                         Biquad::step(highpassCoeffs_, highpassStateLeft_, inLeft));
+    const double sideRight = Biquad::step(lowpassCoeffs_, lowpassStateRight_,
+                                          Biquad::step(highpassCoeffs_, highpassStateRight_, inRight));
     const double power = detector_.tick(drive_ * sideLeft, drive_ * sideRight);
-    const double u = power * thresholdFactor_;
     if (sidechainListen_) {
         outLeft = sideLeft;
         outRight = sideRight;
         return;
     }
     // Soft-knee power law: about 1 well below the threshold, 1/ratio dB per dB well above it.
-    const double g = fast_pow(1.0 + u, gainExponent_);
-    const double G = ((mix_ * outputGain_) * drive_) * g + (1.0 - mix_);
+    const double G = gainLaw().gain(power);
     outLeft = inLeft * G;
     outRight = inRight * G;
 }
 
-void Compressor::processBlock(const double* inLeft, const double* inRight, double* outLeft, double* outRight,
-                              int frames)
+namespace
 {
-    processBlockIn(inLeft, inRight, outLeft, outRight, frames);
+// The input of processBlock's arrays, copied block by block (so the outputs may be the input arrays).
+struct ArrayInput
+{
+    const double* left;
+    const double* right;
+
+    void operator()(int offset, int count, double* toLeft, double* toRight) const
+    {
+        std::copy(left + offset, left + offset + count, toLeft);
+        std::copy(right + offset, right + offset + count, toRight);
+    }
+};
+} // namespace
+
+void Compressor::processBlock(const double* inLeft, const double* inRight, double* outLeft, double* outRight,
+                              int frames) noexcept
+{
+    if (inLeft == nullptr || inRight == nullptr) return;
+    processBlock(ArrayInput{inLeft, inRight}, outLeft, outRight, frames);
 }
 
 void Compressor::processBlock(const double* inLeft, const double* inRight, float* outLeft, float* outRight,
-                              int frames)
+                              int frames) noexcept
 {
-    processBlockIn(inLeft, inRight, outLeft, outRight, frames);
+    if (inLeft == nullptr || inRight == nullptr) return;
+    processBlock(ArrayInput{inLeft, inRight}, outLeft, outRight, frames);
 }
 
-template <typename Sample>
-void Compressor::processBlockIn(const double* inLeft, const double* inRight, Sample* outLeft,
-                                Sample* outRight, int frames)
-{
-    if (frames <= 0 || inLeft == nullptr || inRight == nullptr || outLeft == nullptr || outRight == nullptr)
-        return;
-    for (int offset = 0; offset < frames; offset += blockFrames) {
-        const int count = frames - offset < blockFrames ? frames - offset : blockFrames;
-        processPiece(inLeft + offset, inRight + offset, outLeft + offset, outRight + offset, count);
-    }
-}
-
-template <typename Sample>
-void Compressor::processPiece(const double* inLeft, const double* inRight, Sample* outLeft, Sample* outRight,
-                              int frames)
+void Compressor::runSideChain(const double* inLeft, const double* inRight,
+                              const detector_kernel::GainLaw* law, int frames) noexcept
 {
     const BiquadCoeffs& hp = highpassCoeffs_;
     const BiquadCoeffs& lp = lowpassCoeffs_;
-    detector_kernel::SideChain side{{hp.gain, hp.a1, hp.a2, hp.b1, hp.b2},
-                                    {lp.gain, lp.a1, lp.a2, lp.b1, lp.b2},
-                                    highpassStateLeft_,
-                                    highpassStateRight_,
-                                    lowpassStateLeft_,
-                                    lowpassStateRight_,
-                                    drive_,
-                                    sideLeft_,
-                                    sideRight_};
+    const detector_kernel::SideChain side{{hp.gain, hp.a1, hp.a2, hp.b1, hp.b2},
+                                          {lp.gain, lp.a1, lp.a2, lp.b1, lp.b2},
+                                          highpassStateLeft_,
+                                          highpassStateRight_,
+                                          lowpassStateLeft_,
+                                          lowpassStateRight_,
+                                          drive_,
+                                          sideLeft_,
+                                          sideRight_};
+    detector_kernel::State state;
+    if (detector_.kernelState(state)) {
+        state.sideChain = &side;
+        state.gainLaw = law;
+        if (detector_kernel::run(detector_.path(), state, inLeft, inRight, gains_, frames)) return;
+    }
+    // The reference: processSample's steps, frame by frame.
+    Biquad highpassLeft(hp, highpassStateLeft_);
+    Biquad highpassRight(hp, highpassStateRight_);
+    Biquad lowpassLeft(lp, lowpassStateLeft_);
+    Biquad lowpassRight(lp, lowpassStateRight_);
+    for (int n = 0; n < frames; ++n) {
+        sideLeft_[n] = lowpassLeft.run(highpassLeft.run(inLeft[n]));
+        sideRight_[n] = lowpassRight.run(highpassRight.run(inRight[n]));
+        const double total = detector_.tick(drive_ * sideLeft_[n], drive_ * sideRight_[n]);
+        gains_[n] = law != nullptr ? law->gain(total) : total;
+    }
+    highpassLeft.save(highpassStateLeft_);
+    highpassRight.save(highpassStateRight_);
+    lowpassLeft.save(lowpassStateLeft_);
+    lowpassRight.save(lowpassStateRight_);
+}
+
+template <typename Sample>
+void Compressor::runBlock(const double* inLeft, const double* inRight, Sample* outLeft, Sample* outRight,
+                          int frames) noexcept
+{
+    ZR_ASSERT(frames <= maxBlockFrames);
     if (sidechainListen_) {
         // The detector still runs: its state must be where processSample would leave it.
-        detector_.engineBlock(inLeft, inRight, &side, nullptr, gains_, frames);
+        runSideChain(inLeft, inRight, nullptr, frames);
         for (int n = 0; n < frames; ++n) {
             outLeft[n] = static_cast<Sample>(sideLeft_[n]);
             outRight[n] = static_cast<Sample>(sideRight_[n]);
         }
         return;
     }
-    // processSample's G = ((mix * outputGain) * drive) * fast_pow(1 + total * thresholdFactor, gainExponent)
-    // + (1 - mix), its factors formed once: the same products in the same order.
-    const detector_kernel::GainLaw law{thresholdFactor_, gainExponent_, (mix_ * outputGain_) * drive_,
-                                       1.0 - mix_,       &fast_pow,     fastPowLogTable,
-                                       fastPowExpTable};
-    detector_.engineBlock(inLeft, inRight, &side, &law, gains_, frames);
+    const detector_kernel::GainLaw law = gainLaw();
+    runSideChain(inLeft, inRight, &law, frames);
     for (int n = 0; n < frames; ++n) {
         // Both inputs are read before either output is written: an output may be the other channel's input.
         const double left = inLeft[n];
@@ -575,7 +516,7 @@ void Compressor::processPiece(const double* inLeft, const double* inRight, Sampl
     }
 }
 
-double Compressor::takeGainReductionDb()
+double Compressor::takeGainReductionDb() noexcept
 {
     const double factor = smallestLawFactor_;
     smallestLawFactor_ = 1.0;
@@ -583,3 +524,6 @@ double Compressor::takeGainReductionDb()
     // Beyond 200 dB (or a factor rounded to 0 or below) the meter reads its end anyway.
     return factor > 1e-10 ? -20.0 * std::log10(factor) : 200.0;
 }
+
+template void Compressor::runBlock(const double*, const double*, float*, float*, int) noexcept;
+template void Compressor::runBlock(const double*, const double*, double*, double*, int) noexcept;

@@ -3,12 +3,16 @@
 // multiband level detector that splits the side-chain into 33 log-spaced bands between 20 Hz and 20 kHz and
 // smooths each band's power with its own attack and release speed (faster for higher bands).
 //
-// Plain classes held by value. Every call arrives under the host adaptor's lock, so setters and the audio
-// path never overlap; the audio path (processSample, tick) allocates nothing and calls no transcendental
-// function. Fields are public: the plug-in and the tests read them directly.
+// Plain classes held by value, with one caller at a time (see MusicPlugin): setters and the audio path
+// never overlap. Threads: the setters run on the thread that sets a parameter (for LV2 and JACK the audio
+// thread), so after construction they allocate nothing and lock nothing; the audio path (reset,
+// processSample, processBlock, tick, tickBlock) is noexcept and besides calls no transcendental function.
+// Fields are public: the plug-in and the tests read them directly.
 
 #include "Common/dsp/BiquadCoeffs.h"
 #include "Src/DetectorKernel.h"
+
+#include <algorithm>
 
 // Crossover allpass coefficients shared by the splitters of both channels.
 class BandSplitterCoeffs
@@ -49,19 +53,10 @@ public:
     // Splits x into numBands_ band samples written to bands: all crossover allpasses see the same x, and
     // neighbouring allpass outputs are subtracted, so the bands of a channel add up to 2x. Writes silence
     // if the coefficients were reset for a different band count.
-    void split(const BandSplitterCoeffs& coeffs, double x, double* bands);
+    void split(const BandSplitterCoeffs& coeffs, double x, double* bands) noexcept;
 
     int numBands_ = 0;
     double* state_ = nullptr; // numBands_ - 1 entries
-};
-
-// The code paths of MultibandPowerDetector::tickBlock. All give the same bits; they differ in speed only.
-enum class DetectorPath
-{
-    scalar, // tick, sample by sample: the reference
-    sse2,   // 2 lanes
-    avx2,   // 4 lanes
-    avx512  // 8 lanes
 };
 
 class MultibandPowerDetector
@@ -79,10 +74,10 @@ public:
     MultibandPowerDetector();
 
     // Reached through the Compressor's setters.
-    void attackTime(double at);
-    void releaseTime(double rt);
-    void sampleRate(double sampleRate);
-    void hilbert(bool on);
+    void attackTime(double at) noexcept;
+    void releaseTime(double rt) noexcept;
+    void sampleRate(double sampleRate) noexcept;
+    void hilbert(bool on) noexcept;
 
     void recalcAttackCoeffs();
     void recalcReleaseCoeffs();
@@ -90,20 +85,18 @@ public:
 
     // Recomputes the crossovers for the current sample rate, clears both splitters' memories, the band
     // powers and the quadrature memories. The attack, release and quadrature coefficients stay.
-    void reset();
+    void reset() noexcept;
 
     // One stereo sample pair of the side-chain in, the total smoothed power of all bands out. The plain
     // reference code.
-    double tick(double left, double right);
+    double tick(double left, double right) noexcept;
 
     // frames sample pairs at once: totals[n] = tick(left[n], right[n]), bit for bit, on the selected path.
     // Allocates nothing.
-    void tickBlock(const double* left, const double* right, double* totals, int frames);
-    // The same for the engine's block processing, with two optional stages around the detector that the
-    // vector paths run inside their own loops: the side-chain filters in front (left and right are then the
-    // unfiltered input), and the gain law on each total on the way out (out then holds gains).
-    void engineBlock(const double* left, const double* right, const detector_kernel::SideChain* sideChain,
-                     const detector_kernel::GainLaw* law, double* out, int frames);
+    void tickBlock(const double* left, const double* right, double* totals, int frames) noexcept;
+    // The kernels' view of this detector's arrays, without the optional stages. false when the arrays are
+    // not the kernels' 33-band layout (never for the engine's detector): only tick copes with that.
+    bool kernelState(detector_kernel::State& state) noexcept;
 
     // Whether this CPU (and its operating system) can run a path; the widest such path.
     static bool pathAvailable(DetectorPath path);
@@ -129,8 +122,6 @@ public:
 private:
     // Chosen once at construction: the widest path the CPU has.
     DetectorPath path_ = DetectorPath::scalar;
-    // Band powers of a chunk of frames, for the in-order sums of the vector paths.
-    alignas(64) double kernelScratch_[detector_kernel::scratchDoubles] = {};
 
     void recalcSmoothingCoeffs(double lowestBandTime, double* coeffs) const;
 };
@@ -140,44 +131,58 @@ class Compressor
 public:
     Compressor();
 
-    // Setters, called by the parameter listeners.
-    void drive(double gain);
-    void sidechainHighpassCutoff(double cutoff);
-    void sidechainLowpassCutoff(double cutoff);
-    void sidechainListen(bool on);
-    void ratio(double ratio);
-    void threshold(double t);
-    void outputGain(double gain);
-    void mix(double wet);
-    void attackTime(double attackTime);
-    void releaseTime(double releaseTime);
-    void hilbert(bool on);
-    void sampleRate(double sampleRate);
+    // Setters, called by the parameter listeners. Cutoffs in Hz, times in seconds, gains linear.
+    void drive(double gain) noexcept;
+    void sidechainHighpassCutoff(double cutoff) noexcept;
+    void sidechainLowpassCutoff(double cutoff) noexcept;
+    void sidechainListen(bool on) noexcept;
+    void ratio(double ratio) noexcept;
+    void threshold(double t) noexcept;
+    void outputGain(double gain) noexcept;
+    void mix(double wet) noexcept;
+    void attackTime(double attackTime) noexcept;
+    void releaseTime(double releaseTime) noexcept;
+    void hilbert(bool on) noexcept;
+    void sampleRate(double sampleRate) noexcept;
 
     // Clears the processing state, as on suspend: recomputes the crossovers for the current sample rate,
     // clears the detector's splitter memories, band powers and quadrature memories and the eight side-chain
     // filter memories. Coefficients and settings stay. Allocates nothing.
-    void reset();
+    void reset() noexcept;
 
     // One sample pair of the signal path (the caller adds its noise before): side-chain high-pass and
     // low-pass, the detector on the driven side-chain, the gain law, mix and output gain. Expects finite
     // input. Outputs are in double; the caller narrows them.
-    void processSample(double inLeft, double inRight, double& outLeft, double& outRight);
+    void processSample(double inLeft, double inRight, double& outLeft, double& outRight) noexcept;
+
+    // The longest block the engine runs at once. processBlock cuts a longer run into blocks of at most this
+    // many frames; it is the one place a run of frames is cut.
+    static constexpr int maxBlockFrames = 256;
 
     // frames sample pairs at once, the same as processSample on each in turn, bit for bit; the detector runs
-    // on its selected path. Outputs may be the input arrays. Allocates nothing: long blocks go through in
-    // pieces of blockFrames.
+    // on its selected path. Outputs may be the input arrays. Allocates nothing.
     void processBlock(const double* inLeft, const double* inRight, double* outLeft, double* outRight,
-                      int frames);
+                      int frames) noexcept;
     // The same with the outputs narrowed to single precision on the way out, as the plug-in stores them.
     void processBlock(const double* inLeft, const double* inRight, float* outLeft, float* outRight,
-                      int frames);
-    static constexpr int blockFrames = 256;
+                      int frames) noexcept;
+    // The same with the input made block by block: input(offset, count, left, right) writes input pairs
+    // offset .. offset + count - 1, in double, to left[0 ..] and right[0 ..] just before their block runs.
+    // It lets the plug-in convert its input and add its noise without buffers or cuts of its own.
+    template <typename Input, typename Sample>
+    void processBlock(Input&& input, Sample* outLeft, Sample* outRight, int frames) noexcept
+    {
+        if (frames <= 0 || outLeft == nullptr || outRight == nullptr) return;
+        for (int offset = 0; offset < frames; offset += maxBlockFrames) {
+            const int count = std::min(frames - offset, maxBlockFrames);
+            input(offset, count, inputLeft_, inputRight_);
+            runBlock(inputLeft_, inputRight_, outLeft + offset, outRight + offset, count);
+        }
+    }
 
     // The largest reduction the gain law applied since the last call, in dB (0 when it reduced nothing,
     // with the side-chain listened to, or when mix or output gain mute the law's effect); then starts anew.
-    double takeGainReductionDb();
-
+    double takeGainReductionDb() noexcept;
     double drive_ = 1.0;
     double sidechainHighpassCutoff_ = 20.0;   // Hz
     double sidechainLowpassCutoff_ = 40000.0; // Hz
@@ -199,16 +204,23 @@ public:
     double smallestLawFactor_ = 1.0;
 
 private:
-    void cookSidechainFilters();
+    void cookSidechainFilters() noexcept;
+    // processSample's gain law, its factors formed once: G = wet * fast_pow(1 + total * thresholdFactor,
+    // gainExponent) + dry with wet = (mix * outputGain) * drive and dry = 1 - mix.
+    detector_kernel::GainLaw gainLaw() const noexcept;
+    // The input pairs of a block of at most maxBlockFrames through the side-chain filters (into sideLeft_,
+    // sideRight_) and the detector, and, with a law, the gains into gains_.
+    void runSideChain(const double* inLeft, const double* inRight, const detector_kernel::GainLaw* law,
+                      int frames) noexcept;
+    // One block of at most maxBlockFrames frames.
     template <typename Sample>
-    void processBlockIn(const double* inLeft, const double* inRight, Sample* outLeft, Sample* outRight,
-                        int frames);
-    template <typename Sample>
-    void processPiece(const double* inLeft, const double* inRight, Sample* outLeft, Sample* outRight,
-                      int frames);
+    void runBlock(const double* inLeft, const double* inRight, Sample* outLeft, Sample* outRight,
+                  int frames) noexcept;
 
-    // Scratch of processBlock: the filtered side-chain and the gains.
-    alignas(64) double sideLeft_[blockFrames] = {};
-    alignas(64) double sideRight_[blockFrames] = {};
-    alignas(64) double gains_[blockFrames] = {};
+    // Scratch of a block: its input, the filtered side-chain and the gains.
+    alignas(64) double inputLeft_[maxBlockFrames] = {};
+    alignas(64) double inputRight_[maxBlockFrames] = {};
+    alignas(64) double sideLeft_[maxBlockFrames] = {};
+    alignas(64) double sideRight_[maxBlockFrames] = {};
+    alignas(64) double gains_[maxBlockFrames] = {};
 };

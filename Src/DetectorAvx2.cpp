@@ -16,9 +16,12 @@ namespace detector_kernel
 {
 namespace
 {
+#include "Src/DetectorFiltersAvx.inc"
+
 struct Vec
 {
     using T = __m256d;
+    using Filters = FourLaneFilters;
     static constexpr int W = 4;
 
     static ZR_KERNEL_INLINE T load(const double* p) { return _mm256_loadu_pd(p); }
@@ -125,11 +128,10 @@ struct Vec
     }
 };
 
-#include "Src/DetectorFilters.inc"
 #include "Src/DetectorKernel.inc"
 } // namespace
 
-void runAvx2(const State& state, const double* left, const double* right, double* totals, int frames)
+void runAvx2(const State& state, const double* left, const double* right, double* totals, int frames) noexcept
 {
     Kernel<Vec>::run(state, left, right, totals, frames);
 }

@@ -16,9 +16,12 @@ namespace detector_kernel
 {
 namespace
 {
+#include "Src/DetectorFiltersAvx.inc"
+
 struct Vec
 {
     using T = __m512d;
+    using Filters = FourLaneFilters;
     static constexpr int W = 8;
 
     static ZR_KERNEL_INLINE T load(const double* p) { return _mm512_loadu_pd(p); }
@@ -146,11 +149,11 @@ struct Vec
     }
 };
 
-#include "Src/DetectorFilters.inc"
 #include "Src/DetectorKernel.inc"
 } // namespace
 
-void runAvx512(const State& state, const double* left, const double* right, double* totals, int frames)
+void runAvx512(const State& state, const double* left, const double* right, double* totals,
+               int frames) noexcept
 {
     Kernel<Vec>::run(state, left, right, totals, frames);
 }

@@ -2,21 +2,24 @@
 // The detector's block kernels, one per instruction set. Each kernel runs the same arithmetic as
 // MultibandPowerDetector::tick, band by band in the same order and precision, so every kernel gives the same
 // bits as the scalar code. The kernels for the wider instruction sets are compiled with their own flags;
-// this header therefore declares plain data and functions only (no inline code that one such file could
-// hand to the linker compiled for a CPU the host may not have).
+// this header therefore holds plain data and declarations, and its one inline function is always inlined:
+// no copy of it compiled for a CPU the host may not have can reach the linker.
+
+// The code paths of the detector's block processing. All give the same bits; they differ in speed only.
+enum class DetectorPath
+{
+    scalar, // tick, sample by sample: the reference
+    sse2,   // 2 lanes
+    avx2,   // 4 lanes
+    avx512  // 8 lanes
+};
 
 namespace detector_kernel
 {
 constexpr int numBands = 33;
 constexpr int numCrossovers = 32;
-// Frames whose band powers are held before they are summed, and the widest padded band row (33 bands
-// rounded up to whole 8-lane vectors, the last vector holding band 32 alone).
-constexpr int chunkFrames = 32;
-constexpr int maxRowBands = 40;
-// A chunk of band-power rows and of band 32 alone.
-constexpr int scratchDoubles = chunkFrames * maxRowBands + chunkFrames;
 
-// The engine's gain law, applied by the kernel to each total when the engine asks for gains instead:
+// The engine's gain law, which the kernel applies to each total when the engine asks for gains:
 // gain = wet * power(1 + total * thresholdFactor, gainExponent) + dry, with power = fast_pow, whose tables
 // the vector kernels evaluate themselves with the same operations.
 struct GainLaw
@@ -28,6 +31,12 @@ struct GainLaw
     double (*power)(double, double);
     const double (*logTable)[4]; // fast_pow's tables, 16 rows each
     const double (*expTable)[4];
+
+    // The law on one total: the engine's reference code and the kernels' single frames all use this.
+    inline __attribute__((always_inline)) double gain(double total) const
+    {
+        return wet * power(1.0 + total * thresholdFactor, gainExponent) + dry;
+    }
 };
 
 // The engine's side-chain filters in front of the detector, run by the kernel in its frame loop (their
@@ -47,7 +56,7 @@ struct SideChain
     double* filteredRight;
 };
 
-// Everything one kernel call reads and updates: the detector's own arrays, and scratch room.
+// Everything one kernel call reads and updates: the detector's own arrays and the optional stages.
 struct State
 {
     const double* splitterCoeffs; // numCrossovers
@@ -60,14 +69,21 @@ struct State
     double* hilbertLeft;          // numBands
     double* hilbertRight;         // numBands
     bool hilbert;
-    double* scratch;            // scratchDoubles
     const GainLaw* gainLaw;     // null: totals out; otherwise gains
     const SideChain* sideChain; // null: the inputs go to the detector as they are
 };
 
 // frames stereo side-chain samples in, the total smoothed power after each of them out (or the gain from it,
-// see GainLaw).
-void runSse2(const State& state, const double* left, const double* right, double* totals, int frames);
-void runAvx2(const State& state, const double* left, const double* right, double* totals, int frames);
-void runAvx512(const State& state, const double* left, const double* right, double* totals, int frames);
+// see GainLaw), on the kernel of path. false, having done nothing, for the scalar path or one this build
+// lacks: the caller then runs the reference code. Allocates nothing.
+bool run(DetectorPath path, const State& state, const double* left, const double* right, double* totals,
+         int frames) noexcept;
+
+// The kernels themselves; run calls them only on a CPU that has their instruction set.
+void runSse2(const State& state, const double* left, const double* right, double* totals,
+             int frames) noexcept;
+void runAvx2(const State& state, const double* left, const double* right, double* totals,
+             int frames) noexcept;
+void runAvx512(const State& state, const double* left, const double* right, double* totals,
+               int frames) noexcept;
 } // namespace detector_kernel

@@ -11,9 +11,12 @@ namespace detector_kernel
 {
 namespace
 {
+#include "Src/DetectorFiltersSse2.inc"
+
 struct Vec
 {
     using T = __m128d;
+    using Filters = TwoLaneFilters;
     static constexpr int W = 2;
 
     static ZR_KERNEL_INLINE T load(const double* p) { return _mm_loadu_pd(p); }
@@ -39,7 +42,7 @@ struct Vec
         alignas(16) double lanes[2];
         _mm_store_pd(lanes, total);
         for (double& lane : lanes)
-            lane = law.wet * law.power(1.0 + lane * law.thresholdFactor, law.gainExponent) + law.dry;
+            lane = law.gain(lane);
         return _mm_load_pd(lanes);
     }
     static ZR_KERNEL_INLINE void transpose(const double* rows, int stride, T* cols)
@@ -51,11 +54,10 @@ struct Vec
     }
 };
 
-#include "Src/DetectorFilters.inc"
 #include "Src/DetectorKernel.inc"
 } // namespace
 
-void runSse2(const State& state, const double* left, const double* right, double* totals, int frames)
+void runSse2(const State& state, const double* left, const double* right, double* totals, int frames) noexcept
 {
     Kernel<Vec>::run(state, left, right, totals, frames);
 }
