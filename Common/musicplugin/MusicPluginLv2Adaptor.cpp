@@ -22,8 +22,8 @@ bool sameBits(float a, float b)
     return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
-// Longest piece handed to MusicPlugin::process, whose frame count is an int.
-constexpr uint32_t maxPieceFrames = 1u << 20;
+// Longest block handed to MusicPlugin::process, whose frame count is an int.
+constexpr uint32_t maxBlockFrames = 1u << 20;
 
 // A save beside a run that keeps publishing retries this often, then takes what it read.
 constexpr int maxSnapshotTries = 1000;
@@ -112,7 +112,7 @@ MusicPluginLv2Adaptor::MusicPluginLv2Adaptor(const Descriptor& descriptor, doubl
       effectParams(paramsOf(*effect)), shadowParams(paramsOf(*shadow)),
       audioInputs(static_cast<size_t>(table.numAudioInputs()), nullptr),
       audioOutputs(static_cast<size_t>(table.numAudioOutputs()), nullptr),
-      pieceInputs(audioInputs.size(), nullptr), pieceOutputs(audioOutputs.size(), nullptr),
+      blockInputs(audioInputs.size(), nullptr), blockOutputs(audioOutputs.size(), nullptr),
       controlPorts(table.controls().size(), nullptr), meterPorts(table.meters().size(), nullptr),
       lastPortValues(table.controls().size(), std::numeric_limits<float>::quiet_NaN()),
       published(new std::atomic<double>[table.controls().size()])
@@ -169,13 +169,13 @@ void MusicPluginLv2Adaptor::run(uint32_t frames) noexcept
         for (float* output : audioOutputs)
             if (output != nullptr) std::memset(output, 0, sizeof(float) * frames);
     } else {
-        for (uint32_t offset = 0; offset < frames; offset += maxPieceFrames) {
-            const uint32_t piece = frames - offset < maxPieceFrames ? frames - offset : maxPieceFrames;
+        for (uint32_t offset = 0; offset < frames; offset += maxBlockFrames) {
+            const uint32_t count = frames - offset < maxBlockFrames ? frames - offset : maxBlockFrames;
             for (size_t c = 0; c < audioInputs.size(); ++c)
-                pieceInputs[c] = audioInputs[c] + offset;
+                blockInputs[c] = audioInputs[c] + offset;
             for (size_t c = 0; c < audioOutputs.size(); ++c)
-                pieceOutputs[c] = audioOutputs[c] + offset;
-            effect->process(pieceInputs.data(), pieceOutputs.data(), static_cast<int>(piece));
+                blockOutputs[c] = audioOutputs[c] + offset;
+            effect->process(blockInputs.data(), blockOutputs.data(), static_cast<int>(count));
         }
     }
     for (size_t j = 0; j < meterPorts.size(); ++j) {

@@ -70,9 +70,9 @@ private:
 
     std::vector<const float*> audioInputs;
     std::vector<float*> audioOutputs;
-    // The channel pointers of one piece of a run, allocated once.
-    std::vector<const float*> pieceInputs;
-    std::vector<float*> pieceOutputs;
+    // The channel pointers of one block of a run, allocated once.
+    std::vector<const float*> blockInputs;
+    std::vector<float*> blockOutputs;
     std::vector<const float*> controlPorts;
     std::vector<float*> meterPorts;
     // The float each control port held when run last looked; NaN at first, so the first run applies all.

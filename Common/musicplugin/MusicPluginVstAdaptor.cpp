@@ -250,21 +250,21 @@ void MusicPluginVstAdaptor::process_block(const float* const* inputs, float* con
         effect->process(blockInputs, blockOutputs, length);
         return;
     }
-    // Accumulating: the plug-in writes into scratch buffers, in pieces no longer than they are.
+    // Accumulating: the plug-in writes into scratch buffers, in blocks no longer than they are.
     for (VstInt32 done = 0; done < length;) {
-        VstInt32 piece = std::min(length - done, scratchFrames);
-        effect->process(blockInputs, scratchOutputs, piece);
+        VstInt32 count = std::min(length - done, scratchFrames);
+        effect->process(blockInputs, scratchOutputs, count);
         for (int i = 0; i < effect->numAudioOutputs; ++i) {
             float* out = blockOutputs[i];
             const float* scratch = scratchOutputs[i];
-            for (VstInt32 j = 0; j < piece; ++j)
+            for (VstInt32 j = 0; j < count; ++j)
                 out[j] = scratch[j] + out[j];
         }
-        done += piece;
+        done += count;
         for (int i = 0; i < effect->numAudioInputs; ++i)
-            blockInputs[i] += piece;
+            blockInputs[i] += count;
         for (int i = 0; i < effect->numAudioOutputs; ++i)
-            blockOutputs[i] += piece;
+            blockOutputs[i] += count;
     }
 }
 

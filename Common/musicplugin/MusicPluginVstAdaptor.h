@@ -53,7 +53,7 @@ public:
 
 private:
     // Scratch buffers hold at most this many frames whatever block size the host announces; accumulating
-    // blocks longer than that are processed in pieces.
+    // blocks longer than that are processed a scratch length at a time.
     static constexpr VstInt32 maxScratchFrames = 1 << 16;
 
     void allocateScratchOutputs(VstInt32 frames);

@@ -72,7 +72,7 @@ public:
     bool isResumed() const { return resumed_; }
 
     // Replaces numOutputs() channels of frames samples from numInputs() input channels. Larger counts
-    // than the block size are handed over in block-size pieces. Allocates nothing.
+    // than the block size are handed over a block size at a time. Allocates nothing.
     void process(float* const* inputs, float* const* outputs, int frames);
 
     // The transport the plug-in sees through the host's time query.
