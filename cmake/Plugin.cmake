@@ -1,3 +1,14 @@
+# zr_export_only(<module> <version script>): a Linux module exports what the script lists and nothing else
+# (the VST 2 and the LV2 module).
+function(zr_export_only module script)
+    target_link_options(${module} PRIVATE -Wl,--version-script=${script} -Wl,--exclude-libs,ALL)
+    if(NOT ZR_SANITIZE)
+        # Every symbol resolved at link time: a host must never meet an unresolved one at load time.
+        target_link_options(${module} PRIVATE -Wl,-z,defs)
+    endif()
+    set_property(TARGET ${module} APPEND PROPERTY LINK_DEPENDS ${script})
+endfunction()
+
 # zr_add_vst_plugin(<module> LIBRARY <library> COMPRESSOR <compressor library> OUTPUT_DIRECTORY <folder>):
 # the in-process plug-in library that tests and tools link, and the VST 2 module over it. One recipe for the
 # plug-in and for the benchmarks' copies built over a compressor whose detector is capped.
@@ -24,14 +35,8 @@ function(zr_add_vst_plugin module)
         endif()
         set_target_properties(${module} PROPERTIES SUFFIX ".dll")
     else()
-        # Export the two entry points and nothing else.
-        target_link_options(${module} PRIVATE
-            -Wl,--version-script=${CMAKE_SOURCE_DIR}/cmake/ZaRoruraroze.map -Wl,--exclude-libs,ALL)
-        if(NOT ZR_SANITIZE)
-            # Every symbol resolved at link time: a host must never meet an unresolved one at load time.
-            target_link_options(${module} PRIVATE -Wl,-z,defs)
-        endif()
-        set_property(TARGET ${module} APPEND PROPERTY LINK_DEPENDS ${CMAKE_SOURCE_DIR}/cmake/ZaRoruraroze.map)
+        # The two entry points.
+        zr_export_only(${module} ${CMAKE_SOURCE_DIR}/cmake/ZaRoruraroze.map)
     endif()
 endfunction()
 
