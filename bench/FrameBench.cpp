@@ -7,6 +7,7 @@
 // divided by the frames processed. Build in Release (bench.sh does).
 
 #include "Src/Compressor.h"
+#include "ZaRorurarozeParam.h"
 #include "ZaRorurarozePlugin.h"
 #include "tools/render/VstHost.h"
 
@@ -171,8 +172,10 @@ struct InProcess
     InProcess(DetectorPath path, double attackKnob, double releaseKnob)
     {
         plugin.selectDetectorPath(path);
-        if (attackKnob >= 0.0) plugin.paramList.vstSetParameter(4, static_cast<float>(attackKnob));
-        if (releaseKnob >= 0.0) plugin.paramList.vstSetParameter(5, static_cast<float>(releaseKnob));
+        if (attackKnob >= 0.0)
+            plugin.paramList.vstSetParameter(ZaRorurarozeParam::attack, static_cast<float>(attackKnob));
+        if (releaseKnob >= 0.0)
+            plugin.paramList.vstSetParameter(ZaRorurarozeParam::release, static_cast<float>(releaseKnob));
     }
     void run(const Signal& signal, int repeats)
     {
@@ -317,8 +320,8 @@ int main()
     // coefficient; unequal times show the general cost.
     InProcess unequal(widest, 0.1, -1.0);
     report(std::string("process, ") + pathName(widest) + ", attack " +
-               unequal.plugin.paramList.getDisplayValue(4) + unequal.plugin.paramList.getDisplayUnits(4) +
-               ", release 0.2 s",
+               unequal.plugin.paramList.getDisplayValue(ZaRorurarozeParam::attack) +
+               unequal.plugin.paramList.getDisplayUnits(ZaRorurarozeParam::attack) + ", release 0.2 s",
            nsPerFrame([&] { unequal.run(signal, 1); }, signalFrames));
 
     std::printf("ZaRoruraroze binary through the VST 2 host loop\n");

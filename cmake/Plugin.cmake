@@ -1,35 +1,51 @@
-# The plug-in module and the in-process plug-in library that tests and tools link.
-
-add_library(zaroruraroze_plugin STATIC ${CMAKE_SOURCE_DIR}/ZaRorurarozePlugin.cpp)
-target_link_libraries(zaroruraroze_plugin PUBLIC musicplugin compressor zr_common)
-
-add_library(ZaRoruraroze MODULE ${CMAKE_SOURCE_DIR}/main.cpp)
-target_link_libraries(ZaRoruraroze PRIVATE zaroruraroze_plugin musicplugin_vst)
-set_target_properties(ZaRoruraroze PROPERTIES
-    PREFIX ""
-    LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}
-    CXX_VISIBILITY_PRESET hidden
-    VISIBILITY_INLINES_HIDDEN ON)
-
-if(WIN32)
-    # Hosts on a musician's machine have no compiler runtime: link it in.
-    target_link_options(ZaRoruraroze PRIVATE -static -static-libgcc -static-libstdc++)
-    if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-        target_sources(ZaRoruraroze PRIVATE ${CMAKE_SOURCE_DIR}/cmake/ZaRoruraroze-win32.def)
-    else()
-        target_sources(ZaRoruraroze PRIVATE ${CMAKE_SOURCE_DIR}/cmake/ZaRoruraroze-win64.def)
-    endif()
-    set_target_properties(ZaRoruraroze PROPERTIES SUFFIX ".dll")
-else()
-    # Export the two entry points and nothing else.
-    target_link_options(ZaRoruraroze PRIVATE
-        -Wl,--version-script=${CMAKE_SOURCE_DIR}/cmake/ZaRoruraroze.map -Wl,--exclude-libs,ALL)
+# zr_export_only(<module> <version script>): a Linux module exports what the script lists and nothing else
+# (the VST 2 and the LV2 module).
+function(zr_export_only module script)
+    target_link_options(${module} PRIVATE -Wl,--version-script=${script} -Wl,--exclude-libs,ALL)
     if(NOT ZR_SANITIZE)
         # Every symbol resolved at link time: a host must never meet an unresolved one at load time.
-        target_link_options(ZaRoruraroze PRIVATE -Wl,-z,defs)
+        target_link_options(${module} PRIVATE -Wl,-z,defs)
     endif()
-    set_property(TARGET ZaRoruraroze APPEND PROPERTY LINK_DEPENDS ${CMAKE_SOURCE_DIR}/cmake/ZaRoruraroze.map)
+    set_property(TARGET ${module} APPEND PROPERTY LINK_DEPENDS ${script})
+endfunction()
 
+# zr_add_vst_plugin(<module> LIBRARY <library> COMPRESSOR <compressor library> OUTPUT_DIRECTORY <folder>):
+# the in-process plug-in library that tests and tools link, and the VST 2 module over it. One recipe for the
+# plug-in and for the benchmarks' copies built over a compressor whose detector is capped.
+function(zr_add_vst_plugin module)
+    cmake_parse_arguments(PARSE_ARGV 1 arg "" "LIBRARY;COMPRESSOR;OUTPUT_DIRECTORY" "")
+    add_library(${arg_LIBRARY} STATIC ${CMAKE_SOURCE_DIR}/ZaRorurarozePlugin.cpp)
+    target_link_libraries(${arg_LIBRARY} PUBLIC musicplugin ${arg_COMPRESSOR} zr_common)
+
+    add_library(${module} MODULE ${CMAKE_SOURCE_DIR}/main.cpp)
+    target_link_libraries(${module} PRIVATE ${arg_LIBRARY} musicplugin_vst)
+    set_target_properties(${module} PROPERTIES
+        PREFIX ""
+        LIBRARY_OUTPUT_DIRECTORY ${arg_OUTPUT_DIRECTORY}
+        CXX_VISIBILITY_PRESET hidden
+        VISIBILITY_INLINES_HIDDEN ON)
+
+    if(WIN32)
+        # Hosts on a musician's machine have no compiler runtime: link it in.
+        target_link_options(${module} PRIVATE -static -static-libgcc -static-libstdc++)
+        if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+            target_sources(${module} PRIVATE ${CMAKE_SOURCE_DIR}/cmake/ZaRoruraroze-win32.def)
+        else()
+            target_sources(${module} PRIVATE ${CMAKE_SOURCE_DIR}/cmake/ZaRoruraroze-win64.def)
+        endif()
+        set_target_properties(${module} PROPERTIES SUFFIX ".dll")
+    else()
+        # The two entry points.
+        zr_export_only(${module} ${CMAKE_SOURCE_DIR}/cmake/ZaRoruraroze.map)
+    endif()
+endfunction()
+
+zr_add_vst_plugin(ZaRoruraroze
+    LIBRARY zaroruraroze_plugin
+    COMPRESSOR compressor
+    OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+
+if(NOT WIN32)
     # Where Linux hosts look: ~/.vst for a user, /usr/lib/vst system-wide, or below an explicit prefix.
     zr_install_dir(ZR_VST_INSTALL_DIR "Folder the plug-in is installed into" /usr/lib/vst .vst lib/vst)
     install(TARGETS ZaRoruraroze LIBRARY DESTINATION ${ZR_VST_INSTALL_DIR})
