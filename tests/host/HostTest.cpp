@@ -1,12 +1,15 @@
 // The built plug-in binary driven only through the VST 2 interface, as a host drives it.
 
 #include "LoadedPlugin.h"
+#include "ZaRorurarozeParam.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
-#include <limits>
+
+using namespace zr::test;
+using Knob = ZaRorurarozeParam; // parameter indices
 
 namespace
 {
@@ -45,7 +48,7 @@ TEST(HostTest, AnnouncesItselfInAEffect)
     EXPECT_EQ(e->numInputs, 2);
     EXPECT_EQ(e->numOutputs, 2);
     EXPECT_EQ(e->numPrograms, 1);
-    EXPECT_EQ(e->numParams, 11);
+    EXPECT_EQ(e->numParams, Knob::count);
     EXPECT_EQ(e->flags, 0x38);
     EXPECT_EQ(e->version, 1);
     EXPECT_EQ(e->ioRatio, 1.0f);
@@ -137,48 +140,45 @@ TEST(HostTest, ParametersAtTheirDefaults)
         {"Out Gain", "dB", "0.0", 0.5},
         {"Mix", "%", "100", 1.0},
     };
-    for (int i = 0; i < 11; ++i) {
+    static_assert(std::size(expected) == Knob::count);
+    for (int i = 0; i < Knob::count; ++i) {
         SCOPED_TRACE(i);
         EXPECT_EQ(plugin.paramName(i), expected[i].name);
         EXPECT_EQ(plugin.paramLabel(i), expected[i].label);
         EXPECT_EQ(plugin.paramDisplay(i), expected[i].display);
         // The knob crosses the interface as a float.
-        EXPECT_NEAR(plugin.effect()->getParameter(plugin.effect(), i), expected[i].knob, 1e-7);
+        EXPECT_NEAR(plugin.knob(i), expected[i].knob, 1e-7);
     }
 }
 
 TEST(HostTest, KnobEndsGiveRangeEndsAndDisplaysFollow)
 {
     LoadedPlugin plugin;
-    AEffect* e = plugin.effect();
-    e->setParameter(e, 7, 0.0f);
-    EXPECT_EQ(plugin.paramDisplay(7), "-60.0"); // threshold minimum 0.001
-    e->setParameter(e, 9, 0.0f);
-    EXPECT_EQ(plugin.paramDisplay(9), "-oo"); // out gain 0
-    e->setParameter(e, 3, 1.0f);
-    EXPECT_EQ(plugin.paramDisplay(3), "60.0"); // drive 1000
-    e->setParameter(e, 2, 0.5f);
-    EXPECT_EQ(plugin.paramDisplay(2), "on");
-    EXPECT_EQ(e->getParameter(e, 2), 1.0f);
-    e->setParameter(e, 10, 0.5f);
-    EXPECT_EQ(plugin.paramDisplay(10), "50");
+    plugin.setKnob(Knob::threshold, 0.0f);
+    EXPECT_EQ(plugin.paramDisplay(Knob::threshold), "-60.0"); // minimum 0.001
+    plugin.setKnob(Knob::outputGain, 0.0f);
+    EXPECT_EQ(plugin.paramDisplay(Knob::outputGain), "-oo");
+    plugin.setKnob(Knob::drive, 1.0f);
+    EXPECT_EQ(plugin.paramDisplay(Knob::drive), "60.0"); // 1000
+    plugin.setKnob(Knob::sidechainListen, 0.5f);
+    EXPECT_EQ(plugin.paramDisplay(Knob::sidechainListen), "on");
+    EXPECT_EQ(plugin.knob(Knob::sidechainListen), 1.0f);
+    plugin.setKnob(Knob::mix, 0.5f);
+    EXPECT_EQ(plugin.paramDisplay(Knob::mix), "50");
 }
 
 TEST(HostTest, ProgramNamesAndCalls)
 {
     LoadedPlugin plugin;
-    char name[40] = {};
-    plugin.dispatch(effGetProgramName, 0, 0, name);
-    EXPECT_STREQ(name, "Default");
+    EXPECT_EQ(plugin.programName(), "Default");
 
     char longName[] = "A program name of thirty chars";
     plugin.dispatch(effSetProgramName, 0, 0, longName);
-    std::memset(name, 'x', sizeof name);
-    plugin.dispatch(effGetProgramName, 0, 0, name);
-    EXPECT_EQ(std::string(name), std::string(longName).substr(0, 24));
+    EXPECT_EQ(plugin.programName(), std::string(longName).substr(0, 24));
     // The whole name is kept in the stored program.
     EXPECT_NE(plugin.chunk(true).find("\tA program name of thirty chars\n"), std::string::npos);
 
+    char name[40];
     std::memset(name, 'x', sizeof name);
     EXPECT_EQ(plugin.dispatch(effGetProgramNameIndexed, 0, 7, name), 1);
     EXPECT_EQ(std::string(name), std::string(longName).substr(0, 24));
@@ -211,16 +211,16 @@ TEST(HostTest, ChunkBytesForProgramAndBank)
 
 TEST(HostTest, ChunkRoundTripsRestoreEveryParameter)
 {
-    const float knobs[11] = {0.1f, 0.7f, 1.0f, 0.6f, 0.05f, 0.9f, 1.0f, 0.3f, 0.2f, 0.8f, 0.35f};
+    const float knobs[Knob::count] = {0.1f, 0.7f, 1.0f, 0.6f, 0.05f, 0.9f, 1.0f, 0.3f, 0.2f, 0.8f, 0.35f};
     std::string program;
     std::string bank;
-    std::vector<float> knobsSet(11);
+    std::vector<float> knobsSet(Knob::count);
     {
         LoadedPlugin source;
-        for (int i = 0; i < 11; ++i)
-            source.effect()->setParameter(source.effect(), i, knobs[i]);
-        for (int i = 0; i < 11; ++i)
-            knobsSet[static_cast<size_t>(i)] = source.effect()->getParameter(source.effect(), i);
+        for (int i = 0; i < Knob::count; ++i)
+            source.setKnob(i, knobs[i]);
+        for (int i = 0; i < Knob::count; ++i)
+            knobsSet[static_cast<size_t>(i)] = source.knob(i);
         program = source.chunk(true);
         bank = source.chunk(false);
     }
@@ -229,62 +229,44 @@ TEST(HostTest, ChunkRoundTripsRestoreEveryParameter)
         EXPECT_EQ(target.setChunk(isPreset ? program : bank, isPreset), 1);
         EXPECT_EQ(target.chunk(true), program);
         EXPECT_EQ(target.chunk(false), bank);
-        for (int i = 0; i < 11; ++i)
-            EXPECT_NEAR(target.effect()->getParameter(target.effect(), i), knobsSet[static_cast<size_t>(i)],
-                        2e-6)
+        for (int i = 0; i < Knob::count; ++i)
+            EXPECT_NEAR(target.knob(i), knobsSet[static_cast<size_t>(i)], 2e-6)
                 << "parameter " << i; // save texts keep six significant digits
     }
 }
 
 TEST(HostTest, ReplacingAndAccumulatingOutput)
 {
-    std::vector<float> inL = tone(4096, 1000.0, 0.5), inR = tone(4096, 300.0, 0.25);
-    std::vector<float> replaced(4096), accumulated(4096, 0.25f);
-    std::vector<float> replacedR(4096), accumulatedR(4096, -0.5f);
-    {
-        LoadedPlugin plugin;
-        plugin.dispatch(effSetBlockSize, 0, 512);
-        plugin.dispatch(effMainsChanged, 0, 1);
-        plugin.processReplacing(replaced, replacedR, inL, inR, 512);
+    const Stereo input{tone(4096, 1000.0, 0.5), tone(4096, 300.0, 0.25)};
+    const Stereo previous{std::vector<float>(4096, 0.25f), std::vector<float>(4096, -0.5f)};
+    LoadedPlugin replacing, accumulating;
+    for (LoadedPlugin* plugin : {&replacing, &accumulating}) {
+        plugin->dispatch(effSetBlockSize, 0, 512);
+        plugin->dispatch(effMainsChanged, 0, 1);
     }
-    {
-        LoadedPlugin plugin;
-        plugin.dispatch(effSetBlockSize, 0, 512);
-        plugin.dispatch(effMainsChanged, 0, 1);
-        std::vector<float> l(inL), r(inR);
-        for (size_t done = 0; done < 4096; done += 512) {
-            float* inputs[2] = {l.data() + done, r.data() + done};
-            float* outputs[2] = {accumulated.data() + done, accumulatedR.data() + done};
-            plugin.effect()->process(plugin.effect(), inputs, outputs, 512);
-        }
-    }
+    const Stereo replaced = replacing.processReplacing(input, 512);
+    const Stereo accumulated = accumulating.processAccumulating(input, previous, 512);
     for (size_t i = 0; i < 4096; ++i) {
-        ASSERT_EQ(accumulated[i], replaced[i] + 0.25f) << i;
-        ASSERT_EQ(accumulatedR[i], replacedR[i] + -0.5f) << i;
+        ASSERT_EQ(accumulated.left[i], replaced.left[i] + 0.25f) << i;
+        ASSERT_EQ(accumulated.right[i], replaced.right[i] + -0.5f) << i;
     }
 }
 
 TEST(HostTest, AccumulatingWithoutOrBeyondTheBlockSize)
 {
     // No block size announced, then more frames than announced: processed in pieces, same result.
-    std::vector<float> inL = tone(5000, 440.0, 0.5), inR = tone(5000, 220.0, 0.5);
-    std::vector<float> expectedL, expectedR;
-    {
-        LoadedPlugin plugin;
-        plugin.processReplacing(expectedL, expectedR, inL, inR, 5000);
-    }
+    Stereo input{tone(5000, 440.0, 0.5), tone(5000, 220.0, 0.5)};
+    const Stereo expected = LoadedPlugin().processReplacing(input, 5000);
     LoadedPlugin plugin;
-    std::vector<float> outL(5000, 0.0f), outR(5000, 0.0f);
-    std::vector<float> l(inL), r(inR);
-    float* inputs[2] = {l.data(), r.data()};
-    float* outputs[2] = {outL.data(), outR.data()};
-    plugin.effect()->process(plugin.effect(), inputs, outputs, 3000);
-    plugin.dispatch(effSetBlockSize, 0, 64);
-    float* inputs2[2] = {l.data() + 3000, r.data() + 3000};
-    float* outputs2[2] = {outL.data() + 3000, outR.data() + 3000};
-    plugin.effect()->process(plugin.effect(), inputs2, outputs2, 2000);
-    EXPECT_EQ(outL, expectedL);
-    EXPECT_EQ(outR, expectedR);
+    Stereo out{std::vector<float>(5000), std::vector<float>(5000)};
+    for (size_t start : {0, 3000}) {
+        if (start > 0) plugin.dispatch(effSetBlockSize, 0, 64);
+        float* inputs[2] = {input.left.data() + start, input.right.data() + start};
+        float* outputs[2] = {out.left.data() + start, out.right.data() + start};
+        plugin.effect()->process(plugin.effect(), inputs, outputs, start == 0 ? 3000 : 2000);
+    }
+    EXPECT_EQ(out.left, expected.left);
+    EXPECT_EQ(out.right, expected.right);
 }
 
 TEST(HostTest, TwoInstancesShareNothing)
@@ -292,32 +274,23 @@ TEST(HostTest, TwoInstancesShareNothing)
     LoadedPlugin a;
     LoadedPlugin b;
     EXPECT_NE(a.effect(), b.effect());
-    a.effect()->setParameter(a.effect(), 7, 0.1f);
-    EXPECT_NE(a.paramDisplay(7), b.paramDisplay(7));
-    std::vector<float> in = tone(2048, 100.0, 0.9);
-    std::vector<float> aL, aR, bL, bR, cL, cR;
-    b.processReplacing(bL, bR, in, in, 256);
-    a.processReplacing(aL, aR, in, in, 256);
-    EXPECT_NE(aL, bL);
-    LoadedPlugin c; // fresh: same output as b, whatever a did
-    c.processReplacing(cL, cR, in, in, 256);
-    EXPECT_EQ(bL, cL);
+    a.setKnob(Knob::threshold, 0.1f);
+    EXPECT_NE(a.paramDisplay(Knob::threshold), b.paramDisplay(Knob::threshold));
+    const std::vector<float> in = tone(2048, 100.0, 0.9);
+    const Stereo outB = b.processReplacing({in, in}, 256);
+    EXPECT_NE(a.processReplacing({in, in}, 256).left, outB.left);
+    // Fresh: the same output as b, whatever a did.
+    EXPECT_EQ(LoadedPlugin().processReplacing({in, in}, 256).left, outB.left);
 }
 
 TEST(HostTest, BlockSplitsDoNotChangeTheOutput)
 {
-    std::vector<float> in = tone(6000, 3000.0, 0.8);
-    std::vector<float> refL, refR;
-    {
-        LoadedPlugin plugin;
-        plugin.processReplacing(refL, refR, in, in, 6000);
-    }
+    const std::vector<float> in = tone(6000, 3000.0, 0.8);
+    const Stereo reference = LoadedPlugin().processReplacing({in, in}, 6000);
     for (int blockFrames : {1, 2, 3, 7, 64, 511}) {
-        LoadedPlugin plugin;
-        std::vector<float> l, r;
-        plugin.processReplacing(l, r, in, in, blockFrames);
-        EXPECT_EQ(l, refL) << blockFrames;
-        EXPECT_EQ(r, refR) << blockFrames;
+        const Stereo out = LoadedPlugin().processReplacing({in, in}, blockFrames);
+        EXPECT_EQ(out.left, reference.left) << blockFrames;
+        EXPECT_EQ(out.right, reference.right) << blockFrames;
     }
 }
 
@@ -327,8 +300,8 @@ TEST(HostTest, TempoQueryOncePerBlock)
     plugin.timeInfo.tempo = 133.0;
     plugin.timeInfo.flags = kVstTempoValid;
     plugin.hostCalls.clear();
-    std::vector<float> in(100, 0.1f), l, r;
-    plugin.processReplacing(l, r, in, in, 50);
+    const std::vector<float> in(100, 0.1f);
+    plugin.processReplacing({in, in}, 50);
     int timeQueries = 0;
     for (const HostCall& call : plugin.hostCalls)
         if (call.opcode == audioMasterGetTime) {

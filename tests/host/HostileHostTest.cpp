@@ -2,22 +2,18 @@
 // Calls that break an assertion are only made where assertions are compiled out (the release plug-in).
 
 #include "LoadedPlugin.h"
+#include "ZaRorurarozeParam.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <limits>
+
+using namespace zr::test;
+using Knob = ZaRorurarozeParam; // parameter indices
 
 namespace
 {
-bool allFinite(const std::vector<float>& samples)
-{
-    for (float s : samples)
-        if (!std::isfinite(s)) return false;
-    return true;
-}
-
 #if ZR_ASSERTIONS
 #define SKIP_WITH_ASSERTIONS()                                                                               \
     GTEST_SKIP() << "makes assertion-breaking calls; runs against the release build"
@@ -40,30 +36,29 @@ TEST(HostileHostTest, NonFiniteSamplesEnterAsSilenceAndTheOutputRecoversAtOnce)
             in[i] = 0.0f; // what the bad samples stand for
             dirty[i] = badSample;
         }
-        std::vector<float> cleanL, cleanR, dirtyL, dirtyR;
-        clean.processReplacing(cleanL, cleanR, in, in, 512);
-        poisoned.processReplacing(dirtyL, dirtyR, dirty, dirty, 512);
-        EXPECT_TRUE(allFinite(dirtyL) && allFinite(dirtyR));
-        EXPECT_EQ(dirtyL, cleanL);
-        EXPECT_EQ(dirtyR, cleanR);
+        const Stereo cleanOut = clean.processReplacing({in, in}, 512);
+        const Stereo dirtyOut = poisoned.processReplacing({dirty, dirty}, 512);
+        EXPECT_TRUE(allFinite(dirtyOut));
+        EXPECT_EQ(dirtyOut.left, cleanOut.left);
+        EXPECT_EQ(dirtyOut.right, cleanOut.right);
     }
 }
 
 TEST(HostileHostTest, BankChunkWithoutPresetListIsRefusedAndChangesNothing)
 {
     LoadedPlugin plugin;
-    plugin.effect()->setParameter(plugin.effect(), 7, 0.25f);
+    plugin.setKnob(Knob::threshold, 0.25f);
     std::string before = plugin.chunk(false);
     EXPECT_EQ(plugin.setChunk(std::string("Name\n\tBroken\nParameterList\n\tthreshold\n\t\t2") + '\0', false),
               0);
     EXPECT_EQ(plugin.chunk(false), before);
-    EXPECT_FLOAT_EQ(plugin.effect()->getParameter(plugin.effect(), 7), 0.25f);
+    EXPECT_FLOAT_EQ(plugin.knob(Knob::threshold), 0.25f);
 }
 
 TEST(HostileHostTest, ChunkWithoutTerminatorIsReadOnlyUpToItsSize)
 {
     LoadedPlugin source;
-    source.effect()->setParameter(source.effect(), 3, 0.75f);
+    source.setKnob(Knob::drive, 0.75f);
     std::string program = source.chunk(true);
     program.pop_back(); // a damaged project: no terminating zero byte, the buffer sized exactly
     LoadedPlugin target;
@@ -79,20 +74,19 @@ TEST(HostileHostTest, OutOfRangeIndicesAndValuesAreIgnored)
 {
     SKIP_WITH_ASSERTIONS();
     LoadedPlugin plugin;
-    AEffect* e = plugin.effect();
     std::string before = plugin.chunk(false);
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float inf = std::numeric_limits<float>::infinity();
-    for (int index : {-1, 11, 1000, std::numeric_limits<int>::min()}) {
-        e->setParameter(e, index, 0.5f);
-        EXPECT_EQ(e->getParameter(e, index), 0.0f);
+    for (int index : {-1, int(Knob::count), 1000, std::numeric_limits<int>::min()}) {
+        plugin.setKnob(index, 0.5f);
+        EXPECT_EQ(plugin.knob(index), 0.0f);
         EXPECT_EQ(plugin.paramName(index), "");
         EXPECT_EQ(plugin.paramLabel(index), "");
         EXPECT_EQ(plugin.paramDisplay(index), "");
     }
     for (float knob : {-0.1f, 1.5f, nan, inf, -inf})
-        for (int index = 0; index < 11; ++index)
-            e->setParameter(e, index, knob);
+        for (int index = 0; index < Knob::count; ++index)
+            plugin.setKnob(index, knob);
     for (VstIntPtr program : {VstIntPtr(-1), VstIntPtr(1), VstIntPtr(-1000000)})
         plugin.dispatch(effSetProgram, 0, program);
     char name[32];
@@ -139,9 +133,7 @@ TEST(HostileHostTest, NullPointersAndBadSizesAreIgnored)
     EXPECT_EQ(plugin.chunk(false), before);
 
     // Still working normally afterwards, at the sample rate it had.
-    std::vector<float> outL, outR;
-    plugin.processReplacing(outL, outR, in, in, 64);
-    EXPECT_TRUE(allFinite(outL));
+    EXPECT_TRUE(allFinite(plugin.processReplacing({in, in}, 64)));
 }
 
 TEST(HostileHostTest, ScanOrderMainsOffFirstAndDoubleClose)
@@ -151,7 +143,6 @@ TEST(HostileHostTest, ScanOrderMainsOffFirstAndDoubleClose)
     plugin.dispatch(effMainsChanged, 0, 0);
     plugin.dispatch(effMainsChanged, 0, 1);
     plugin.dispatch(effMainsChanged, 0, 1);
-    std::vector<float> in(512, 0.1f), l, r;
-    plugin.processReplacing(l, r, in, in, 512);
-    EXPECT_TRUE(allFinite(l));
+    const std::vector<float> in(512, 0.1f);
+    EXPECT_TRUE(allFinite(plugin.processReplacing({in, in}, 512)));
 }

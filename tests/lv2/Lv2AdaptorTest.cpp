@@ -2,6 +2,7 @@
 // ranges musicians read, exact ends and defaults, hostile rates and port values, and the state.
 
 #include "Common/musicplugin/PluginState.h"
+#include "ZaRorurarozeParam.h"
 #include "tests/lv2/Lv2TestHost.h"
 
 #include <lv2/atom/atom.h>
@@ -16,6 +17,7 @@
 #include <vector>
 
 using namespace lv2test;
+using Knob = ZaRorurarozeParam; // parameter indices
 
 TEST(Lv2PortTable, PortsReadInTheUnitsMusiciansUse)
 {
@@ -66,9 +68,10 @@ TEST(Lv2PortTable, PortsReadInTheUnitsMusiciansUse)
     EXPECT_EQ(table.meters().at(0).symbol, "gainReduction");
     EXPECT_EQ(table.meters().at(0).portIndex, 15);
     EXPECT_EQ(table.numPorts(), 16);
-    EXPECT_EQ(table.valueOfPort(4, 5.0f), 0.005);                           // ms to s by division: exact
-    EXPECT_EQ(table.valueOfPort(9, -89.9f), std::pow(10.0, -89.9f / 20.0)); // above the floor: a real gain
-    EXPECT_EQ(table.valueOfPort(9, -90.0f), 0.0);                           // the floor is silence
+    EXPECT_EQ(table.valueOfPort(Knob::attack, 5.0f), 0.005); // ms to s by division: exact
+    EXPECT_EQ(table.valueOfPort(Knob::outputGain, -89.9f),
+              std::pow(10.0, -89.9f / 20.0));                    // above the floor: a real gain
+    EXPECT_EQ(table.valueOfPort(Knob::outputGain, -90.0f), 0.0); // the floor is silence
 }
 
 TEST(Lv2Adaptor, HostileRatesAndPortsGetHarmlessAnswers)
@@ -81,10 +84,10 @@ TEST(Lv2Adaptor, HostileRatesAndPortsGetHarmlessAnswers)
     ASSERT_NE(a.handle, nullptr);
     a.run(0);
     for (float bad : {std::numeric_limits<float>::quiet_NaN(), HUGE_VALF, -HUGE_VALF}) {
-        a.controls[7] = bad; // threshold: ignored, the parameter keeps its value
+        a.controls[Knob::threshold] = bad; // ignored, the parameter keeps its value
         a.run(64);
     }
-    a.controls[7] = -20.0f;
+    a.controls[Knob::threshold] = -20.0f;
     a.run(4096);
     EXPECT_GT(a.meter, 3.0f);
     EXPECT_LT(a.meter, 60.0f);
@@ -95,7 +98,7 @@ TEST(Lv2Adaptor, HostileRatesAndPortsGetHarmlessAnswers)
     EXPECT_TRUE(std::isfinite(a.out[0][0]));
 
     // Listening to the side-chain reduces nothing; an unconnected input gives silence and reads nothing.
-    a.controls[2] = 1.0f;
+    a.controls[Knob::sidechainListen] = 1.0f;
     a.run(512);
     EXPECT_EQ(a.meter, 0.0f);
     descriptor.lv2.connect_port(a.handle, 0, nullptr);
@@ -110,9 +113,9 @@ TEST(Lv2Adaptor, StateIsTheBankChunkAndDamagedStatesAreRefused)
 {
     Host host;
     Instance a(host);
-    a.controls[7] = -20.0f; // threshold
-    a.controls[4] = 5.0f;   // attack 5 ms
-    a.controls[10] = 80.0f; // mix
+    a.controls[Knob::threshold] = -20.0f;
+    a.controls[Knob::attack] = 5.0f; // ms
+    a.controls[Knob::mix] = 80.0f;
     a.run(256);
     ASSERT_EQ(a.save(host), LV2_STATE_SUCCESS);
     const Host::Stored saved = host.state.at(host.chunkKey());

@@ -1,6 +1,7 @@
 // A host may save the state from its own thread while run() goes on: run must never wait, and the saved
 // chunk must hold values run applied, never a torn or racing read (ThreadSanitizer watches this one).
 
+#include "ZaRorurarozeParam.h"
 #include "tests/lv2/Lv2TestHost.h"
 
 #include <gtest/gtest.h>
@@ -18,7 +19,7 @@ TEST(Lv2Concurrency, SaveBesideRunReadsOnlyPublishedValues)
     std::atomic<bool> done{false};
     std::thread audio([&] {
         for (int block = 0; block < 2000; ++block) {
-            a.controls[7] = block % 2 == 0 ? -20.0f : -30.0f; // threshold moves every block
+            a.controls[ZaRorurarozeParam::threshold] = block % 2 == 0 ? -20.0f : -30.0f; // moves every block
             a.run(64);
         }
         done = true;

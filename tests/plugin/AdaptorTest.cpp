@@ -7,12 +7,16 @@
 #include "Common/musicplugin/PluginState.h"
 #include "Common/musicplugin/RealParam.h"
 #include "Common/musicplugin/ValueListener.h"
+#include "InProcessHost.h"
+#include "MidiEvents.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
 #include <vector>
+
+using namespace zr::test;
 
 namespace
 {
@@ -54,65 +58,22 @@ private:
     std::vector<double>& seen_;
 };
 
-VstTimeInfo hostTime{};
-std::vector<VstInt32> hostOpcodes;
-
-VstIntPtr VST_CALLBACK host(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float)
+// The adaptor around a recording plug-in, driven through its AEffect record.
+struct Fixture : InProcessHost
 {
-    hostOpcodes.push_back(opcode);
-    if (opcode == audioMasterGetTime) return reinterpret_cast<VstIntPtr>(&hostTime);
-    return opcode == audioMasterVersion ? 2400 : 0;
-}
+    explicit Fixture(bool midi) : Fixture(new RecordingPlugin(midi)) {}
 
-struct MidiEvents
-{
-    explicit MidiEvents(std::vector<std::pair<VstInt32, unsigned char>> positionsAndStatus)
-    {
-        midi.resize(positionsAndStatus.size());
-        storage.resize(sizeof(VstEvents) + positionsAndStatus.size() * sizeof(VstEvent*));
-        events = reinterpret_cast<VstEvents*>(storage.data());
-        events->numEvents = static_cast<VstInt32>(positionsAndStatus.size());
-        for (size_t i = 0; i < midi.size(); ++i) {
-            midi[i] = VstMidiEvent{};
-            midi[i].type = kVstMidiType;
-            midi[i].byteSize = sizeof(VstMidiEvent);
-            midi[i].deltaFrames = positionsAndStatus[i].first;
-            midi[i].midiData[0] = static_cast<char>(positionsAndStatus[i].second);
-            events->events[i] = reinterpret_cast<VstEvent*>(&midi[i]);
-        }
-    }
-    std::vector<VstMidiEvent> midi;
-    std::vector<char> storage;
-    VstEvents* events;
-};
-
-struct Fixture
-{
-    explicit Fixture(bool midi)
-        : plugin(new RecordingPlugin(midi)), adaptor(new MusicPluginVstAdaptor(host, plugin))
-    {
-        e = adaptor->getAeffect();
-    }
-    ~Fixture() { e->dispatcher(e, effClose, 0, 0, nullptr, 0.0f); }
-
+    // Both channels at 0.5.
     void block(int frames)
     {
-        in.assign(static_cast<size_t>(frames), 0.5f);
-        out.assign(static_cast<size_t>(frames), 0.0f);
-        float* inputs[2] = {in.data(), in.data()};
-        float* outputs[2] = {out.data(), out.data()};
-        e->processReplacing(e, inputs, outputs, frames);
-    }
-    VstIntPtr dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr,
-                       float opt = 0.0f)
-    {
-        return e->dispatcher(e, opcode, index, value, ptr, opt);
+        const std::vector<float> in(static_cast<size_t>(frames), 0.5f);
+        processReplacing({in, in}, static_cast<size_t>(frames));
     }
 
     RecordingPlugin* plugin;
-    MusicPluginVstAdaptor* adaptor;
-    AEffect* e;
-    std::vector<float> in, out;
+
+private:
+    explicit Fixture(RecordingPlugin* recording) : InProcessHost(recording), plugin(recording) {}
 };
 
 using Log = std::vector<std::string>;
@@ -140,7 +101,7 @@ TEST(AdaptorTest, BlocksSplitAtMidiEventPositions)
         SCOPED_TRACE(c.what);
         Fixture f(true);
         MidiEvents events(c.events);
-        f.dispatch(effProcessEvents, 0, 0, events.events);
+        f.dispatch(effProcessEvents, 0, 0, events.events());
         f.block(64);
         EXPECT_EQ(f.plugin->log, c.expected);
         // Events are delivered to one block only.
@@ -154,14 +115,14 @@ TEST(AdaptorTest, NonMidiEventsAndPluginsWithoutMidiDoNotSplit)
 {
     Fixture noMidi(false);
     MidiEvents events({{16, 0x90}});
-    noMidi.dispatch(effProcessEvents, 0, 0, events.events);
+    noMidi.dispatch(effProcessEvents, 0, 0, events.events());
     noMidi.block(64);
     EXPECT_EQ(noMidi.plugin->log, Log({"p64"}));
 
     Fixture midi(true);
     MidiEvents sysex({{16, 0xF0}});
     sysex.midi[0].type = kVstSysExType;
-    midi.dispatch(effProcessEvents, 0, 0, sysex.events);
+    midi.dispatch(effProcessEvents, 0, 0, sysex.events());
     midi.block(64);
     EXPECT_EQ(midi.plugin->log, Log({"p64"}));
 }
@@ -171,17 +132,18 @@ TEST(AdaptorTest, SuspendAndResumeForgetPendingEvents)
     for (VstIntPtr mains : {VstIntPtr(0), VstIntPtr(1)}) {
         Fixture f(true);
         MidiEvents events({{16, 0x90}});
-        f.dispatch(effProcessEvents, 0, 0, events.events);
+        f.dispatch(effProcessEvents, 0, 0, events.events());
         f.dispatch(effMainsChanged, 0, mains);
         f.block(64);
         Log expected = mains == 0 ? Log({"clear", "p64"}) : Log({"p64"});
         EXPECT_EQ(f.plugin->log, expected);
     }
     // Resume asks a MIDI plug-in's host for events.
-    hostOpcodes.clear();
     Fixture f(true);
+    f.hostCalls.clear();
     f.dispatch(effMainsChanged, 0, 1);
-    EXPECT_NE(std::find(hostOpcodes.begin(), hostOpcodes.end(), audioMasterWantMidi), hostOpcodes.end());
+    EXPECT_TRUE(std::any_of(f.hostCalls.begin(), f.hostCalls.end(),
+                            [](const HostCall& call) { return call.opcode == audioMasterWantMidi; }));
     char midiCan[] = "receiveVstMidiEvent";
     EXPECT_EQ(f.dispatch(effCanDo, 0, 0, midiCan), 1);
 }
@@ -196,13 +158,13 @@ TEST(AdaptorTest, SampleRateAndTempoNotifyOnlyOnChange)
     f.dispatch(effSetSampleRate, 0, 0, nullptr, 48000.0f);
     f.dispatch(effSetBlockSizeAndSampleRate, 0, 256, nullptr, 96000.0f);
     EXPECT_EQ(rates, std::vector<double>({44100.0, 48000.0, 96000.0})); // the first is the registration
-    EXPECT_EQ(f.adaptor->getSampleRate(), 96000.0f);
-    EXPECT_EQ(f.adaptor->getBlockSize(), 256);
+    EXPECT_EQ(f.adaptor().getSampleRate(), 96000.0f);
+    EXPECT_EQ(f.adaptor().getBlockSize(), 256);
 
-    hostTime.tempo = 140.0;
-    hostTime.flags = 0; // not valid: ignored
+    f.timeInfo.tempo = 140.0;
+    f.timeInfo.flags = 0; // not valid: ignored
     f.block(16);
-    hostTime.flags = kVstTempoValid;
+    f.timeInfo.flags = kVstTempoValid;
     f.block(16);
     f.block(16);
     EXPECT_EQ(tempos, std::vector<double>({60.0, 140.0}));
@@ -221,29 +183,29 @@ TEST(AdaptorTest, ProgramChangesKeepEditsPerProgram)
     EXPECT_EQ(f.plugin->gain.getValue(), 2.0);
     EXPECT_EQ(f.plugin->presetBank.presetList.size(), 3u); // the list grows; the count announced stays
 
-    f.e->setParameter(f.e, 0, 0.25f); // edit program 0
+    f.setKnob(0, 0.25f); // edit program 0
     double edited = f.plugin->gain.getValue();
-    f.adaptor->setProgram(1);
+    f.adaptor().setProgram(1);
     EXPECT_EQ(f.plugin->gain.getValue(), 3.0);
     EXPECT_FALSE(f.plugin->on.getValue());
-    f.adaptor->setProgram(2);
+    f.adaptor().setProgram(2);
     EXPECT_EQ(f.plugin->gain.getValue(), 1.0); // missing from the program: default
     EXPECT_TRUE(f.plugin->on.getValue());
-    f.adaptor->setProgram(0);
+    f.adaptor().setProgram(0);
     EXPECT_EQ(f.plugin->gain.getValue(), edited);
 
     // copyProgram copies the program as last stored, not the edit made since.
-    f.e->setParameter(f.e, 0, 1.0f);
-    EXPECT_TRUE(f.adaptor->copyProgram(1));
+    f.setKnob(0, 1.0f);
+    EXPECT_TRUE(f.adaptor().copyProgram(1));
     EXPECT_EQ(f.plugin->presetBank.presetList[1].values["gain"],
               f.plugin->presetBank.presetList[0].values["gain"]);
     EXPECT_NE(f.plugin->presetBank.presetList[1].values["gain"], "4");
 
     char name[40];
-    EXPECT_TRUE(f.adaptor->getProgramNameIndexed(99, 2, name));
+    EXPECT_TRUE(f.adaptor().getProgramNameIndexed(99, 2, name));
     EXPECT_STREQ(name, "Three");
     char product[80];
-    EXPECT_TRUE(f.adaptor->getProductString(product));
+    EXPECT_TRUE(f.adaptor().getProductString(product));
     EXPECT_STREQ(product, "Recorder Product");
 }
 
@@ -254,7 +216,7 @@ TEST(AdaptorTest, ChunkBufferBelongsToTheAdaptorUntilTheNextRequest)
     VstIntPtr firstBytes = f.dispatch(effGetChunk, 1, 0, &first);
     std::string firstText(static_cast<const char*>(first));
     EXPECT_EQ(firstBytes, static_cast<VstIntPtr>(firstText.size() + 1));
-    f.e->setParameter(f.e, 0, 1.0f);
+    f.setKnob(0, 1.0f);
     void* second = nullptr;
     f.dispatch(effGetChunk, 1, 0, &second);
     EXPECT_NE(std::string(static_cast<const char*>(second)), firstText);
@@ -265,8 +227,8 @@ TEST(AdaptorTest, ChunkBufferBelongsToTheAdaptorUntilTheNextRequest)
 TEST(AdaptorTest, PluginStateTextsEqualTheChunks)
 {
     Fixture f(false);
-    f.e->setParameter(f.e, 0, 0.3f);
-    f.e->setParameter(f.e, 1, 1.0f);
+    f.setKnob(0, 0.3f);
+    f.setKnob(1, 1.0f);
     RecordingPlugin other(false);
     other.gain.setValue(f.plugin->gain.getValue());
     other.on.setValue(true);

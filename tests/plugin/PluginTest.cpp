@@ -1,5 +1,7 @@
 // The compressor plug-in in process: its signal path against closed forms where the settings make one.
 
+#include "InProcessHost.h"
+#include "ZaRorurarozeParam.h"
 #include "ZaRorurarozePlugin.h"
 
 #include <gtest/gtest.h>
@@ -10,37 +12,19 @@
 #include <cstring>
 #include <vector>
 
+using namespace zr::test;
+using Knob = ZaRorurarozeParam; // parameter indices
+
 namespace
 {
-struct Rendered
-{
-    std::vector<float> left, right;
-};
-
 // Renders a test signal through a fresh plug-in whose parameters were set to the given knob positions.
-Rendered render(const std::vector<std::pair<int, double>>& knobs, const std::vector<float>& inL,
-                const std::vector<float>& inR)
+Stereo render(const std::vector<std::pair<int, double>>& knobs, const std::vector<float>& inL,
+              const std::vector<float>& inR)
 {
     ZaRorurarozePlugin plugin;
     for (const auto& knob : knobs)
         plugin.paramList.vstSetParameter(knob.first, static_cast<float>(knob.second));
-    Rendered run{std::vector<float>(inL.size()), std::vector<float>(inR.size())};
-    const float* inputs[2] = {inL.data(), inR.data()};
-    float* outputs[2] = {run.left.data(), run.right.data()};
-    plugin.process(inputs, outputs, static_cast<int>(inL.size()));
-    return run;
-}
-
-// The noise the plug-in adds to sample i of a fresh instance (seed 0, 32-bit LCG, single-precision 1e-15).
-std::vector<double> noise(size_t frames)
-{
-    std::vector<double> n(frames);
-    std::uint32_t seed = 0;
-    for (size_t i = 0; i < frames; ++i) {
-        n[i] = static_cast<double>(seed) * static_cast<double>(1e-15f);
-        seed = seed * 1664525u + 1013904223u;
-    }
-    return n;
+    return processInBlocks(plugin, {inL, inR}, {static_cast<int>(inL.size())});
 }
 
 std::vector<float> sine(size_t frames, double cyclesPerSample, double amplitude)
@@ -51,28 +35,14 @@ std::vector<float> sine(size_t frames, double cyclesPerSample, double amplitude)
             static_cast<float>(amplitude * std::sin(2.0 * M_PI * cyclesPerSample * static_cast<double>(i)));
     return s;
 }
-
-enum Index
-{
-    sideHp,
-    sideLp,
-    listen,
-    drive,
-    attack,
-    release,
-    hilbert,
-    threshold,
-    ratio,
-    outGain,
-    mix
-};
 } // namespace
 
 TEST(PluginTest, DryMixPassesTheInputPlusNoise)
 {
     std::vector<float> inL = sine(3000, 0.01, 0.9), inR = sine(3000, 0.003, 0.4);
-    Rendered run = render({{mix, 0.0}, {drive, 1.0}, {threshold, 0.0}, {outGain, 0.3}}, inL, inR);
-    std::vector<double> n = noise(3000);
+    Stereo run = render(
+        {{Knob::mix, 0.0}, {Knob::drive, 1.0}, {Knob::threshold, 0.0}, {Knob::outputGain, 0.3}}, inL, inR);
+    std::vector<double> n = pluginNoise(3000);
     for (size_t i = 0; i < 3000; ++i) {
         // G = ((0 * outGain) * drive) * g + (1 - 0) is exactly 1.
         ASSERT_EQ(run.left[i], static_cast<float>(static_cast<double>(inL[i]) + n[i])) << i;
@@ -85,10 +55,10 @@ TEST(PluginTest, RatioOneIsDriveTimesOutputGain)
     // Ratio 1 sits at knob ln 2 / ln 128 = 1/7 of the logarithmic range [0.5, 64].
     // The float knob lands within 1e-7 of ratio 1, so the gain exponent is within 1e-7 of 0.
     std::vector<float> in = sine(2000, 0.02, 0.5);
-    Rendered run = render({{ratio, 1.0 / 7.0}, {drive, 0.5}, {outGain, 0.75}}, in, in);
+    Stereo run = render({{Knob::ratio, 1.0 / 7.0}, {Knob::drive, 0.5}, {Knob::outputGain, 0.75}}, in, in);
     double driveGain = std::pow(0.1, 0.5) * std::pow(1000.0, 0.5); // geometric middle: 10
     double outputGain = 0.75 * 0.75 * 4.0;                         // square-root mapping
-    std::vector<double> n = noise(2000);
+    std::vector<double> n = pluginNoise(2000);
     for (size_t i = 0; i < 2000; ++i)
         ASSERT_NEAR(run.left[i], (in[i] + n[i]) * driveGain * outputGain, 1e-4 * driveGain * outputGain) << i;
 }
@@ -96,16 +66,19 @@ TEST(PluginTest, RatioOneIsDriveTimesOutputGain)
 TEST(PluginTest, ListenOutputsTheFilteredSideChainIgnoringTheRest)
 {
     std::vector<float> in = sine(4000, 0.05, 0.5);
-    Rendered a = render({{listen, 1.0}, {sideHp, 0.5}, {sideLp, 0.3}}, in, in);
-    Rendered b = render({{listen, 1.0},
-                         {sideHp, 0.5},
-                         {sideLp, 0.3},
-                         {drive, 1.0},
-                         {threshold, 0.0},
-                         {ratio, 1.0},
-                         {mix, 0.2},
-                         {outGain, 0.0}},
-                        in, in);
+    Stereo a = render({{Knob::sidechainListen, 1.0},
+                       {Knob::sidechainHighpassCutoff, 0.5},
+                       {Knob::sidechainLowpassCutoff, 0.3}},
+                      in, in);
+    Stereo b = render({{Knob::sidechainListen, 1.0},
+                       {Knob::sidechainHighpassCutoff, 0.5},
+                       {Knob::sidechainLowpassCutoff, 0.3},
+                       {Knob::drive, 1.0},
+                       {Knob::threshold, 0.0},
+                       {Knob::ratio, 1.0},
+                       {Knob::mix, 0.2},
+                       {Knob::outputGain, 0.0}},
+                      in, in);
     EXPECT_EQ(a.left, b.left);
     EXPECT_EQ(a.right, b.right);
     // A high-pass at about 100 Hz and a low-pass at about 400 Hz attenuate a 2205 Hz tone strongly.
@@ -121,8 +94,8 @@ TEST(PluginTest, LoudSignalsAreCompressedQuietOnesAreNot)
     // ends far below its input level.
     std::vector<float> quiet = sine(44100, 1000.0 / 44100.0, 0.001);
     std::vector<float> loud = sine(44100, 1000.0 / 44100.0, 1.0);
-    Rendered q = render({}, quiet, quiet);
-    Rendered l = render({}, loud, loud);
+    Stereo q = render({}, quiet, quiet);
+    Stereo l = render({}, loud, loud);
     auto rms = [](const std::vector<float>& s) {
         double sum = 0.0;
         for (size_t i = s.size() / 2; i < s.size(); ++i)
@@ -135,56 +108,34 @@ TEST(PluginTest, LoudSignalsAreCompressedQuietOnesAreNot)
 
 TEST(PluginTest, ClearForgetsTheSignalHistory)
 {
-    std::vector<float> burst = sine(8000, 0.01, 1.0), probe = sine(2000, 0.02, 0.3);
+    const std::vector<float> burst = sine(8000, 0.01, 1.0), probe = sine(2000, 0.02, 0.3);
     ZaRorurarozePlugin plugin;
-    std::vector<float> out(8000), outR(8000);
-    const float* inputs[2] = {burst.data(), burst.data()};
-    float* outputs[2] = {out.data(), outR.data()};
-    plugin.process(inputs, outputs, 8000);
+    processInBlocks(plugin, {burst, burst}, {8000});
     plugin.clear();
-    std::vector<float> after(2000), afterR(2000);
-    const float* probeIn[2] = {probe.data(), probe.data()};
-    float* probeOut[2] = {after.data(), afterR.data()};
-    plugin.process(probeIn, probeOut, 2000);
+    const Stereo after = processInBlocks(plugin, {probe, probe}, {2000});
 
     // A fresh instance whose noise generator has advanced by the same 8000 samples.
     ZaRorurarozePlugin fresh;
-    std::vector<float> silence(8000, 0.0f), sink(8000), sinkR(8000);
-    const float* silentIn[2] = {silence.data(), silence.data()};
-    float* sinkOut[2] = {sink.data(), sinkR.data()};
-    fresh.process(silentIn, sinkOut, 8000);
+    const std::vector<float> silence(8000, 0.0f);
+    processInBlocks(fresh, {silence, silence}, {8000});
     fresh.clear();
-    std::vector<float> expected(2000), expectedR(2000);
-    float* expectedOut[2] = {expected.data(), expectedR.data()};
-    fresh.process(probeIn, expectedOut, 2000);
-    EXPECT_EQ(after, expected);
+    EXPECT_EQ(after.left, processInBlocks(fresh, {probe, probe}, {2000}).left);
 }
 
 namespace
 {
 // Renders through a fresh plug-in at a sample rate, with knob settings, on one detector path, in blocks of
-// the given lengths used in turn; in place (outputs written over copies of the inputs) when asked.
-Rendered renderOnPath(DetectorPath path, double sampleRateHz,
-                      const std::vector<std::pair<int, double>>& knobs, const std::vector<float>& inL,
-                      const std::vector<float>& inR, const std::vector<int>& blocks, bool inPlace)
+// the given lengths used in turn; in place when asked.
+Stereo renderOnPath(DetectorPath path, double sampleRateHz, const std::vector<std::pair<int, double>>& knobs,
+                    const std::vector<float>& inL, const std::vector<float>& inR,
+                    const std::vector<int>& blocks, bool inPlace)
 {
     ZaRorurarozePlugin plugin;
     plugin.sampleRate.setValue(sampleRateHz);
     for (const auto& knob : knobs)
         plugin.paramList.vstSetParameter(knob.first, static_cast<float>(knob.second));
     EXPECT_TRUE(plugin.selectDetectorPath(path));
-    Rendered run{inPlace ? inL : std::vector<float>(inL.size()),
-                 inPlace ? inR : std::vector<float>(inR.size())};
-    size_t block = 0;
-    for (size_t n = 0; n < inL.size();) {
-        const int frames =
-            static_cast<int>(std::min<size_t>(blocks[block++ % blocks.size()], inL.size() - n));
-        const float* inputs[2] = {inPlace ? &run.left[n] : &inL[n], inPlace ? &run.right[n] : &inR[n]};
-        float* outputs[2] = {&run.left[n], &run.right[n]};
-        plugin.process(inputs, outputs, frames);
-        n += frames;
-    }
-    return run;
+    return processInBlocks(plugin, {inL, inR}, blocks, inPlace);
 }
 
 bool sameFloats(const std::vector<float>& a, const std::vector<float>& b)
@@ -207,21 +158,23 @@ TEST(PluginTest, EveryDetectorPathRendersTheScalarOutputBitForBit)
     }
     const std::vector<std::vector<std::pair<int, double>>> settings = {
         {},
-        {{hilbert, 1.0}, {threshold, 0.2}, {mix, 0.6}},
-        {{listen, 1.0}, {sideHp, 0.4}, {sideLp, 0.5}},
-        {{attack, 0.0}, {release, 1.0}, {threshold, 0.1}, {drive, 0.8}},
-        {{attack, 1.0}, {release, 0.0}, {hilbert, 1.0}, {ratio, 0.0}},
-        {{attack, 0.0}, {release, 0.0}, {outGain, 1.0}}};
+        {{Knob::hilbert, 1.0}, {Knob::threshold, 0.2}, {Knob::mix, 0.6}},
+        {{Knob::sidechainListen, 1.0},
+         {Knob::sidechainHighpassCutoff, 0.4},
+         {Knob::sidechainLowpassCutoff, 0.5}},
+        {{Knob::attack, 0.0}, {Knob::release, 1.0}, {Knob::threshold, 0.1}, {Knob::drive, 0.8}},
+        {{Knob::attack, 1.0}, {Knob::release, 0.0}, {Knob::hilbert, 1.0}, {Knob::ratio, 0.0}},
+        {{Knob::attack, 0.0}, {Knob::release, 0.0}, {Knob::outputGain, 1.0}}};
     const std::vector<int> oddBlocks = {1, 7, 3, 511, 64, 2, 1000, 33};
     for (double rateHz : {8000.0, 44100.0, 96000.0, 192000.0})
         for (size_t s = 0; s < settings.size(); ++s) {
-            const Rendered reference =
+            const Stereo reference =
                 renderOnPath(DetectorPath::scalar, rateHz, settings[s], inL, inR, {1}, false);
             for (DetectorPath path : {DetectorPath::sse2, DetectorPath::avx2, DetectorPath::avx512}) {
                 if (!MultibandPowerDetector::pathAvailable(path)) continue;
                 for (bool inPlace : {false, true}) {
-                    const Rendered run = renderOnPath(path, rateHz, settings[s], inL, inR,
-                                                      inPlace ? std::vector<int>{512} : oddBlocks, inPlace);
+                    const Stereo run = renderOnPath(path, rateHz, settings[s], inL, inR,
+                                                    inPlace ? std::vector<int>{512} : oddBlocks, inPlace);
                     EXPECT_TRUE(sameFloats(run.left, reference.left) &&
                                 sameFloats(run.right, reference.right))
                         << "path " << static_cast<int>(path) << ", " << rateHz << " Hz, setting " << s
@@ -237,9 +190,9 @@ TEST(PluginTest, NoiseFollowsItsGeneratorAcrossOddBlocks)
     // in blocks that leave every remainder of the generator's four-step advance, and past the plug-in's
     // internal 256-frame pieces.
     std::vector<float> in = sine(5000, 0.007, 0.5);
-    const Rendered run =
-        renderOnPath(DetectorPath::scalar, 44100.0, {{mix, 0.0}}, in, in, {1, 2, 3, 5, 7, 257, 1031}, false);
-    const std::vector<double> n = noise(5000);
+    const Stereo run = renderOnPath(DetectorPath::scalar, 44100.0, {{Knob::mix, 0.0}}, in, in,
+                                    {1, 2, 3, 5, 7, 257, 1031}, false);
+    const std::vector<double> n = pluginNoise(5000);
     for (size_t i = 0; i < in.size(); ++i)
         ASSERT_EQ(run.left[i], static_cast<float>(static_cast<double>(in[i]) + n[i])) << i;
 }

@@ -4,6 +4,7 @@
 // settings with a closed form (a dry mix) keep it exactly.
 
 #include "InProcessHost.h"
+#include "ZaRorurarozeParam.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +15,8 @@
 #include <string>
 #include <vector>
 
-using namespace zr::robustness;
+using namespace zr::test;
+using Knob = ZaRorurarozeParam; // parameter indices
 
 namespace
 {
@@ -62,34 +64,30 @@ const char* const signalKinds[] = {"full-scale noise", "noise +-1000", "full-sca
                                    "silence"};
 
 // Knob positions 0 and 1 are exactly a parameter's minimum and maximum.
-void setCorner(HostedEffect& fx, unsigned corner)
+void setCorner(InProcessHost& fx, unsigned corner)
 {
-    for (VstInt32 i = 0; i < numCompressorParams; ++i)
+    for (VstInt32 i = 0; i < Knob::count; ++i)
         fx.setKnob(i, (corner >> i) & 1u ? 1.0f : 0.0f);
 }
 
 // The loudest setting: Drive 1000, Threshold 0.001, Ratio 0.5 (the gain law then rises above the
 // threshold), Out Gain 4, fully wet, detection as fast as it goes and without the side-chain filters.
-void setLoudest(HostedEffect& fx)
+void setLoudest(InProcessHost& fx)
 {
-    const std::pair<ParamIndex, float> knobs[] = {
-        {drive, 1.0f},  {threshold, 0.0f}, {ratio, 0.0f},  {outGain, 1.0f}, {mix, 1.0f},
-        {attack, 0.0f}, {release, 1.0f},   {sideHp, 0.0f}, {sideLp, 1.0f},  {listen, 0.0f}};
+    const std::pair<int, float> knobs[] = {{Knob::drive, 1.0f},
+                                           {Knob::threshold, 0.0f},
+                                           {Knob::ratio, 0.0f},
+                                           {Knob::outputGain, 1.0f},
+                                           {Knob::mix, 1.0f},
+                                           {Knob::attack, 0.0f},
+                                           {Knob::release, 1.0f},
+                                           {Knob::sidechainHighpassCutoff, 0.0f},
+                                           {Knob::sidechainLowpassCutoff, 1.0f},
+                                           {Knob::sidechainListen, 0.0f}};
     for (const auto& knob : knobs)
         fx.setKnob(knob.first, knob.second);
 }
 
-// The noise the plug-in adds to sample i of a fresh instance (seed 0, 32-bit LCG, single-precision 1e-15).
-std::vector<double> pluginNoise(std::size_t frames)
-{
-    std::vector<double> n(frames);
-    std::uint32_t seed = 0;
-    for (std::size_t i = 0; i < frames; ++i) {
-        n[i] = static_cast<double>(seed) * static_cast<double>(1e-15f);
-        seed = seed * 1664525u + 1013904223u;
-    }
-    return n;
-}
 // The first frame where two renders differ in either channel, or -1.
 long firstDifference(const Stereo& a, const Stereo& b)
 {
@@ -105,10 +103,11 @@ void expectBadSamplesEnterAsSilence(float badSample)
 {
     constexpr std::size_t frames = 8192;
     const Stereo clean = makeSignal("noise +-1000", frames);
-    const unsigned corners[] = {
-        (1u << drive) | (1u << outGain) | (1u << mix) | (1u << sideLp) | (1u << release),
-        (1u << listen) | (1u << sideLp),
-        (1u << hilbert) | (1u << release) | (1u << drive) | (1u << outGain) | (1u << mix)};
+    const unsigned corners[] = {(1u << Knob::drive) | (1u << Knob::outputGain) | (1u << Knob::mix) |
+                                    (1u << Knob::sidechainLowpassCutoff) | (1u << Knob::release),
+                                (1u << Knob::sidechainListen) | (1u << Knob::sidechainLowpassCutoff),
+                                (1u << Knob::hilbert) | (1u << Knob::release) | (1u << Knob::drive) |
+                                    (1u << Knob::outputGain) | (1u << Knob::mix)};
     for (unsigned corner : corners) {
         Stereo dirty = clean;
         Stereo zeroed = clean;
@@ -129,9 +128,9 @@ void expectBadSamplesEnterAsSilence(float badSample)
             spoil(i, true, true, i % 2 == 0 ? badSample : -badSample);
         spoil(5000, false, true, badSample);
 
-        HostedEffect poisoned;
-        HostedEffect reference;
-        for (HostedEffect* fx : {&poisoned, &reference}) {
+        InProcessHost poisoned;
+        InProcessHost reference;
+        for (InProcessHost* fx : {&poisoned, &reference}) {
             fx->start(44100.0f, 256);
             setCorner(*fx, corner);
         }
@@ -152,13 +151,13 @@ TEST(AudioExtremesTest, EveryCornerOfTheParameterSpaceGivesFiniteOutput)
     const std::vector<double> noise = pluginNoise(frames);
     float loudestPeak = 0.0f;
     unsigned loudestCorner = 0;
-    for (unsigned corner = 0; corner < (1u << numCompressorParams); ++corner) {
-        HostedEffect fx;
+    for (unsigned corner = 0; corner < (1u << Knob::count); ++corner) {
+        InProcessHost fx;
         fx.start(44100.0f, 512);
         setCorner(fx, corner);
         Stereo out = fx.processReplacing(loud, frames);
         ASSERT_TRUE(allFinite(out)) << "corner " << corner;
-        if (((corner >> mix) & 1u) == 0 && ((corner >> listen) & 1u) == 0) {
+        if (((corner >> Knob::mix) & 1u) == 0 && ((corner >> Knob::sidechainListen) & 1u) == 0) {
             // Dry: the input plus the plug-in's noise, whatever the other settings.
             for (std::size_t i = 0; i < frames; ++i)
                 ASSERT_EQ(out.left[i], static_cast<float>(static_cast<double>(loud.left[i]) + noise[i]))
@@ -172,12 +171,12 @@ TEST(AudioExtremesTest, EveryCornerOfTheParameterSpaceGivesFiniteOutput)
     }
     // The loudest corner is the one the gain law predicts: most drive, lowest threshold, the rising
     // gain law of ratio 0.5, most output gain, fully wet, listening to the compressor and not the side-chain.
-    EXPECT_EQ((loudestCorner >> drive) & 1u, 1u);
-    EXPECT_EQ((loudestCorner >> threshold) & 1u, 0u);
-    EXPECT_EQ((loudestCorner >> ratio) & 1u, 0u);
-    EXPECT_EQ((loudestCorner >> outGain) & 1u, 1u);
-    EXPECT_EQ((loudestCorner >> mix) & 1u, 1u);
-    EXPECT_EQ((loudestCorner >> listen) & 1u, 0u);
+    EXPECT_EQ((loudestCorner >> Knob::drive) & 1u, 1u);
+    EXPECT_EQ((loudestCorner >> Knob::threshold) & 1u, 0u);
+    EXPECT_EQ((loudestCorner >> Knob::ratio) & 1u, 0u);
+    EXPECT_EQ((loudestCorner >> Knob::outputGain) & 1u, 1u);
+    EXPECT_EQ((loudestCorner >> Knob::mix) & 1u, 1u);
+    EXPECT_EQ((loudestCorner >> Knob::sidechainListen) & 1u, 0u);
     RecordProperty("loudestPeak", std::to_string(loudestPeak));
 }
 
@@ -186,10 +185,10 @@ TEST(AudioExtremesTest, LoudestSettingGivesFiniteOutputForEverySignalAndRate)
     for (float sampleRateHz : {8000.0f, 44100.0f, 192000.0f})
         for (bool hilbertOn : {false, true})
             for (const char* kind : signalKinds) {
-                HostedEffect fx;
+                InProcessHost fx;
                 fx.start(sampleRateHz, 1024);
                 setLoudest(fx);
-                fx.setKnob(hilbert, hilbertOn ? 1.0f : 0.0f);
+                fx.setKnob(Knob::hilbert, hilbertOn ? 1.0f : 0.0f);
                 // Half a second: long enough for the slowest band to settle at these attack times.
                 Stereo out =
                     fx.processReplacing(makeSignal(kind, static_cast<std::size_t>(sampleRateHz / 2)), 1024);
@@ -219,7 +218,7 @@ TEST(AudioExtremesTest, BlockSplitsAndProcessingStylesGiveIdenticalOutputAtTheLo
     constexpr std::size_t frames = 70000;
     const Stereo input = makeSignal("noise +-1000", frames);
     const Stereo silence{std::vector<float>(frames), std::vector<float>(frames)};
-    HostedEffect reference;
+    InProcessHost reference;
     reference.start(44100.0f, static_cast<VstInt32>(frames));
     setLoudest(reference);
     const Stereo expected = reference.processReplacing(input, frames);
@@ -227,7 +226,7 @@ TEST(AudioExtremesTest, BlockSplitsAndProcessingStylesGiveIdenticalOutputAtTheLo
 
     const std::size_t splits[] = {1, 7, 64, 511, 4096};
     for (std::size_t blockFrames : splits) {
-        HostedEffect fx;
+        InProcessHost fx;
         fx.start(44100.0f, static_cast<VstInt32>(blockFrames));
         setLoudest(fx);
         Stereo out = fx.processReplacing(input, blockFrames);
@@ -237,7 +236,7 @@ TEST(AudioExtremesTest, BlockSplitsAndProcessingStylesGiveIdenticalOutputAtTheLo
     // Accumulating onto silence adds exact zeros: the same samples, also for a block longer than both the
     // announced block size and the scratch buffers, and for a host that never announced a block size.
     for (bool announced : {true, false}) {
-        HostedEffect fx;
+        InProcessHost fx;
         if (announced)
             fx.start(44100.0f, 512);
         else
@@ -253,9 +252,9 @@ TEST(AudioExtremesTest, InPlaceProcessingReadsEachSampleBeforeWritingIt)
 {
     constexpr std::size_t frames = 4096;
     const Stereo input = makeSignal("full-scale noise", frames);
-    HostedEffect separate;
-    HostedEffect inPlace;
-    for (HostedEffect* fx : {&separate, &inPlace}) {
+    InProcessHost separate;
+    InProcessHost inPlace;
+    for (InProcessHost* fx : {&separate, &inPlace}) {
         fx->start(44100.0f, 512);
         setLoudest(*fx);
     }

@@ -3,6 +3,7 @@
 
 #include "Common/musicplugin/MusicPlugin.h"
 #include "InProcessHost.h"
+#include "MidiEvents.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +11,7 @@
 #include <memory>
 #include <vector>
 
-using namespace zr::robustness;
+using namespace zr::test;
 
 namespace
 {
@@ -33,25 +34,7 @@ private:
     int* received_;
 };
 
-// One MIDI note-on at the start of the block, in a record the host owns until the block is processed.
-struct HostEvents
-{
-    HostEvents()
-    {
-        note.type = kVstMidiType;
-        note.byteSize = sizeof(VstMidiEvent);
-        note.midiData[0] = static_cast<char>(0x90);
-        auto* list = reinterpret_cast<VstEvents*>(record.data());
-        list->numEvents = 1;
-        list->events[0] = reinterpret_cast<VstEvent*>(&note);
-    }
-    VstEvents* events() { return reinterpret_cast<VstEvents*>(record.data()); }
-
-    VstMidiEvent note{};
-    std::vector<char> record = std::vector<char>(sizeof(VstEvents));
-};
-
-void processBlock(HostedEffect& fx, float* left, float* right, VstInt32 frames)
+void processBlock(InProcessHost& fx, float* left, float* right, VstInt32 frames)
 {
     float* inputs[2] = {left, right};
     float* outputs[2] = {left, right};
@@ -65,10 +48,10 @@ void processBlock(HostedEffect& fx, float* left, float* right, VstInt32 frames)
 TEST(HostFaultTest, EventsOfAnIgnoredBlockAreNeverDeliveredLater)
 {
     int received = 0;
-    HostedEffect fx(new MidiCounter(&received));
+    InProcessHost fx(new MidiCounter(&received));
     fx.start(44100.0f, 64);
     std::vector<float> left(64), right(64);
-    HostEvents hostEvents;
+    MidiEvents hostEvents({{0, 0x90}}); // a note-on at the start of the block
 
     fx.dispatch(effProcessEvents, 0, 0, hostEvents.events());
     float* inputs[2] = {left.data(), right.data()};
@@ -85,10 +68,10 @@ TEST(HostFaultTest, EventsOfAnIgnoredBlockAreNeverDeliveredLater)
 TEST(HostFaultTest, FreedEventsOfAnIgnoredBlockAreNotReadByTheNextBlock)
 {
 #if defined(__SANITIZE_ADDRESS__)
-    HostedEffect fx;
+    InProcessHost fx;
     fx.start(44100.0f, 64);
     std::vector<float> left(64), right(64);
-    auto hostEvents = std::make_unique<HostEvents>();
+    auto hostEvents = std::make_unique<MidiEvents>(MidiEvents::Positions{{0, 0x90}});
     fx.dispatch(effProcessEvents, 0, 0, hostEvents->events());
     float* inputs[2] = {left.data(), right.data()};
     float* outputsWithHole[2] = {left.data(), nullptr};
@@ -110,10 +93,10 @@ TEST(HostFaultTest, EventsOfAZeroFrameBlockAreDroppedWithIt)
     GTEST_SKIP() << "breaks the assertion \"sampleFrames>0\"; runs where assertions are compiled out";
 #else
     int received = 0;
-    HostedEffect fx(new MidiCounter(&received));
+    InProcessHost fx(new MidiCounter(&received));
     fx.start(44100.0f, 64);
     std::vector<float> left(64), right(64);
-    HostEvents hostEvents;
+    MidiEvents hostEvents({{0, 0x90}});
     fx.dispatch(effProcessEvents, 0, 0, hostEvents.events());
     processBlock(fx, left.data(), right.data(), 0);
     processBlock(fx, left.data(), right.data(), 64);

@@ -1,18 +1,16 @@
 // The factory presets: the checked-in files are what the table generates, each loads in the render tool
 // with the state it claims, and each does on the demo music what its name says.
 
-#include "ToolRunner.h"
-
-#include <gtest/gtest.h>
-
-#if defined(ZR_REAL_PLUGIN) && defined(ZR_FACTORY_PRESET_TOOL)
 #include "Common/musicplugin/PluginState.h"
 #include "Common/musicplugin/PresetBank.h"
+#include "ToolRunner.h"
 #include "ZaRorurarozePlugin.h"
 #include "presets/FactoryPresets.h"
 #include "tools/render/FxPreset.h"
 #include "tools/render/TransferCurve.h"
 #include "tools/render/VstHost.h"
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
@@ -37,12 +35,6 @@ const FactoryPreset& preset(const std::string& slug)
     throw std::runtime_error("no factory preset " + slug);
 }
 
-ToolResult runReal(std::vector<std::string> args)
-{
-    args.insert(args.begin(), {"--plugin", ZR_REAL_PLUGIN});
-    return runRender(args);
-}
-
 // The render tool's summary of the demo music through a preset, with settings on top.
 struct Summary
 {
@@ -61,7 +53,7 @@ Summary renderDemo(const FactoryPreset& p, const std::vector<std::string>& setti
     for (const std::string& s : settings)
         args.insert(args.end(), {"--set", s});
     args.insert(args.end(), {"--float", dir.path("demo.wav"), dir.path("out.wav")});
-    const ToolResult result = runReal(args);
+    const ToolResult result = runRealRender(args);
     EXPECT_EQ(result.exitCode, 0) << result.err;
     Summary s;
     double peak = 0.0, rms = 0.0;
@@ -125,8 +117,8 @@ TEST(FactoryPresets, EachProgramFileLoadsWithTheStateItClaims)
         SCOPED_TRACE(p.slug);
         EXPECT_LE(p.name.size(), 24u);
         ScratchFolder dir;
-        const ToolResult loaded =
-            runReal({"--preset", programFile(p), "--print-state", "--save-preset", dir.path("copy.fxp")});
+        const ToolResult loaded = runRealRender(
+            {"--preset", programFile(p), "--print-state", "--save-preset", dir.path("copy.fxp")});
         ASSERT_EQ(loaded.exitCode, 0) << loaded.err;
         ZaRorurarozePlugin plugin;
         loadFactoryPreset(plugin, p, 0);
@@ -146,7 +138,7 @@ TEST(FactoryPresets, BankHoldsEveryPresetInOrderAndStartsWithTheFirst)
 {
     ScratchFolder dir;
     const ToolResult loaded =
-        runReal({"--preset", bankFile, "--print-state", "--save-preset", dir.path("copy.fxb")});
+        runRealRender({"--preset", bankFile, "--print-state", "--save-preset", dir.path("copy.fxb")});
     ASSERT_EQ(loaded.exitCode, 0) << loaded.err;
     EXPECT_EQ(readBytes(dir.path("copy.fxb")), readBytes(bankFile));
     ZaRorurarozePlugin first;
@@ -225,9 +217,3 @@ TEST(FactoryPresets, DoOnTheDemoWhatTheirNamesSay)
         EXPECT_LT(s.largestReductionDb, 4.0);
     }
 }
-#else
-TEST(FactoryPresets, NotBuiltYet)
-{
-    GTEST_SKIP() << "the plug-in or the preset generator is not part of this build";
-}
-#endif

@@ -1,26 +1,18 @@
-// The render tool against the real plug-in binary, when the build has one.
+// The render tool against the real plug-in binary.
 
+#include "InProcessHost.h"
 #include "ToolRunner.h"
+#include "ZaRorurarozeParam.h"
+#include "ZaRorurarozePlugin.h"
 
-#include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
 
-#ifdef ZR_IN_PROCESS_PLUGIN
-#include "ZaRorurarozePlugin.h"
-#endif
-
 using namespace zr::test;
+using Knob = ZaRorurarozeParam; // parameter indices
 
-#ifdef ZR_REAL_PLUGIN
 namespace
 {
-ToolResult runReal(std::vector<std::string> args)
-{
-    args.insert(args.begin(), {"--plugin", ZR_REAL_PLUGIN});
-    return runRender(args);
-}
-
 bool contains(const std::string& text, const std::string& part)
 {
     return text.find(part) != std::string::npos;
@@ -31,7 +23,7 @@ bool contains(const std::string& text, const std::string& part)
 // their save keys in the chunk.
 TEST(RealPlugin, ListsItsElevenParametersWithTheirKeys)
 {
-    const ToolResult result = runReal({"--list"});
+    const ToolResult result = runRealRender({"--list"});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_TRUE(contains(result.out, "ZaRoruraroze (zlSB), 11 parameters:")) << result.out;
     const char* const rows[][2] = {{"Side HP", "sidechainHighpassCutoff"},
@@ -45,7 +37,8 @@ TEST(RealPlugin, ListsItsElevenParametersWithTheirKeys)
                                    {"Ratio", "ratio"},
                                    {"Out Gain", "outputGain"},
                                    {"Mix", "mix"}};
-    for (int i = 0; i < 11; ++i) {
+    static_assert(std::size(rows) == Knob::count);
+    for (int i = 0; i < Knob::count; ++i) {
         char start[80];
         std::snprintf(start, sizeof start, "%3d  %-9s %-24s", i, rows[i][0], rows[i][1]);
         EXPECT_TRUE(contains(result.out, start)) << start << "\n" << result.out;
@@ -67,13 +60,13 @@ TEST(RealPlugin, ThresholdByNameAndUnitMatchesTheKnob)
     const double knob = (std::sqrt(factor) - std::sqrt(0.001)) / (std::sqrt(4.0) - std::sqrt(0.001));
     char knobText[64];
     std::snprintf(knobText, sizeof knobText, "threshold=@%.17g", knob);
-    const ToolResult byValue = runReal({"--set", "Threshold=-12dB", "--print-state"});
-    const ToolResult byKnob = runReal({"--set", knobText, "--print-state"});
+    const ToolResult byValue = runRealRender({"--set", "Threshold=-12dB", "--print-state"});
+    const ToolResult byKnob = runRealRender({"--set", knobText, "--print-state"});
     ASSERT_EQ(byValue.exitCode, 0) << byValue.err;
     ASSERT_EQ(byKnob.exitCode, 0) << byKnob.err;
     const auto a = stateValues(byValue.out);
     const auto b = stateValues(byKnob.out);
-    ASSERT_EQ(a.size(), 11u) << byValue.out;
+    ASSERT_EQ(a.size(), std::size_t(Knob::count)) << byValue.out;
     ASSERT_EQ(a.size(), b.size());
     for (std::size_t i = 0; i < a.size(); ++i) {
         EXPECT_EQ(a[i].first, b[i].first);
@@ -85,11 +78,11 @@ TEST(RealPlugin, ThresholdByNameAndUnitMatchesTheKnob)
 TEST(RealPlugin, PresetRoundTripReproducesTheState)
 {
     ScratchFolder dir;
-    const ToolResult saved = runReal({"--set", "Threshold=-20", "--set", "Ratio=4", "--set", "Attack=10ms",
-                                      "--set", "Side HP=100", "--set", "Hilbert=on", "--set", "Mix=80%",
-                                      "--save-preset", dir.path("p.fxp"), "--print-state"});
+    const ToolResult saved = runRealRender(
+        {"--set", "Threshold=-20", "--set", "Ratio=4", "--set", "Attack=10ms", "--set", "Side HP=100",
+         "--set", "Hilbert=on", "--set", "Mix=80%", "--save-preset", dir.path("p.fxp"), "--print-state"});
     ASSERT_EQ(saved.exitCode, 0) << saved.err;
-    const ToolResult loaded = runReal({"--preset", dir.path("p.fxp"), "--print-state"});
+    const ToolResult loaded = runRealRender({"--preset", dir.path("p.fxp"), "--print-state"});
     ASSERT_EQ(loaded.exitCode, 0) << loaded.err;
     EXPECT_EQ(loaded.out, saved.out);
 }
@@ -99,7 +92,7 @@ TEST(RealPlugin, RendersTheDemoSignal)
     ScratchFolder dir;
     ASSERT_EQ(runProgram(ZR_DEMO_SIGNAL_TOOL, {dir.path("demo.wav"), "--seconds", "2"}).exitCode, 0);
     const ToolResult result =
-        runReal({"--float", "--set", "Threshold=-30", dir.path("demo.wav"), dir.path("out.wav")});
+        runRealRender({"--float", "--set", "Threshold=-30", dir.path("demo.wav"), dir.path("out.wav")});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     SF_INFO info;
     const std::vector<float> out = readSound(dir.path("out.wav"), info);
@@ -109,7 +102,6 @@ TEST(RealPlugin, RendersTheDemoSignal)
     EXPECT_TRUE(contains(result.out, "gain reduction: largest")) << result.out;
 }
 
-#ifdef ZR_IN_PROCESS_PLUGIN
 // The binary driven through its VST 2 interface by the tool computes exactly what the plug-in class
 // computes when called directly, block by block at the same sample rate: nothing is lost or added on the
 // way through the host, the adaptor and the file.
@@ -117,14 +109,15 @@ TEST(RealPlugin, BinaryOutputIsBitExactWithTheInProcessPlugin)
 {
     ScratchFolder dir;
     ASSERT_EQ(runProgram(ZR_DEMO_SIGNAL_TOOL, {dir.path("demo.wav"), "--seconds", "3"}).exitCode, 0);
-    // Threshold (index 7) and Attack (index 4) moved by knob, as a host does.
+    // Threshold and Attack moved by knob, as a host does.
     const float thresholdKnob = 0.3f;
     const float attackKnob = 0.2f;
     char thresholdSetting[64], attackSetting[64];
     std::snprintf(thresholdSetting, sizeof thresholdSetting, "threshold=@%.9g", thresholdKnob);
     std::snprintf(attackSetting, sizeof attackSetting, "attack=@%.9g", attackKnob);
-    const ToolResult result = runReal({"--float", "--quiet", "--block", "512", "--set", thresholdSetting,
-                                       "--set", attackSetting, dir.path("demo.wav"), dir.path("out.wav")});
+    const ToolResult result =
+        runRealRender({"--float", "--quiet", "--block", "512", "--set", thresholdSetting, "--set",
+                       attackSetting, dir.path("demo.wav"), dir.path("out.wav")});
     ASSERT_EQ(result.exitCode, 0) << result.err;
 
     SF_INFO inInfo, outInfo;
@@ -134,28 +127,17 @@ TEST(RealPlugin, BinaryOutputIsBitExactWithTheInProcessPlugin)
 
     ZaRorurarozePlugin plugin;
     plugin.sampleRate.setValue(inInfo.samplerate);
-    plugin.paramList.vstSetParameter(7, thresholdKnob);
-    plugin.paramList.vstSetParameter(4, attackKnob);
+    plugin.paramList.vstSetParameter(Knob::threshold, thresholdKnob);
+    plugin.paramList.vstSetParameter(Knob::attack, attackKnob);
     const std::size_t frames = static_cast<std::size_t>(inInfo.frames);
-    std::vector<float> left(frames), right(frames), outLeft(frames), outRight(frames);
+    Stereo in{std::vector<float>(frames), std::vector<float>(frames)};
     for (std::size_t i = 0; i < frames; ++i) {
-        left[i] = input[2 * i];
-        right[i] = input[2 * i + 1];
+        in.left[i] = input[2 * i];
+        in.right[i] = input[2 * i + 1];
     }
-    for (std::size_t start = 0; start < frames; start += 512) {
-        const float* in[] = {left.data() + start, right.data() + start};
-        float* out[] = {outLeft.data() + start, outRight.data() + start};
-        plugin.process(in, out, static_cast<int>(std::min<std::size_t>(512, frames - start)));
-    }
+    const Stereo out = processInBlocks(plugin, in, {512});
     for (std::size_t i = 0; i < frames; ++i) {
-        ASSERT_EQ(viaBinary[2 * i], outLeft[i]) << "frame " << i;
-        ASSERT_EQ(viaBinary[2 * i + 1], outRight[i]) << "frame " << i;
+        ASSERT_EQ(viaBinary[2 * i], out.left[i]) << "frame " << i;
+        ASSERT_EQ(viaBinary[2 * i + 1], out.right[i]) << "frame " << i;
     }
 }
-#endif
-#else
-TEST(RealPlugin, NotBuiltYet)
-{
-    GTEST_SKIP() << "the ZaRoruraroze plug-in is not part of this build";
-}
-#endif

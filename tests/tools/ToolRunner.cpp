@@ -97,6 +97,12 @@ ToolResult runRender(const std::vector<std::string>& arguments, const std::vecto
     return runProgram(ZR_RENDER_TOOL, all, environment);
 }
 
+ToolResult runRealRender(std::vector<std::string> arguments)
+{
+    arguments.insert(arguments.begin(), {"--plugin", ZR_REAL_PLUGIN});
+    return runRender(arguments);
+}
+
 ScratchFolder::ScratchFolder()
 {
     char pattern[] = "/tmp/zr-tools-test-XXXXXX";

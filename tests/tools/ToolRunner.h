@@ -22,6 +22,8 @@ ToolResult runProgram(const std::string& program, const std::vector<std::string>
 // The render tool with the gain test plug-in unless the arguments name another.
 ToolResult runRender(const std::vector<std::string>& arguments,
                      const std::vector<std::string>& environment = {});
+// The render tool with the compressor's binary.
+ToolResult runRealRender(std::vector<std::string> arguments);
 
 // A fresh folder, removed with everything in it at the end of the test.
 class ScratchFolder
