@@ -498,8 +498,13 @@ void Compressor::runBlock(const double* inLeft, const double* inRight, Sample* o
         outLeft[n] = static_cast<Sample>(left * gains_[n]);
         outRight[n] = static_cast<Sample>(right * gains_[n]);
     }
-    // The meter's minimum in a loop of its own, four chains side by side: inside the loop above it would
-    // keep that loop from being vectorised.
+    trackSmallestGain(law, frames);
+}
+
+void Compressor::trackSmallestGain(const detector_kernel::GainLaw& law, int frames) noexcept
+{
+    // Four chains side by side, in a loop of its own: inside the output loop the minimum would keep that
+    // loop from being vectorised.
     double smallest[4] = {gains_[0], gains_[0], gains_[0], gains_[0]};
     int n = 0;
     for (; n + 4 <= frames; n += 4)

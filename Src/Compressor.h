@@ -212,6 +212,8 @@ private:
     // sideRight_) and the detector, and, with a law, the gains into gains_.
     void runSideChain(const double* inLeft, const double* inRight, const detector_kernel::GainLaw* law,
                       int frames) noexcept;
+    // The meter's stage: the smallest factor of the law among a block's gains into smallestLawFactor_.
+    void trackSmallestGain(const detector_kernel::GainLaw& law, int frames) noexcept;
     // One block of at most maxBlockFrames frames.
     template <typename Sample>
     void runBlock(const double* inLeft, const double* inRight, Sample* outLeft, Sample* outRight,
