@@ -492,7 +492,7 @@ void Compressor::runBlock(const double* inLeft, const double* inRight, Sample* o
     const detector_kernel::GainLaw law = gainLaw();
     runSideChain(inLeft, inRight, &law, frames);
     for (int n = 0; n < frames; ++n) {
-        // Both inputs are read before either output is written: an output may be the other channel's input.
+        // The block's input is the compressor's own copy, so no output can overwrite it.
         const double left = inLeft[n];
         const double right = inRight[n];
         outLeft[n] = static_cast<Sample>(left * gains_[n]);
