@@ -12,7 +12,7 @@
 #include "tools/render/VstHost.h"
 
 #if ZR_BENCH_LV2
-#include "Common/musicplugin/Lv2PortTable.h"
+#include "Common/lv2/Lv2PortTable.h"
 
 #include <dlfcn.h>
 #include <lv2/core/lv2.h>

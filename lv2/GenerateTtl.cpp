@@ -1,9 +1,9 @@
 // Writes the bundle's manifest.ttl, plug-in description and factory presets from the plug-in's own
 // parameter list and preset table, at build time: zaroruraroze-lv2-ttl BUNDLE_FOLDER.
 
-#include "Common/musicplugin/Lv2PortTable.h"
-#include "Common/musicplugin/Lv2TtlWriter.h"
-#include "Common/musicplugin/MusicPluginLv2Adaptor.h"
+#include "Common/lv2/Lv2PortTable.h"
+#include "Common/lv2/Lv2TtlWriter.h"
+#include "Common/lv2/MusicPluginLv2Adaptor.h"
 #include "Common/musicplugin/PluginState.h"
 #include "ZaRorurarozePlugin.h"
 #include "lv2/ZaRorurarozeLv2.h"

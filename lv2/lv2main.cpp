@@ -1,6 +1,6 @@
 // The LV2 module's one export: the descriptor of the compressor behind the LV2 adaptor.
 
-#include "Common/musicplugin/MusicPluginLv2Adaptor.h"
+#include "Common/lv2/MusicPluginLv2Adaptor.h"
 #include "ZaRorurarozePlugin.h"
 #include "lv2/ZaRorurarozeLv2.h"
 

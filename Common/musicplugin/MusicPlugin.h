@@ -45,6 +45,9 @@ public:
         std::string unit; // a display label: "dB", "%", ...
         double minValue;
         double maxValue;
+        // Meant for the plug-in's own editor (band levels and the like): hosts' generic interfaces leave it
+        // out, formats without output ports do not list it.
+        bool editorOnly = false;
     };
     // Constant answers, asked while a bridge sets up (any thread).
     virtual int numMeters() const { return 0; }

@@ -2,8 +2,8 @@
 // A small LV2 host for the tests: a URID map, a state store, and one instance of the compressor through
 // the adaptor's descriptor with every port connected to its own buffers.
 
-#include "Common/musicplugin/Lv2PortTable.h"
-#include "Common/musicplugin/MusicPluginLv2Adaptor.h"
+#include "Common/lv2/Lv2PortTable.h"
+#include "Common/lv2/MusicPluginLv2Adaptor.h"
 #include "ZaRorurarozePlugin.h"
 
 #include <cmath>

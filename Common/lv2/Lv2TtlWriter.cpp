@@ -1,6 +1,6 @@
-#include "Common/musicplugin/Lv2TtlWriter.h"
+#include "Common/lv2/Lv2TtlWriter.h"
 
-#include "Common/musicplugin/Lv2PortTable.h"
+#include "Common/lv2/Lv2PortTable.h"
 #include "Common/musicplugin/MusicPlugin.h"
 
 #include <cstdlib>

@@ -9,7 +9,7 @@
 // applies, and save writes its chunk from a shadow instance filled with the published values, never
 // touching the live plug-in.
 
-#include "Common/musicplugin/Lv2PortTable.h"
+#include "Common/lv2/Lv2PortTable.h"
 
 #include <lv2/core/lv2.h>
 #include <lv2/state/state.h>

@@ -1,4 +1,4 @@
-#include "Common/musicplugin/MusicPluginLv2Adaptor.h"
+#include "Common/lv2/MusicPluginLv2Adaptor.h"
 
 #include "Common/musicplugin/BoolParam.h"
 #include "Common/musicplugin/IntegerParam.h"

@@ -1,4 +1,4 @@
-#include "Common/musicplugin/Lv2PortTable.h"
+#include "Common/lv2/Lv2PortTable.h"
 
 #include "Common/musicplugin/BoolParam.h"
 #include "Common/musicplugin/IntegerParam.h"
