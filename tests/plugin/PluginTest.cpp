@@ -1,5 +1,6 @@
 // The compressor plug-in in process: its signal path against closed forms where the settings make one.
 
+#include "Common/musicplugin/UserValue.h"
 #include "InProcessHost.h"
 #include "ZaRorurarozeParam.h"
 #include "ZaRorurarozePlugin.h"
@@ -195,4 +196,30 @@ TEST(PluginTest, NoiseFollowsItsGeneratorAcrossOddBlocks)
     const std::vector<double> n = pluginNoise(5000);
     for (size_t i = 0; i < in.size(); ++i)
         ASSERT_EQ(run.left[i], static_cast<float>(static_cast<double>(in[i]) + n[i])) << i;
+}
+
+// A host that turns texts into values (VST3, CLAP) must read back every text a parameter shows, with its
+// unit or without, and land on a value that shows the same text again.
+TEST(PluginTest, EveryDisplayedTextReadsBackToTheSameText)
+{
+    ZaRorurarozePlugin plugin;
+    ZaRorurarozePlugin reader;
+    for (int i = 0; i < Knob::count; ++i) {
+        Param* param = plugin.paramList.param(i);
+        Param* readBack = reader.paramList.param(i);
+        for (int step = 0; step <= 40; ++step) {
+            param->setKnobPos(step / 40.0);
+            const std::string text = param->getDisplayValue();
+            for (const std::string& typed : {text, text + " " + param->getDisplayLabel()}) {
+                const auto value = zr::host::parseParamText(*param, typed);
+                ASSERT_TRUE(value.has_value()) << param->getDisplayName() << ": " << typed;
+                if (auto* real = dynamic_cast<RealParam*>(readBack))
+                    real->setValue(std::clamp(*value, real->getMinValue(), real->getMaxValue()));
+                else
+                    readBack->setKnobPos(*value);
+                EXPECT_EQ(readBack->getDisplayValue(), text) << param->getDisplayName() << ": " << typed;
+            }
+        }
+        EXPECT_FALSE(zr::host::parseParamText(*param, "twelve").has_value()) << param->getDisplayName();
+    }
 }

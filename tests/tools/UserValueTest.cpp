@@ -1,4 +1,4 @@
-#include "tools/render/UserValue.h"
+#include "Common/musicplugin/UserValue.h"
 
 #include <cmath>
 #include <gtest/gtest.h>

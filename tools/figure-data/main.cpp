@@ -12,7 +12,7 @@
 #include "Src/Compressor.h"
 #include "tools/render/AudioFile.h"
 #include "tools/render/LevelStatistics.h"
-#include "tools/render/UserValue.h"
+#include "Common/musicplugin/UserValue.h"
 
 #include <cmath>
 #include <complex>

@@ -5,7 +5,7 @@
 // usage: make-demo-signal OUTPUT.wav [--seconds S] [--rate HZ]
 
 #include "tools/render/AudioFile.h"
-#include "tools/render/UserValue.h"
+#include "Common/musicplugin/UserValue.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 #include "tools/render/CommandLine.h"
 
-#include "tools/render/UserValue.h"
+#include "Common/musicplugin/UserValue.h"
 
 #include <cmath>
 

@@ -4,7 +4,7 @@
 // parameter's unit and checked against its range. Shared by every front end that takes settings as text,
 // so they all accept the same names and values and say the same when one is wrong.
 
-#include "tools/render/UserValue.h"
+#include "Common/musicplugin/UserValue.h"
 
 #include <stdexcept>
 #include <string>

@@ -1,4 +1,7 @@
-#include "tools/render/UserValue.h"
+#include "Common/musicplugin/UserValue.h"
+
+#include "Common/musicplugin/BoolParam.h"
+#include "Common/musicplugin/IntegerParam.h"
 
 #include <array>
 #include <charconv>
@@ -157,6 +160,22 @@ std::optional<double> parseUserValue(std::string_view text, ValueUnit unit, cons
     default:
         return value;
     }
+}
+
+std::optional<double> parseParamText(const Param& param, std::string_view text)
+{
+    const std::string_view word = trim(text);
+    if (dynamic_cast<const BoolParam*>(&param) != nullptr) {
+        for (const char* on : {"on", "yes", "true", "1"})
+            if (equalsNoCase(word, on)) return 1.0;
+        for (const char* off : {"off", "no", "false", "0"})
+            if (equalsNoCase(word, off)) return 0.0;
+        return std::nullopt;
+    }
+    const std::string label = param.getDisplayLabel();
+    const auto value = parseUserValue(word, unitOfLabel(label), label);
+    if (value && dynamic_cast<const IntegerParam*>(&param) != nullptr) return std::round(*value);
+    return value;
 }
 
 std::string formatUserValue(double baseValue, ValueUnit unit, const std::string& label)
