@@ -230,7 +230,7 @@ MusicPluginClapAdaptor::MusicPluginClapAdaptor(const clap_plugin_descriptor_t* d
         const MusicPlugin::MeterInfo info = effect->meterInfo(j);
         meterRanges.push_back(MeterRange{info.minValue, info.maxValue});
     }
-    lastSentMeters.assign(exposedMeters.size(), std::nan(""));
+    lastSentMeters.assign(exposedMeters.size(), 0.0);
 }
 
 MusicPluginClapAdaptor::~MusicPluginClapAdaptor() = default;

@@ -13,9 +13,11 @@
 //   --blocks A,B,...      frames per block, taken in turn (default 256); the largest is the maximum
 //   --set NAME=TEXT[@F]   a parameter (by name or ID) set from text through text_to_value, as an event at
 //                         frame F (default 0) of the file; events alternate with and without the cookie
-//   --load FILE           the state loaded before activation, 3 bytes per read
+//   --value NAME=V[@F]    the same with a plain value V
+//   --stream-bytes N      bytes a state stream moves per call (default 3)
+//   --load FILE           the state loaded before activation
 //   --load-during FILE@F  the state loaded on the main thread while the audio thread is at frame F
-//   --save FILE           the state saved after the last cycle while still active, 3 bytes per write
+//   --save FILE           the state saved after the last cycle while still active
 //   --inputs N            input buffers handed over (default: the declared ports)
 //   --in-place            output buffers are the input buffers
 //   --cycles N            activate, process the file, deactivate, N times (default 1)
@@ -135,7 +137,9 @@ const clap_host_t host = {CLAP_VERSION_INIT,
                           [](const clap_host_t*) {},
                           [](const clap_host_t*) {}};
 
-// --- streams that move at most 3 bytes a call ---
+// --- state streams that move at most streamBytes a call ---
+
+uint64_t streamBytes = 3;
 
 struct Bytes
 {
@@ -146,7 +150,7 @@ struct Bytes
 int64_t writeSome(const clap_ostream_t* stream, const void* buffer, uint64_t size)
 {
     auto& bytes = *static_cast<Bytes*>(stream->ctx);
-    const uint64_t n = std::min<uint64_t>(size, 3);
+    const uint64_t n = std::min<uint64_t>(size, streamBytes);
     bytes.data.insert(bytes.data.end(), static_cast<const char*>(buffer),
                       static_cast<const char*>(buffer) + n);
     return static_cast<int64_t>(n);
@@ -155,7 +159,7 @@ int64_t writeSome(const clap_ostream_t* stream, const void* buffer, uint64_t siz
 int64_t readSome(const clap_istream_t* stream, void* buffer, uint64_t size)
 {
     auto& bytes = *static_cast<Bytes*>(stream->ctx);
-    const uint64_t n = std::min<uint64_t>({size, 3, bytes.data.size() - bytes.readAt});
+    const uint64_t n = std::min<uint64_t>({size, streamBytes, bytes.data.size() - bytes.readAt});
     std::memcpy(buffer, bytes.data.data() + bytes.readAt, n);
     bytes.readAt += n;
     return static_cast<int64_t>(n);
@@ -368,6 +372,7 @@ struct Setting
     std::string name;
     std::string text;
     uint64_t frame = 0;
+    bool plain = false; // text is the plain value itself
 };
 
 struct Options
@@ -709,9 +714,9 @@ int run(const Options& o)
     }
     std::printf("clap_entry: CLAP %u.%u.%u\n", entry->clap_version.major, entry->clap_version.minor,
                 entry->clap_version.revision);
-    // Twice: a module must count its init and deinit calls.
-    if (!entry->init(o.path.c_str()) || !entry->init(o.path.c_str())) error("init");
-    entry->deinit();
+    if (!entry->init(o.path.c_str())) error("init");
+    // A pair more, as CLAP 1.2 allows: the module must count them (DPF 1.6's does not; --robustness only).
+    if (o.robustness && (!entry->init(o.path.c_str()) || (entry->deinit(), false))) error("init again");
     const auto* factory =
         static_cast<const clap_plugin_factory_t*>(entry->get_factory(CLAP_PLUGIN_FACTORY_ID));
     if (factory == nullptr || factory->get_plugin_count(factory) < 1) {
@@ -749,9 +754,9 @@ int run(const Options& o)
                 info = p.info(index);
                 if (s.name == info.name || s.name == std::to_string(info.id)) break;
             }
-            double value = NAN;
+            double value = s.plain ? std::strtod(s.text.c_str(), nullptr) : NAN;
             if (index == p.paramCount() ||
-                !p.params->text_to_value(p.plugin, info.id, s.text.c_str(), &value)) {
+                (!s.plain && !p.params->text_to_value(p.plugin, info.id, s.text.c_str(), &value))) {
                 error("cannot set " + s.name + " to " + s.text);
                 continue;
             }
@@ -761,8 +766,8 @@ int run(const Options& o)
         std::stable_sort(r.schedule.begin(), r.schedule.end(),
                          [](const auto& a, const auto& b) { return a.header.time < b.header.time; });
 
-        const bool runs = !o.out.empty() || !o.save.empty() || !o.settings.empty() || !o.loadDuring.empty() ||
-                          o.cycles > 1 || o.wrongThreadSave;
+        // Audio runs unless the host was only asked to describe or to check.
+        const bool runs = !(o.describe || o.checkTexts || o.robustness) || !o.out.empty() || !o.save.empty();
         Audio first;
         double cycleDifference = 0.0;
         for (int c = 0; runs && c < o.cycles; ++c) {
@@ -837,13 +842,15 @@ int main(int argc, char** argv)
             o.save = next();
         else if (a == "--blocks")
             o.blocks = parseBlocks(next());
+        else if (a == "--stream-bytes")
+            streamBytes = std::max(1ul, std::strtoul(next().c_str(), nullptr, 10));
         else if (a == "--inputs")
             o.inputs = std::atoi(next().c_str());
         else if (a == "--cycles")
             o.cycles = std::max(1, std::atoi(next().c_str()));
         else if (a == "--load-during")
             std::tie(o.loadDuring, o.loadDuringFrame) = atFrame(next());
-        else if (a == "--set") {
+        else if (a == "--set" || a == "--value") {
             const std::string s = next();
             const std::size_t eq = s.find('=');
             if (eq == std::string::npos) {
@@ -851,7 +858,7 @@ int main(int argc, char** argv)
                 return 2;
             }
             const auto [text, frame] = atFrame(s.substr(eq + 1));
-            o.settings.push_back({s.substr(0, eq), text, frame});
+            o.settings.push_back({s.substr(0, eq), text, frame, a == "--value"});
         } else if (o.path.empty() && a[0] != '-')
             o.path = a;
         else {
