@@ -230,7 +230,8 @@ MusicPluginClapAdaptor::MusicPluginClapAdaptor(const clap_plugin_descriptor_t* d
         const MusicPlugin::MeterInfo info = effect->meterInfo(j);
         meterRanges.push_back(MeterRange{info.minValue, info.maxValue});
     }
-    lastSentMeters.assign(exposedMeters.size(), 0.0);
+    for (const MeterRange& range : meterRanges)
+        lastSentMeters.push_back(range.minValue);
 }
 
 MusicPluginClapAdaptor::~MusicPluginClapAdaptor() = default;
@@ -418,7 +419,9 @@ bool MusicPluginClapAdaptor::paramValue(clap_id id, double* value) const noexcep
     }
     const int k = exposedMeterOf(id);
     if (k < 0) return false;
-    *value = meterReadings.value(exposedMeters[static_cast<std::size_t>(k)]);
+    const MeterRange& range = meterRanges[static_cast<std::size_t>(k)];
+    *value = std::clamp(meterReadings.value(exposedMeters[static_cast<std::size_t>(k)]), range.minValue,
+                        range.maxValue);
     return true;
 }
 

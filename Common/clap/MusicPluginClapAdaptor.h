@@ -133,7 +133,8 @@ private:
     std::vector<float> discard;
 
     // Audio thread to main thread: every parameter value applied, and every meter's latest reading (by
-    // its index among the plug-in's meters). What went out to the host last, NaN before the first.
+    // its index among the plug-in's meters). What went out to the host last, at first the meters' minimum,
+    // which get_value answers before any audio ran.
     ValueSnapshot published;
     ValueSnapshot meterReadings;
     std::vector<double> lastSentMeters;
