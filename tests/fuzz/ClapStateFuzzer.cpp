@@ -26,8 +26,8 @@ MusicPlugin* createPlugin()
 }
 
 const char* features[] = {nullptr};
-const clap_plugin_descriptor_t descriptor = {CLAP_VERSION_INIT, "fuzz.state", "fuzz", "", "", "", "", "",
-                                             "", features};
+const clap_plugin_descriptor_t descriptor = {CLAP_VERSION_INIT, "fuzz.state", "fuzz", "", "", "", "", "", "",
+                                             features};
 const ClapFactory factory(&descriptor, &createPlugin);
 
 struct Stream
@@ -79,8 +79,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto* plugins = static_cast<const clap_plugin_factory_t*>(factory.get(CLAP_PLUGIN_FACTORY_ID));
     const clap_plugin_t* plugin = plugins->create_plugin(plugins, nullptr, descriptor.id);
     ZR_FUZZ_CHECK(plugin != nullptr && plugin->init(plugin));
-    const auto* state = static_cast<const clap_plugin_state_t*>(plugin->get_extension(plugin, CLAP_EXT_STATE));
-    const auto* params = static_cast<const clap_plugin_params_t*>(plugin->get_extension(plugin, CLAP_EXT_PARAMS));
+    const auto* state =
+        static_cast<const clap_plugin_state_t*>(plugin->get_extension(plugin, CLAP_EXT_STATE));
+    const auto* params =
+        static_cast<const clap_plugin_params_t*>(plugin->get_extension(plugin, CLAP_EXT_PARAMS));
     ZR_FUZZ_CHECK(plugin->activate(plugin, 48000.0, 1, 64));
 
     const std::vector<std::uint8_t> before = saved(plugin, state);
