@@ -287,8 +287,8 @@ bool MusicPluginClapAdaptor::activate(double sampleRateHz, std::uint32_t minFram
     }
     applyLoadedState();
     effect->clear();
-    for (int j = 0; j < static_cast<int>(exposedMeters.size()); ++j)
-        effect->takeMeterReading(exposedMeters[static_cast<std::size_t>(j)]);
+    for (int j = 0; j < effect->numMeters(); ++j)
+        effect->takeMeterReading(j);
     active.store(true, std::memory_order_release);
     return true;
 }
@@ -402,7 +402,7 @@ bool MusicPluginClapAdaptor::paramInfo(std::uint32_t index, clap_param_info_t* i
 
 void MusicPluginClapAdaptor::currentValues(double* values) const noexcept
 {
-    if (loadsTaken.load(std::memory_order_acquire) != loadsWritten)
+    if (loadPending())
         std::copy(loadedValues.begin(), loadedValues.end(), values);
     else
         published.read(values);
@@ -412,9 +412,7 @@ bool MusicPluginClapAdaptor::paramValue(clap_id id, double* value) const noexcep
 {
     if (value == nullptr) return false;
     if (id < effectParams.size()) {
-        *value = loadsTaken.load(std::memory_order_acquire) != loadsWritten
-                     ? loadedValues[id]
-                     : published.value(static_cast<int>(id));
+        *value = loadPending() ? loadedValues[id] : published.value(static_cast<int>(id));
         return true;
     }
     const int k = exposedMeterOf(id);
@@ -474,6 +472,10 @@ bool MusicPluginClapAdaptor::textToValue(clap_id id, const char* text, double* v
 
 void MusicPluginClapAdaptor::flush(const clap_input_events_t* in) noexcept
 {
+    // While active only the audio thread may touch the live plug-in; a host that says otherwise is ignored.
+    if (isActive() && threadCheck != nullptr && threadCheck->is_audio_thread != nullptr &&
+        !threadCheck->is_audio_thread(host))
+        return;
     applyLoadedState();
     applyEvents(in);
 }

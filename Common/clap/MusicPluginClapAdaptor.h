@@ -97,6 +97,8 @@ private:
     void applyEvent(const clap_event_header_t* event) noexcept;
     void runAudio(const clap_process_t* process, std::uint32_t offset, std::uint32_t frames) noexcept;
     void sendMeters(const clap_process_t* process) noexcept;
+    // Main thread: whether the audio thread has yet to take the state loaded last.
+    bool loadPending() const noexcept { return loadsTaken.load(std::memory_order_acquire) != loadsWritten; }
     // The main thread's view: a loaded state not yet taken by the audio thread, else what it published.
     void currentValues(double* values) const noexcept;
     // The meter a parameter ID names, or -1.

@@ -604,6 +604,16 @@ void robustness(const clap_plugin_factory_t* factory, const char* id)
         for (double rate : {0.0, -48000.0, double(NAN), double(INFINITY), 1e12})
             refused(p.plugin->activate(p.plugin, rate, 1, 256), "activate at a bad rate");
         refused(p.plugin->activate(p.plugin, 48000.0, 512, 1), "activate with min above max");
+        // flush applies its events while inactive too.
+        {
+            const clap_param_info_t first = p.info(0);
+            InEvents events;
+            events.events.push_back(paramEvent(0, first.id, nullptr, first.max_value));
+            p.params->flush(p.plugin, &events.list, nullptr);
+            if (p.value(first.id) != first.max_value) error("flush while inactive did not apply its event");
+            events.events[0].value = first.default_value;
+            p.params->flush(p.plugin, &events.list, nullptr);
+        }
         const std::vector<char> before = p.save();
 
         // Parameters: bad IDs, buffers and texts.
