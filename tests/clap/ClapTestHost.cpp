@@ -35,6 +35,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <condition_variable>
 #include <cstdio>
@@ -477,6 +478,7 @@ struct Run
     std::mutex mutex;
     std::condition_variable reached;
     bool atLoadFrame = false;
+    std::atomic<bool> loadDone{false};
 
     Run(const Options& o, Plugin& plugin) : options(o), p(plugin) {}
 
@@ -514,6 +516,9 @@ struct Run
                 reached.notify_one();
                 loadSignalled = true;
             }
+            // Blocks go on while the load runs, at a pace that lets it end well before the file does.
+            if (loadSignalled && !options.loadDuring.empty() && !loadDone.load())
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
             for (int c = 0; c < 2; ++c)
                 std::copy_n(&input.channels[c][pos], frames, inData[c].data());
             events.events.clear();
@@ -555,12 +560,14 @@ struct Run
             c.assign(input.frames(), 0.0f);
         if (!p.plugin->activate(p.plugin, input.rateHz, minFrames, maxFrames)) error("activate");
         atLoadFrame = false;
+        loadDone = false;
         std::thread audio([this] { audioLoop(); });
         if (!options.loadDuring.empty()) {
             std::unique_lock<std::mutex> lock(mutex);
             reached.wait(lock, [this] { return atLoadFrame; });
             lock.unlock();
             if (!p.load(readFile(options.loadDuring))) error("state.load while processing");
+            loadDone = true;
         }
         audio.join();
         if (options.wrongThreadSave) {
