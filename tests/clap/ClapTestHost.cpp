@@ -161,7 +161,7 @@ int64_t readSome(const clap_istream_t* stream, void* buffer, uint64_t size)
 {
     auto& bytes = *static_cast<Bytes*>(stream->ctx);
     const uint64_t n = std::min<uint64_t>({size, streamBytes, bytes.data.size() - bytes.readAt});
-    std::memcpy(buffer, bytes.data.data() + bytes.readAt, n);
+    if (n > 0) std::memcpy(buffer, bytes.data.data() + bytes.readAt, n);
     bytes.readAt += n;
     return static_cast<int64_t>(n);
 }
