@@ -204,14 +204,18 @@ gcc -shared -fPIC -Wall -o "$work/seq-stub.so" "$here/qtractor/AlsaSeqStub.c" -l
     fail "the ALSA sequencer stand-in builds"
 python3 "$here/qtractor/make_session.py" "$work/session.qtr" "$plugin" "$work/render.chunk"
 export JACK_DEFAULT_SERVER=zrclap-$$-$RANDOM
-timeout 300 jackd -n "$JACK_DEFAULT_SERVER" -r -d dummy -r 48000 -p 256 >"$work/jackd.log" 2>&1 &
+# Not under timeout either: a server whose client was killed may take more than the cleanup's 3 s to end,
+# and then the server itself is killed, not a wrapper around it.
+jackd -n "$JACK_DEFAULT_SERVER" -r -d dummy -r 48000 -p 256 >"$work/jackd.log" 2>&1 &
 pids+=($!)
+disown $!
 if timeout 10 jack_wait -w -t 5 >/dev/null 2>&1; then
     mkdir -p "$work/home"
-    HOME=$work/home QT_QPA_PLATFORM=offscreen LD_PRELOAD=$work/seq-stub.so timeout 240 qtractor \
-        "$work/session.qtr" >"$work/qtractor.log" 2>&1 &
-    # The tap's connections mark the session changed, so qtractor answers TERM with a question no one
-    # sees; the cleanup kills it after 3 s. Out of the job table, so the shell does not report that.
+    # Not under timeout: the tap's connections mark the session changed, so qtractor answers TERM with a
+    # question no one sees, and the cleanup must kill qtractor itself after 3 s. Out of the job table, so
+    # the shell does not report that.
+    HOME=$work/home QT_QPA_PLATFORM=offscreen LD_PRELOAD=$work/seq-stub.so qtractor "$work/session.qtr" \
+        >"$work/qtractor.log" 2>&1 &
     pids+=($!)
     disown $!
     for ((i = 0; i < 200; i++)); do
