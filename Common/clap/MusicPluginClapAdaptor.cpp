@@ -488,11 +488,12 @@ void MusicPluginClapAdaptor::applyLoadedState() noexcept
     if (offered == loadsTaken.load(std::memory_order_relaxed)) return;
     // A load being written meanwhile is taken at the next block.
     if (!loaded.tryRead(takenValues.data())) return;
-    try {
-        for (std::size_t i = 0; i < effectParams.size(); ++i)
+    for (std::size_t i = 0; i < effectParams.size(); ++i) {
+        try {
             published.write(static_cast<int>(i), setValue(*effectParams[i], takenValues[i]));
-    } catch (...) {
-        // A listener that throws leaves its parameter as it was; the rest are set.
+        } catch (...) {
+            // A listener that throws leaves its parameter as it was; the rest are set.
+        }
     }
     // Release: whoever sees the count also sees the values published before it.
     loadsTaken.store(offered, std::memory_order_release);
@@ -511,11 +512,15 @@ void MusicPluginClapAdaptor::applyEvent(const clap_event_header_t* event) noexce
             // The parameter stays as it was.
         }
     } else if (event->type == CLAP_EVENT_TRANSPORT && event->size >= sizeof(clap_event_transport_t)) {
-        const auto* transport = reinterpret_cast<const clap_event_transport_t*>(event);
-        if ((transport->flags & CLAP_TRANSPORT_HAS_TEMPO) != 0 && transport->tempo > 0.0 &&
-            std::isfinite(transport->tempo))
-            effect->tempo.setValue(transport->tempo);
+        applyTransport(*reinterpret_cast<const clap_event_transport_t*>(event));
     }
+}
+
+void MusicPluginClapAdaptor::applyTransport(const clap_event_transport_t& transport) noexcept
+{
+    if ((transport.flags & CLAP_TRANSPORT_HAS_TEMPO) != 0 && transport.tempo > 0.0 &&
+        std::isfinite(transport.tempo))
+        effect->tempo.setValue(transport.tempo);
 }
 
 void MusicPluginClapAdaptor::applyEvents(const clap_input_events_t* in) noexcept
@@ -530,7 +535,8 @@ clap_process_status MusicPluginClapAdaptor::process(const clap_process_t* proces
 {
     if (process == nullptr || !isActive()) return CLAP_PROCESS_ERROR;
     applyLoadedState();
-    if (process->transport != nullptr) applyEvent(&process->transport->header);
+    // The block's transport comes without a header a host need fill in.
+    if (process->transport != nullptr) applyTransport(*process->transport);
     const std::uint32_t frames = process->frames_count;
     // Each event takes effect at its frame: the audio before it runs first. Events out of order take
     // effect where the audio stands.

@@ -95,6 +95,7 @@ private:
     void applyLoadedState() noexcept;
     void applyEvents(const clap_input_events_t* in) noexcept;
     void applyEvent(const clap_event_header_t* event) noexcept;
+    void applyTransport(const clap_event_transport_t& transport) noexcept;
     void runAudio(const clap_process_t* process, std::uint32_t offset, std::uint32_t frames) noexcept;
     void sendMeters(const clap_process_t* process) noexcept;
     // Main thread: whether the audio thread has yet to take the state loaded last.
