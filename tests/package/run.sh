@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The release files as a musician gets them: ./dist.sh makes them; lintian finds no error in the Debian
 # package; the package unpacked into a scratch root (dpkg -x) renders a file with its own tool and plug-in,
-# bit for bit as the build does, and its LV2 bundle and manual pages work; the Windows zip holds both DLLs,
-# the documents and the presets.
+# bit for bit as the build does, and its LV2 bundle and manual pages work, and its VST 3 bundle and presets
+# sit where hosts look; the Windows zip holds both DLLs, the VST 3 bundle of both, the documents and the
+# presets.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$root"
@@ -27,6 +28,11 @@ for file in bin/zaroruraroze-render bin/zaroruraroze-jack lib/vst/ZaRoruraroze.s
     share/man/man1/zaroruraroze-render.1.gz share/man/man1/zaroruraroze-jack.1.gz share/doc/zaroruraroze/copyright; do
     [ -e "$usr/$file" ] || fail "the package lacks /usr/$file"
 done
+vst3=$usr/lib/vst3/ZaRoruraroze.vst3/Contents/x86_64-linux/ZaRoruraroze.so
+[ "$(nm -D --defined-only "$vst3" 2>/dev/null | awk '{ print $3 }' | sort | paste -sd' ')" = \
+    "GetPluginFactory ModuleEntry ModuleExit" ] || fail "the package lacks the VST 3 bundle, or it exports other names"
+[ -f "$usr/share/vst3/presets/Orrel @ Quenderlab/ZaRoruraroze/Bus Glue.vstpreset" ] ||
+    fail "the package lacks the VST 3 factory presets"
 audio="python3 tests/ardour/audio_file.py"
 $audio signal "$scratch/in.wav" "$scratch/l.wav" "$scratch/r.wav" --seconds 1
 settings=(--set Threshold=-20dB --set Ratio=4)
@@ -48,7 +54,8 @@ done
 zip=$(ls dist/ZaRoruraroze-*-windows.zip 2>/dev/null)
 if [ -n "$zip" ]; then
     entries=$(python3 -c 'import sys, zipfile; print("\n".join(zipfile.ZipFile(sys.argv[1]).namelist()))' "$zip")
-    for entry in 32-bit/ZaRoruraroze.dll 64-bit/ZaRoruraroze.dll README.md docs/manual.md presets/; do
+    for entry in 32-bit/ZaRoruraroze.dll 64-bit/ZaRoruraroze.dll README.md docs/manual.md presets/ presets/vst3/ \
+        ZaRoruraroze.vst3/Contents/x86-win/ZaRoruraroze.vst3 ZaRoruraroze.vst3/Contents/x86_64-win/ZaRoruraroze.vst3; do
         grep -q "/$entry" <<<"$entries" || fail "the zip lacks $entry"
     done
     echo "$zip: $(wc -l <<<"$entries") entries"
