@@ -121,9 +121,10 @@ public:
     vst3::tresult ZR_VST3_API setComponentHandler(vst3::IComponentHandler* handler) override;
     vst3::IPlugView* ZR_VST3_API createView(vst3::FIDString name) override;
 
-    // For the editor: the host's handler for edits (null until the host sets one); hold a reference while
-    // using it.
+    // For the editor: the host's handler for edits (null until the host sets one; hold a reference while
+    // using it), and the latest reading of every meter, those meant for the editor only too (any thread).
     vst3::IComponentHandler* componentHandler() const { return handler; }
+    double meterReading(int meter) const { return processor.meterReading(meter); }
 
 protected:
     // The component's state is the plug-in's bank chunk; the controller keeps nothing of its own.
