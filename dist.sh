@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Makes the release files into dist/: the Debian package (cpack; the VST 2 module into /usr/lib/vst, the
-# LV2 bundle into /usr/lib/lv2, the CLAP plug-in into /usr/lib/clap, the tools into /usr/bin with their
-# manual pages, the documents and presets into /usr/share/doc/zaroruraroze) and, where mingw-w64 is
-# installed, the Windows zip (both DLLs and both .clap files, the presets and the manual). As root it installs what is missing.
+# LV2 bundle into /usr/lib/lv2, the VST 3 bundle into /usr/lib/vst3 and its presets into
+# /usr/share/vst3/presets, the CLAP plug-in into /usr/lib/clap, the tools into /usr/bin with their manual
+# pages, the documents and presets into /usr/share/doc/zaroruraroze) and, where mingw-w64 is installed, the
+# Windows zip (both DLLs, both .clap files, one VST 3 bundle holding both architectures, the presets and the
+# manual). As root it installs what is missing.
 set -euo pipefail
 cd "$(dirname "$0")"
 tools/install-deps.sh dist
@@ -28,18 +30,22 @@ rm -rf "$stage"
 mkdir -p "$stage/docs"
 for bits in 32 64; do
     cmake --preset "win$bits" >/dev/null
-    cmake --build "build/win$bits" -j "$jobs" --target ZaRoruraroze ZaRorurarozeClap >/dev/null
+    cmake --build "build/win$bits" -j "$jobs" --target ZaRoruraroze ZaRorurarozeClap ZaRorurarozeVst3 >/dev/null
     mkdir -p "$stage/$bits-bit"
     cp "build/win$bits/ZaRoruraroze.dll" "build/win$bits/clap/ZaRoruraroze.clap" "$stage/$bits-bit/"
+    # One VST 3 bundle with a folder per architecture, as hosts expect it.
+    cp -r "build/win$bits/vst3/ZaRoruraroze.vst3" "$stage/"
     # The link keeps its symbols for the debugger; a musician's copy needs none.
-    for file in "$stage/$bits-bit/ZaRoruraroze.dll" "$stage/$bits-bit/ZaRoruraroze.clap"; do
-        if [ $bits = 32 ]; then i686-w64-mingw32-strip "$file"; else x86_64-w64-mingw32-strip "$file"; fi
-    done
+    strip=x86_64-w64-mingw32-strip arch=x86_64-win
+    [ $bits = 32 ] && strip=i686-w64-mingw32-strip arch=x86-win
+    $strip "$stage/$bits-bit/ZaRoruraroze.dll" "$stage/$bits-bit/ZaRoruraroze.clap" \
+        "$stage/ZaRoruraroze.vst3/Contents/$arch/ZaRoruraroze.vst3"
 done
 cp README.md "$stage/"
 cp docs/*.md "$stage/docs/"
 [ -d docs/figures ] && cp -r docs/figures "$stage/docs/"
 [ -d presets ] && mkdir -p "$stage/presets" && cp presets/*.fxp presets/*.fxb presets/*.md "$stage/presets/" 2>/dev/null || true
+[ -d presets/vst3 ] && cp -r presets/vst3 "$stage/presets/"
 rm -f "dist/$name.zip"
 (cd build/dist/windows && cmake -E tar cf "$OLDPWD/dist/$name.zip" --format=zip "$name")
 echo "dist/$name.zip"

@@ -1,8 +1,8 @@
 // Nanoseconds per stereo frame, and the realtime factor at 44.1 kHz, of the detector, the plug-in in process
-// and the plug-in binary driven through its VST 2 interface, on every detector path this CPU has (the LV2
-// and CLAP builds beside the VST 2 one); then the same host loop over installed peer compressors, with their
-// cost relative to ours; then ours over a minute of digital silence against the test signal (a denormal
-// slow-down would show there).
+// and the plug-in binary driven through its VST 2 interface, on every detector path this CPU has (and the
+// LV2, VST 3 and CLAP builds beside the VST 2 one); then the same host loop over installed peer compressors,
+// with their cost relative to ours; then ours over a minute of digital silence against the test signal (a
+// denormal slow-down would show there).
 //
 // Every figure is the thread's CPU time around the whole loop, after a warm-up run, median of several runs,
 // divided by the frames processed. Build in Release (bench.sh does).
@@ -17,6 +17,12 @@
 
 #include <dlfcn.h>
 #include <lv2/core/lv2.h>
+#endif
+
+#if ZR_BENCH_VST3
+#include "Common/vst3/Vst3Interfaces.h"
+
+#include <dlfcn.h>
 #endif
 
 #if ZR_BENCH_CLAP
@@ -360,6 +366,131 @@ private:
 };
 #endif
 
+#if ZR_BENCH_VST3
+// The VST 3 module loaded and run through its audio processor as hosts do: blocks of 512 frames, no
+// parameter changes in, the meter written into an output list each block (hosts always pass one).
+class Vst3Loop
+{
+public:
+    explicit Vst3Loop(const std::string& module)
+    {
+        library_ = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
+        const auto entry =
+            library_ ? reinterpret_cast<bool (*)(void*)>(dlsym(library_, "ModuleEntry")) : nullptr;
+        const auto getFactory =
+            library_ ? reinterpret_cast<vst3::IPluginFactory* (*)()>(dlsym(library_, "GetPluginFactory"))
+                     : nullptr;
+        if (entry == nullptr || getFactory == nullptr || !entry(library_)) return;
+        factory_ = getFactory();
+        vst3::PClassInfo info{};
+        void* obj = nullptr;
+        if (factory_ == nullptr || factory_->getClassInfo(0, &info) != vst3::kResultOk ||
+            factory_->createInstance(info.cid, vst3::IComponent::iid.bytes, &obj) != vst3::kResultOk)
+            return;
+        component_ = static_cast<vst3::IComponent*>(obj);
+        component_->initialize(nullptr);
+        if (component_->queryInterface(vst3::IAudioProcessor::iid.bytes, &obj) != vst3::kResultOk) return;
+        processor_ = static_cast<vst3::IAudioProcessor*>(obj);
+        vst3::ProcessSetup setup{vst3::kRealtime, vst3::kSample32, blockFrames, sampleRateHz};
+        processor_->setupProcessing(setup);
+        component_->setActive(1);
+        processor_->setProcessing(1);
+    }
+    ~Vst3Loop()
+    {
+        if (processor_ != nullptr) {
+            processor_->setProcessing(0);
+            component_->setActive(0);
+            processor_->release();
+        }
+        if (component_ != nullptr) {
+            component_->terminate();
+            component_->release();
+        }
+        if (factory_ != nullptr) factory_->release();
+        if (library_ != nullptr) dlclose(library_);
+    }
+    bool loaded() const { return processor_ != nullptr; }
+    void run(const Signal& signal, int repeats)
+    {
+        for (int r = 0; r < repeats; ++r)
+            for (int n = 0; n < signalFrames; n += blockFrames) {
+                float* inputs[2] = {const_cast<float*>(&signal.left[n]),
+                                    const_cast<float*>(&signal.right[n])};
+                float* outputs[2] = {&outLeft_[n], &outRight_[n]};
+                vst3::AudioBusBuffers in{2, 0, {inputs}};
+                vst3::AudioBusBuffers out{2, 0, {outputs}};
+                meters_.used = false;
+                vst3::ProcessData data{vst3::kRealtime,
+                                       vst3::kSample32,
+                                       std::min(blockFrames, signalFrames - n),
+                                       1,
+                                       1,
+                                       &in,
+                                       &out,
+                                       nullptr,
+                                       &meters_,
+                                       nullptr,
+                                       nullptr,
+                                       nullptr};
+                processor_->process(data);
+            }
+    }
+
+private:
+    // One queue holding the last point: what a host's output list costs at the least.
+    struct Queue : vst3::IParamValueQueue
+    {
+        vst3::tresult queryInterface(const vst3::TUID, void**) override { return vst3::kNoInterface; }
+        std::uint32_t addRef() override { return 1; }
+        std::uint32_t release() override { return 1; }
+        vst3::ParamID getParameterId() override { return id; }
+        std::int32_t getPointCount() override { return 1; }
+        vst3::tresult getPoint(std::int32_t, std::int32_t& offset, double& v) override
+        {
+            offset = 0;
+            v = value;
+            return vst3::kResultOk;
+        }
+        vst3::tresult addPoint(std::int32_t, double v, std::int32_t& index) override
+        {
+            value = v;
+            index = 0;
+            return vst3::kResultOk;
+        }
+        vst3::ParamID id = 0;
+        double value = 0.0;
+    };
+    struct Changes : vst3::IParameterChanges
+    {
+        vst3::tresult queryInterface(const vst3::TUID, void**) override { return vst3::kNoInterface; }
+        std::uint32_t addRef() override { return 1; }
+        std::uint32_t release() override { return 1; }
+        std::int32_t getParameterCount() override { return used ? 1 : 0; }
+        vst3::IParamValueQueue* getParameterData(std::int32_t index) override
+        {
+            return used && index == 0 ? &queue : nullptr;
+        }
+        vst3::IParamValueQueue* addParameterData(const vst3::ParamID& id, std::int32_t& index) override
+        {
+            used = true;
+            queue.id = id;
+            index = 0;
+            return &queue;
+        }
+        Queue queue;
+        bool used = false;
+    };
+
+    void* library_ = nullptr;
+    vst3::IPluginFactory* factory_ = nullptr;
+    vst3::IComponent* component_ = nullptr;
+    vst3::IAudioProcessor* processor_ = nullptr;
+    Changes meters_;
+    std::vector<float> outLeft_ = touched(signalFrames), outRight_ = touched(signalFrames);
+};
+#endif
+
 bool exists(const std::string& path)
 {
     struct stat info
@@ -374,11 +505,17 @@ std::string binaryFor(DetectorPath path)
                : std::string(ZR_BENCH_PLUGIN_DIR) + "/ZaRoruraroze-" + pathName(path) + ".so";
 }
 
-// Times one pass of runOnce over the signal in turn with the VST 2 host loop on the widest path, and reports
-// it with its difference from the VST 2 figure.
-void reportBesideVst(const std::string& name, const Signal& signal, const std::function<void()>& runOnce)
+// Another format's module (a loop with loaded() and run(signal, repeats)) timed in turn with the VST 2 host
+// loop on the widest path, and reported with its cost relative to the VST 2 one.
+template <typename Loop>
+void reportBesideVst2(const char* format, const char* module, Loop& loop, const Signal& signal,
+                      DetectorPath widest)
 {
-    zr::host::VstHost host(binaryFor(MultibandPowerDetector::widestPath()));
+    if (!loop.loaded()) {
+        std::printf("  (the %s module %s did not load)\n", format, module);
+        return;
+    }
+    zr::host::VstHost host(binaryFor(widest));
     host.setSampleRate(sampleRateHz);
     host.setBlockSize(blockFrames);
     host.resume();
@@ -386,11 +523,11 @@ void reportBesideVst(const std::string& name, const Signal& signal, const std::f
     const float* inputs[2] = {signal.left.data(), signal.right.data()};
     float* outputs[2] = {outLeft.data(), outRight.data()};
     const auto [ns, vstNs] = nsPerFramePair(
-        runOnce, [&] { host.process(const_cast<float* const*>(inputs), outputs, signalFrames); },
-        signalFrames);
+        [&] { loop.run(signal, 1); },
+        [&] { host.process(const_cast<float* const*>(inputs), outputs, signalFrames); }, signalFrames);
     char note[64];
     std::snprintf(note, sizeof note, "   vst %.1f ns: %+.1f%%", vstNs, 100.0 * (ns / vstNs - 1.0));
-    report(name, ns, note);
+    report(std::string(format) + ", " + pathName(widest), ns, note);
 }
 } // namespace
 
@@ -440,10 +577,16 @@ int main()
     std::printf("ZaRoruraroze LV2 module through its descriptor, timed in turn with the VST 2 host loop\n");
     {
         Lv2Loop lv2(ZR_BENCH_LV2_MODULE);
-        if (lv2.loaded())
-            reportBesideVst(std::string("lv2, ") + pathName(widest), signal, [&] { lv2.run(signal, 1); });
-        else
-            std::printf("  (the LV2 module %s did not load)\n", ZR_BENCH_LV2_MODULE);
+        reportBesideVst2("lv2", ZR_BENCH_LV2_MODULE, lv2, signal, widest);
+    }
+#endif
+
+#if ZR_BENCH_VST3
+    std::printf(
+        "ZaRoruraroze VST 3 module through its audio processor, timed in turn with the VST 2 host loop\n");
+    {
+        Vst3Loop vst3(ZR_BENCH_VST3_MODULE);
+        reportBesideVst2("vst3", ZR_BENCH_VST3_MODULE, vst3, signal, widest);
     }
 #endif
 
@@ -451,10 +594,7 @@ int main()
     std::printf("ZaRoruraroze CLAP plug-in through its entry, timed in turn with the VST 2 host loop\n");
     {
         ClapLoop clap(ZR_BENCH_CLAP_FILE);
-        if (clap.loaded())
-            reportBesideVst(std::string("clap, ") + pathName(widest), signal, [&] { clap.run(signal, 1); });
-        else
-            std::printf("  (the CLAP plug-in %s did not load)\n", ZR_BENCH_CLAP_FILE);
+        reportBesideVst2("clap", ZR_BENCH_CLAP_FILE, clap, signal, widest);
     }
 #endif
 

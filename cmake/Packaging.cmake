@@ -48,8 +48,9 @@ install(FILES ${_zr_docs} DESTINATION ${ZR_DOC_INSTALL_DIR}/docs)
 if(EXISTS ${CMAKE_SOURCE_DIR}/docs/figures)
     install(DIRECTORY ${CMAKE_SOURCE_DIR}/docs/figures DESTINATION ${ZR_DOC_INSTALL_DIR}/docs)
 endif()
+# The VST 3 presets go where hosts look for them (vst3/CMakeLists.txt).
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/presets DESTINATION ${ZR_DOC_INSTALL_DIR}
-    FILES_MATCHING PATTERN "*.fxp" PATTERN "*.fxb" PATTERN "*.md")
+    FILES_MATCHING PATTERN "*.fxp" PATTERN "*.fxb" PATTERN "*.md" PATTERN "vst3" EXCLUDE)
 # A Debian package's own changelog, compressed as policy wants it.
 set(_zr_changelog ${CMAKE_BINARY_DIR}/debian/changelog.gz)
 add_custom_command(OUTPUT ${_zr_changelog}
@@ -64,11 +65,12 @@ set(CPACK_PACKAGE_NAME zaroruraroze)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Orrel @ Quenderlab")
 set(CPACK_PACKAGE_CONTACT "Orrel (Quenderlab) <orrel@quenderlab.org>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "stereo compressor with a 33-band detector (VST 2, LV2, CLAP, JACK)")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "stereo compressor with a 33-band detector (VST 2, VST 3, LV2, CLAP, JACK)")
 set(CPACK_PACKAGE_DESCRIPTION "ZaRoruraroze splits its side-chain into 33 log-spaced bands between 20 Hz
 and 20 kHz, each with its own attack and release speed, and turns their
 summed power into a gain through a soft-knee law. This package holds the VST 2
-plug-in (/usr/lib/vst), the LV2 plug-in (/usr/lib/lv2), the CLAP plug-in
+plug-in (/usr/lib/vst), the VST 3 plug-in (/usr/lib/vst3, its factory presets
+in /usr/share/vst3/presets), the LV2 plug-in (/usr/lib/lv2), the CLAP plug-in
 (/usr/lib/clap), the JACK client zaroruraroze-jack for live use, the offline
 render tool zaroruraroze-render, the manual and the factory presets.")
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)

@@ -23,6 +23,8 @@ test)
     optional+=(qemu-user gcc-multilib g++-multilib)  # i386
     optional+=(dpkg-dev lintian)                     # package
     optional+=(ardour gdb)                           # ardour
+    # The VST 3 test hosts: JUCE's (release suite) and one on the SDK's headers (windows)
+    optional+=(juce-modules-source-data libfreetype-dev libjpeg-dev libpng-dev libx11-dev zlib1g-dev)
     ;;
 demo) required+=(gnuplot-nox) optional+=(jackd2 libjack-jackd2-dev) ;;
 bench) required+=(libbenchmark-dev) optional+=(lilv-utils) ;;

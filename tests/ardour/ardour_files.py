@@ -9,20 +9,30 @@
       unchanged. No sample is touched.
   ardour_files.py chunk SESSION.ardour PLUGIN
       prints the state chunk of the named plug-in: for VST 2 decoded from the session (base64 text up to
-      its terminating zero byte), for LV2 the string under the plug-in's "URI#chunk" key in the state.ttl
-      the session names.
+      its terminating zero byte), for VST 3 the component state inside the preset image Ardour stores (up
+      to its terminating zero byte), for LV2 the string under the plug-in's "URI#chunk" key in the
+      state.ttl the session names.
+  ardour_files.py state-bytes SESSION.ardour PLUGIN OUT
+      writes a VST 2 plug-in's chunk or a VST 3 plug-in's component state, byte for byte.
+  ardour_files.py preset-state FILE.vstpreset OUT
+      writes the component state a VST 3 preset file holds, byte for byte.
+  ardour_files.py set-port SESSION.ardour PLUGIN ID VALUE
+      sets a saved VST 3 parameter value (its Port and its control) to VALUE, in plain units.
   ardour_files.py controls SESSION.ardour PLUGIN
       prints the plug-in's saved control values, one "index name value" line each (LV2: "symbol value").
   ardour_files.py strip-controls SESSION.ardour PLUGIN
       removes the plug-in's saved control values, so that a restore must come from the chunk alone.
-  ardour_files.py fxb SESSION.ardour PLUGIN OUT.fxb
-      writes the plug-in's saved chunk, byte for byte, as a VST 2 bank file ('FBCh'), so that another host
-      can load exactly the state Ardour restores.
+  ardour_files.py fxb SESSION.ardour PLUGIN OUT.fxb [VST2_ID]
+      writes the plug-in's saved chunk (VST 3: its component state), byte for byte, as a VST 2 bank file
+      ('FBCh'), so that another host can load exactly the state Ardour restores; a VST 3 plug-in needs the
+      VST 2 build's unique ID.
   ardour_files.py fxb-chunk BANK.fxb
       prints the chunk text of a VST 2 bank file (up to its terminating zero byte), as the render tool
       writes it with the plug-in's bank getChunk.
-  ardour_files.py scan-info CACHE.v2i
-      prints what the VST scanner recorded about a plug-in, one "key=value" line each.
+  ardour_files.py fxb-bytes BANK.fxb OUT
+      writes that chunk byte for byte.
+  ardour_files.py scan-info CACHE.v2i|CACHE.v3i
+      prints what the VST 2 or VST 3 scanner recorded about a plug-in, one "key=value" line each.
 """
 
 import base64
@@ -63,14 +73,14 @@ def first_track(root):
     raise SystemExit("the session has no audio track")
 
 
-PLUGIN_TYPES = ("lxvst", "windows-vst", "mac-vst", "lv2")
+PLUGIN_TYPES = ("lxvst", "windows-vst", "mac-vst", "lv2", "vst3")
 
 
 def plugin_processor(root, name):
     for processor in root.iter("Processor"):
         if processor.get("name") == name and processor.get("type") in PLUGIN_TYPES:
             return processor
-    raise SystemExit(f"the session has no VST or LV2 plug-in named {name}")
+    raise SystemExit(f"the session has no VST, VST 3 or LV2 plug-in named {name}")
 
 
 def check_wired_to_master(root, track):
@@ -169,7 +179,25 @@ def chunk_bytes(processor):
     chunks = list(processor.iter("chunk"))
     if len(chunks) != 1:
         raise SystemExit(f"expected one chunk for {processor.get('name')}, found {len(chunks)}")
-    return base64.b64decode(chunks[0].text or "")
+    data = base64.b64decode(chunks[0].text or "")
+    return component_state(data) if processor.get("type") == "vst3" else data
+
+
+def component_state(data):
+    """The 'Comp' entry of a VST 3 preset image: 'VST3', version, 32-character class ID, the offset of the
+    chunk list ('List', count, then per entry its ID, offset and size; little-endian throughout)."""
+    if data[0:4] != b"VST3" or len(data) < 48:
+        raise SystemExit("not a VST 3 preset image")
+    offset = struct.unpack_from("<q", data, 40)[0]
+    if data[offset:offset + 4] != b"List":
+        raise SystemExit("a VST 3 preset image without its chunk list")
+    count = struct.unpack_from("<i", data, offset + 4)[0]
+    for entry in range(count):
+        at = offset + 8 + 20 * entry
+        start, size = struct.unpack_from("<qq", data, at + 4)
+        if data[at:at + 4] == b"Comp":
+            return data[start:start + size]
+    raise SystemExit("a VST 3 preset image without a component state")
 
 
 TURTLE_ESCAPES = {"t": "\t", "b": "\b", "n": "\n", "r": "\r", "f": "\f", '"': '"', "'": "'", "\\": "\\"}
@@ -221,12 +249,25 @@ def fxb_chunk_text(path):
     return text_up_to_zero(data[160:160 + size])
 
 
-def write_fxb(session_path, name, out_path):
+def fxb_chunk_bytes(path):
+    with open(path, "rb") as f:
+        data = f.read()
+    if data[0:4] != b"CcnK" or data[8:12] != b"FBCh" or len(data) < 160:
+        raise SystemExit(f"{path}: not a VST 2 bank file with a chunk")
+    return data[160:160 + struct.unpack_from(">i", data, 156)[0]]
+
+
+def write_bytes(path, data):
+    with open(path, "wb") as f:
+        f.write(data)
+
+
+def write_fxb(session_path, name, out_path, vst2_id=None):
     """The published bank-chunk layout, big-endian: 'CcnK', size of the rest, 'FBCh', format version 1,
     plug-in ID, plug-in version, program count, 128 reserved bytes, chunk size, chunk."""
     processor = plugin_processor(load(session_path).getroot(), name)
     data = chunk_bytes(processor)
-    plugin_id = int(processor.get("unique-id")) & 0xFFFFFFFF
+    plugin_id = int(vst2_id if vst2_id is not None else processor.get("unique-id")) & 0xFFFFFFFF
     body = b"FBCh" + struct.pack(">iIii", 1, plugin_id, 1, 1) + bytes(128) + struct.pack(">i", len(data)) + data
     with open(out_path, "wb") as f:
         f.write(b"CcnK" + struct.pack(">i", len(body)) + body)
@@ -236,6 +277,8 @@ def controls(session_path, name):
     processor = plugin_processor(load(session_path).getroot(), name)
     if processor.get("type") == "lv2":
         return [f"{port.get('symbol')} {port.get('value')}" for port in processor.iter("Port")]
+    if processor.get("type") == "vst3":
+        return [f"{port.get('id')} {port.get('value')}" for port in processor.iter("Port")]
     lines = []
     for control in processor.findall("Controllable"):
         if control.get("parameter") is not None:
@@ -247,6 +290,9 @@ def strip_controls(session_path, name):
     tree = load(session_path)
     processor = plugin_processor(tree.getroot(), name)
     removed = 0
+    for state in processor.findall("vst3"):
+        for port in state.findall("Port"):
+            state.remove(port)
     for control in processor.findall("Controllable"):
         if control.get("parameter") is not None:
             processor.remove(control)
@@ -256,12 +302,25 @@ def strip_controls(session_path, name):
     save(tree, session_path)
 
 
+def set_port(session_path, name, port_id, value):
+    tree = load(session_path)
+    processor = plugin_processor(tree.getroot(), name)
+    ports = [p for p in processor.iter("Port") if p.get("id") == port_id]
+    controls = [c for c in processor.findall("Controllable") if c.get("parameter") == port_id]
+    if len(ports) != 1 or len(controls) != 1:
+        raise SystemExit(f"{name} has no saved parameter {port_id}")
+    ports[0].set("value", value)
+    controls[0].set("value", value)
+    save(tree, session_path)
+
+
 def scan_info(cache_path):
     root = load(cache_path).getroot()
-    infos = list(root.iter("VST2Info"))
+    infos = list(root.iter("VST2Info")) + list(root.iter("VST3Info"))
     if len(infos) != 1:
         raise SystemExit(f"{cache_path}: expected one plug-in, found {len(infos)}")
-    return [f"binary={root.get('binary')}"] + [f"{key}={value}" for key, value in infos[0].attrib.items()]
+    where = root.get("binary") or root.get("module")
+    return [f"binary={where}"] + [f"{key}={value}" for key, value in infos[0].attrib.items()]
 
 
 def main(argv):
@@ -276,8 +335,17 @@ def main(argv):
         sys.stdout.write(chunk_text(session, argv[3]))
     elif command == "fxb-chunk" and len(argv) == 3:
         sys.stdout.write(fxb_chunk_text(session))
-    elif command == "fxb" and len(argv) == 5:
-        write_fxb(session, argv[3], argv[4])
+    elif command == "fxb" and len(argv) in (5, 6):
+        write_fxb(session, argv[3], argv[4], argv[5] if len(argv) == 6 else None)
+    elif command == "fxb-bytes" and len(argv) == 4:
+        write_bytes(argv[3], fxb_chunk_bytes(session))
+    elif command == "state-bytes" and len(argv) == 5:
+        write_bytes(argv[4], chunk_bytes(plugin_processor(load(session).getroot(), argv[3])))
+    elif command == "preset-state" and len(argv) == 4:
+        with open(session, "rb") as f:
+            write_bytes(argv[3], component_state(f.read()))
+    elif command == "set-port" and len(argv) == 6:
+        set_port(session, argv[3], argv[4], argv[5])
     elif command == "controls" and len(argv) == 4:
         print("\n".join(controls(session, argv[3])))
     elif command == "strip-controls" and len(argv) == 4:

@@ -1,9 +1,9 @@
--- Creates a session with one stereo audio track carrying one VST 2 or LV2 plug-in, sets the plug-in's
--- controls, writes what Ardour learnt about the plug-in to a report file and saves.
--- Environment: ZR_SESSION_DIR, ZR_SESSION_NAME, ZR_PLUGIN (VST 2: name as scanned; LV2: URI), ZR_KNOBS
--- ("index=value" pairs separated by spaces; index counts control inputs; VST 2 values are the host's
--- normalised 0..1, LV2 values the port's own units), ZR_REPORT (output file), and optionally
--- ZR_PLUGIN_TYPE (LXVST, the default, or LV2); ZR_PROBE: a VST 2 plug-in put in front of the first,
+-- Creates a session with one stereo audio track carrying one VST 2, VST 3 or LV2 plug-in, sets the
+-- plug-in's controls, writes what Ardour learnt about the plug-in to a report file and saves.
+-- Environment: ZR_SESSION_DIR, ZR_SESSION_NAME, ZR_PLUGIN (VST 2 and VST 3: name as scanned; LV2: URI),
+-- ZR_KNOBS ("index=value" pairs separated by spaces; index counts control inputs; VST 2 values are the
+-- host's normalised 0..1, VST 3 values plain ones, LV2 values the port's own units), ZR_REPORT (output
+-- file), and optionally ZR_PLUGIN_TYPE (LXVST, the default, VST3 or LV2); ZR_PROBE: a VST 2 plug-in put in front of the first,
 -- untouched (the unity-gain probe, which sees exactly the blocks the plug-in under test sees); ZR_RATE, the
 -- sample rate (default 48000); ZR_SETTLE_FRAMES: frames the engine must process before the save (an LV2
 -- plug-in only learns new port values in its next run, and saves what it has learnt).
@@ -49,6 +49,7 @@ end
 
 local plugin_type = ARDOUR.PluginType.LXVST
 if os.getenv("ZR_PLUGIN_TYPE") == "LV2" then plugin_type = ARDOUR.PluginType.LV2 end
+if os.getenv("ZR_PLUGIN_TYPE") == "VST3" then plugin_type = ARDOUR.PluginType.VST3 end
 local found, proc = insert(plugin_name, plugin_type)
 report:write(string.format("plugin\t%s\t%s\t%s\n", found.name, found.unique_id, found.creator))
 local plugin = proc:to_insert():plugin(0)
@@ -71,6 +72,19 @@ for port = 0, plugin:parameter_count() - 1 do
         report:write(string.format("param\t%d\t%s\t%.9g\t%.9g\t%.9g\n", index, plugin:parameter_label(port),
             ARDOUR.LuaAPI.get_processor_param(proc, index), range.lower, range.upper))
         index = index + 1
+    end
+end
+-- Then the outputs (meters), by port: "meter port label lower upper", and each input's unit, step and
+-- default: "desc port label unit toggled integer_step default".
+for port = 0, plugin:parameter_count() - 1 do
+    local range = ARDOUR.ParameterDescriptor()
+    plugin:get_parameter_descriptor(port, range)
+    if plugin:parameter_is_control(port) and plugin:parameter_is_output(port) then
+        report:write(string.format("meter\t%d\t%s\t%.9g\t%.9g\n", port, plugin:parameter_label(port), range.lower,
+            range.upper))
+    elseif plugin:parameter_is_control(port) and plugin:parameter_is_input(port) then
+        report:write(string.format("desc\t%d\t%s\t%s\t%s\t%s\t%.9g\n", port, plugin:parameter_label(port),
+            range.label, tostring(range.toggled), tostring(range.integer_step), range.normal))
     end
 end
 

@@ -4,15 +4,19 @@
 # saves and restores it in fresh processes (also from its chunk alone), and takes its chunk over and over
 # while its audio thread runs. The LV2 bundle of the same build goes through Ardour too: loaded with its
 # controls set in their units, rendered against the render tool, saved with the VST 2 build's chunk and
-# restored in a fresh process. A tiny unity-gain plug-in proves first that the scripts pass a signal
+# restored in a fresh process. So does the VST 3 bundle: scanned, loaded with its parameters and meter as
+# Ardour describes them, rendered against the render tool, saved with the VST 2 build's chunk, restored
+# (the state winning over the parameter values saved beside it), metered while rolling, stressed, and
+# given a factory preset. A tiny unity-gain plug-in proves first that the scripts pass a signal
 # through Ardour unchanged. Prints one line per check with its time; exits non-zero on any failure and 77
 # with "skipped" when Ardour 7 is not installed.
 #
 # Usage: tests/ardour/run.sh [--keep]     (--keep leaves the scratch folder in place even on success)
 # Environment:
-#   ZR_ARDOUR_BUILD       build folder with ZaRoruraroze.so, tools/zaroruraroze-render and the LV2 bundle
-#                         (default build/release; configured and built when the files are missing; the LV2
-#                         checks are skipped when the build makes no bundle, that is without lv2-dev)
+#   ZR_ARDOUR_BUILD       build folder with ZaRoruraroze.so, tools/zaroruraroze-render, the LV2 and the
+#                         VST 3 bundles and tests/vst3/vst3-knobs (default build/release; configured and built
+#                         when the files are missing; the LV2 checks are skipped when the build makes no
+#                         bundle, that is without lv2-dev)
 #   ZR_ARDOUR_DEBUG_BUILD build folder for a Debug plug-in with assertions on and no sanitizers (default
 #                         build/ardour-debug, configured and built here): it is scanned and stressed too, so
 #                         that any call of Ardour's outside the plug-in's contract aborts with its condition.
@@ -66,6 +70,17 @@ lv2_setting="0=60 1=12000 3=6 4=5 5=80 6=1 7=-20 8=4 9=-3 10=80"
 # 1024-frame cycles).
 lv2_settle_frames=4096
 
+# The VST 3 plug-in: its parameters by their full names, with plain values in the units shown (Ardour sets
+# and stores plain values); the setting moves every main control. tests/vst3/vst3-knobs tells the knob
+# positions these plain values arrive as, which the render tool is then given.
+vst3_names=("Side HP" "Side LP" "Sd Listen" "Drive" "Attack" "Release" "Hilbert" "Threshold" "Ratio" "Out Gain" "Mix")
+vst3_ranges="5..2000 100..40000 0..1 -20..60 0..10 0..10 0..1 -60..12.0412 0.5..64 -90..12.0412 0..100"
+vst3_defaults="20 40000 0 0 0.2 0.2 0 0 32 0 100"
+vst3_setting="0=60 1=12000 3=6 4=0.005 5=0.08 6=1 7=-20 8=4 9=-3 10=80"
+vst3_class=5A61526F72757261726F7A6556535433
+# The VST 2 build's unique ID 'zlSB', for bank files of the VST 3 plug-in's state.
+vst2_id=$(((0x7A << 24) | (0x6C << 16) | (0x53 << 8) | 0x42))
+
 mkdir -p "$root/build" && work=$(mktemp -d "$root/build/ardour.XXXXXX") || exit 1
 mkdir -p "$work/logs"
 passed=0
@@ -110,8 +125,10 @@ verdict() { # verdict OK PASS_TEXT FAIL_TEXT: one line for a check, by OK (1 pas
 # Ardour, each process with a home of its own per plug-in folder, under a timeout and retried
 
 # attempt NAME SECONDS TAG [VAR=VALUE...] CMD...: runs CMD with Ardour's environment, a HOME and XDG
-# folders of its own for TAG, LXVST_PATH pointing at the one folder that holds TAG's VST 2 plug-ins and
-# LV2_PATH at the one that holds its LV2 bundles (no system bundles, so none is loaded in vain), up to
+# folders of its own for TAG, LXVST_PATH pointing at the one folder that holds TAG's VST 2 plug-ins,
+# VST3_PATH at the one that holds its VST 3 bundles and LV2_PATH at the one that holds its LV2 bundles (no
+# system bundles, so none is loaded in vain; /usr/lib/vst3 is always searched, but lists only what was
+# scanned into TAG's own cache), up to
 # $attempts times until it exits 0. When the variable clean names a folder, each try starts by removing it
 # (a session folder the last try left half made). Each try is logged to logs/NAME.N.log; retries are
 # noted for the check's line. A try that runs longer than SECONDS is killed, after gdb (when installed)
@@ -130,7 +147,7 @@ attempt() {
         # Ardour's wrapper scripts exec their program, so pid stays the Ardour process.
         env HOME="$home" XDG_CONFIG_HOME="$home/config" XDG_CACHE_HOME="$home/cache" \
             XDG_DATA_HOME="$home/data" XDG_RUNTIME_DIR="$home/runtime" LXVST_PATH="$work/vst-$tag" \
-            LV2_PATH="$work/lv2-$tag" \
+            VST3_PATH="$work/vst3-$tag" LV2_PATH="$work/lv2-$tag" \
             LD_LIBRARY_PATH=/usr/lib/ardour7 ARDOUR_DATA_PATH=/usr/share/ardour7 ARDOUR_CONFIG_PATH=/etc/ardour7 \
             ARDOUR_DLL_PATH=/usr/lib/ardour7 VAMP_PATH=/usr/lib/ardour7/vamp \
             "$@" >"$log" 2>&1 &
@@ -170,6 +187,12 @@ attempt() {
 # scan TAG PLUGIN: Ardour's scanner writes the plug-in into the cache of that tag's home.
 scan() {
     attempt "scan-$1" 30 "$1" /usr/lib/ardour7/ardour-vst-scanner -f "$2"
+}
+
+# scan3 TAG BUNDLE: Ardour's VST 3 scanner writes the bundle into the cache of that tag's home. Its exit
+# status does not tell a bundle that failed to load: the caller looks for the cache entry.
+scan3() {
+    attempt "scan3-$1" 30 "$1" /usr/lib/ardour7/ardour-vst3-scanner -f "$2"
 }
 
 # signal RATE: the test signal at that sample rate, made once: signal-RATE.wav (stereo, for the render
@@ -276,6 +299,18 @@ prepare() {
         { sed 's/^/      | /' "$work/logs/unity-build.log"; return 1; }
     cp "$work/vst-unity/UnityGain.so" "$work/vst-zr/UnityGain.so" || return 1
     touch -d "1 minute ago" "$work"/vst-*/*.so
+    # The VST 3 bundle, the helper that tells the knob positions Ardour's plain values arrive as, and the
+    # unity probe for its sessions.
+    vst3_bundle="$work/vst3-v3/ZaRoruraroze.vst3"
+    vst3_knobs="$work/bin/vst3-knobs"
+    local v3="$build/vst3/ZaRoruraroze.vst3/Contents/x86_64-linux/ZaRoruraroze.so"
+    if [ ! -f "$v3" ] || [ ! -x "$build/tests/vst3/vst3-knobs" ]; then
+        cmake --build "$build" --target ZaRorurarozeVst3 vst3-knobs -j 2 >>"$work/logs/cmake.log" 2>&1 ||
+            { tail -n 20 "$work/logs/cmake.log" | sed 's/^/      | /'; return 1; }
+    fi
+    mkdir -p "$work/vst3-v3" "$work/vst-v3" && cp -r "$build/vst3/ZaRoruraroze.vst3" "$work/vst3-v3/" &&
+        cp "$build/tests/vst3/vst3-knobs" "$work/bin/" && cp "$work/vst-unity/UnityGain.so" "$work/vst-v3/" || return 1
+    touch -d "1 minute ago" "$vst3_bundle/Contents/x86_64-linux/ZaRoruraroze.so" "$work/vst-v3/UnityGain.so"
     lv2_bundle=""
     local bundle="$build/lv2/ZaRoruraroze.lv2"
     [ -f "$bundle/zaroruraroze.so" ] ||
@@ -446,13 +481,15 @@ check_restore() {
 # the transport rolling while the knobs move and the session is saved 200 times from the Lua thread.
 # The last save must reload with the same chunk and render finite audio. With LV2 the same happens to the
 # LV2 plug-in, whose save() copies what run() publishes.
-check_stress() { # check_stress TAG LABEL [LV2]: TAG's plug-in must be scanned already
+check_stress() { # check_stress TAG LABEL [LV2|VST3]: TAG's plug-in must be scanned already
     local tag=$1 label=$2 type=${3:-LXVST}
     begin
     local ok=1 name="stress-$tag" plugin=ZaRoruraroze knobs=${settings[compress]}
     local title="4 scan order and chunk calls, $label" scanned="scanned; "
     if [ "$type" = LV2 ]; then
         name+="-lv2" plugin=$lv2_uri knobs=$lv2_setting title="LV2 5 saves, $label" scanned=""
+    elif [ "$type" = VST3 ]; then
+        name+="-vst3" knobs=$vst3_setting title="VST3 8 scan order and saves, $label"
     fi
     if ! plugin_type=$type make_session "$tag" "$name" "$plugin" "$knobs" ||
         ! attempt "$name" 60 "$tag" ZR_SESSION_DIR="$work/sessions/$name" ZR_SESSION_NAME="$name" \
@@ -627,6 +664,201 @@ check_lv2_restore() {
 }
 
 # ---------------------------------------------------------------------------------------------------
+# 6. The VST 3 bundle of the same build. Each of these checks needs the one before.
+
+# The render tool's arguments for $vst3_setting: the knob positions Ardour's plain values arrive as.
+vst3_tool_settings() {
+    local line
+    tool_args=()
+    for line in $("$vst3_knobs" $vst3_setting); do
+        tool_args+=(--set "${names[${line%%=*}]}=@${line#*=}")
+    done
+}
+
+# VST3 1. The module exports its three entry points and nothing else; Ardour's VST 3 scanner (which
+# deactivates without activating first and releases the component before its processor) records the
+# class, vendor, category and buses.
+check_vst3_scan() {
+    begin
+    vst3_scanned=0
+    local ok=1 so="$vst3_bundle/Contents/x86_64-linux/ZaRoruraroze.so" exports cache info want
+    exports=$(nm -D --defined-only "$so" | awk '{ print $3 }' | sort | paste -sd' ')
+    [ "$exports" = "GetPluginFactory ModuleEntry ModuleExit" ] || { echo "      exports: $exports"; ok=0; }
+    scan3 v3 "$vst3_bundle" || ok=0
+    cache=$(grep -l "module=\"$so\"" "$work"/home-v3/cache/ardour7/vst/*.v3i 2>/dev/null | head -n 1)
+    [ -n "$cache" ] && info=$(python3 "$here/ardour_files.py" scan-info "$cache") ||
+        { fail "VST3 1 scan: the scanner wrote no cache entry"; return; }
+    for want in "name=ZaRoruraroze" "vendor=Orrel @ Quenderlab" "category=Fx|Dynamics" "uid=$vst3_class" \
+        "version=1.0.0" "n_inputs=2" "n_outputs=2" "n_aux_inputs=0" "n_aux_outputs=0" "n_midi_inputs=0"; do
+        grep -qxF "$want" <<<"$info" || { echo "      scanner: expected $want"; ok=0; }
+    done
+    [ $ok -eq 1 ] && vst3_scanned=1
+    verdict $ok "VST3 1 scan: exports $exports; ZaRoruraroze by Orrel @ Quenderlab, Fx|Dynamics, 2 in 2 out, no side-chain, class $vst3_class" \
+        "VST3 1 scan: the bundle or Ardour's picture of it is wrong"
+}
+
+# VST3 2. Ardour instantiates it in a session (behind the unity probe) and shows the eleven parameters by
+# their full names with plain ranges and defaults, the two switches as toggles and the meter as an output
+# after them; the plain values set read back.
+check_vst3_load() {
+    begin
+    vst3_made=0
+    [ "$vst3_scanned" -eq 1 ] || { fail "VST3 2 load: not scanned"; return; }
+    local report="$work/vst3.report" ok=1 got pair value
+    scan v3 "$work/vst-v3/UnityGain.so" && plugin_type=VST3 make_session v3 vst3 ZaRoruraroze "$vst3_setting" UnityGain ||
+        { fail "VST3 2 load: Ardour cannot load the VST 3 plug-in"; return; }
+    vst3_made=1
+    got=$(awk -F'\t' '$1 == "param" { print $3 }' "$report" | paste -sd,)
+    [ "$got" = "$(printf '%s\n' "${vst3_names[@]}" | paste -sd,)" ] || { echo "      parameters: $got"; ok=0; }
+    got=$(awk -F'\t' '$1 == "param" { printf "%g..%g\n", $5, $6 }' "$report" | paste -sd' ')
+    [ "$got" = "$vst3_ranges" ] || { echo "      ranges: $got"; ok=0; }
+    got=$(awk -F'\t' '$1 == "desc" { printf "%g\n", $7 }' "$report" | paste -sd' ')
+    [ "$got" = "$vst3_defaults" ] || { echo "      defaults: $got"; ok=0; }
+    got=$(awk -F'\t' '$1 == "desc" && $5 == "true" { print $2 }' "$report" | paste -sd' ')
+    [ "$got" = "2 6" ] || { echo "      toggles: ${got:-none}"; ok=0; }
+    got=$(awk -F'\t' '$1 == "meter" { print $2 "=" $3 " " $4 ".." $5 }' "$report")
+    [ "$got" = "11=Gain Reduction 0..60" ] || { echo "      outputs: ${got:-none}"; ok=0; }
+    for pair in $vst3_setting; do
+        value=$(awk -F'\t' -v i="${pair%%=*}" '$1 == "param" && $2 == i { print $4 }' "$report")
+        # Ardour keeps plain values as floats.
+        awk -v a="$value" -v b="${pair#*=}" 'BEGIN { d = a - b; if (d < 0) d = -d; exit !(d <= 1e-6 * (b < 0 ? -b : b) + 1e-6) }' ||
+            { echo "      ${vst3_names[${pair%%=*}]}: ${value:-nothing}, set ${pair#*=}"; ok=0; }
+    done
+    verdict $ok "VST3 2 load: $(grep -c '^param' "$report") parameters by full name with ranges $vst3_ranges, defaults $vst3_defaults, switches 2 and 6 toggles, the meter Gain Reduction 0..60 dB as output 11; the plain values set ($vst3_setting) read back" \
+        "VST3 2 load: Ardour's picture of the VST 3 plug-in is wrong"
+}
+
+# VST3 3. A fresh process exports the session: within the tolerance of the render tool given the knob
+# positions the plain values arrive as, bit for bit once the tool replays Ardour's silent pre-roll, and
+# audibly not the defaults.
+check_vst3_render() {
+    begin
+    [ "$vst3_made" -eq 1 ] || { fail "VST3 3 render: no session"; return; }
+    local ok=1 result="" preroll
+    export_session v3 vst3 vst3 "$work/vst3.wav" || { fail "VST3 3 render: Ardour could not render"; return; }
+    vst3_tool_settings
+    if render vst3 "${tool_args[@]}" "$work/signal-48000.wav" "$work/vst3.tool.wav"; then
+        echo "      same knobs:"
+        compare "$work/vst3.tool.wav" "$work/vst3.wav" --tolerance $tolerance || ok=0
+        result=${compared#*max |difference| }
+    else
+        ok=0
+    fi
+    preroll=$(preroll_of "$work/vst3.wav")
+    echo "      same knobs after Ardour's ${preroll:-?} frames of silence:"
+    python3 "$here/audio_file.py" pad "$work/signal-48000.wav" "$work/vst3.padded.wav" "${preroll:-0}" &&
+        render vst3 "${tool_args[@]}" "$work/vst3.padded.wav" "$work/vst3.replay.wav" &&
+        compare "$work/vst3.replay.wav" "$work/vst3.wav" --skip-a "${preroll:-0}" || ok=0
+    if ! [ -f "$work/render-default.tool.wav" ] && ! render vst3 "$work/signal-48000.wav" "$work/render-default.tool.wav"; then
+        ok=0
+    elif ! python3 "$here/audio_file.py" compare "$work/render-default.tool.wav" "$work/vst3.wav" \
+        --tolerance 1e-3 --differ >/dev/null; then
+        echo "      the setting is not audible: it did not reach the plug-in"
+        ok=0
+    fi
+    verdict $ok "VST3 3 render: Ardour's export matches the render tool within $tolerance (max ${result%% *}), and bit for bit once the tool replays Ardour's ${preroll:-?}-frame silent pre-roll" \
+        "VST3 3 render: Ardour's VST 3 export and the render tool differ"
+}
+
+# VST3 4. The component state inside the session's preset image is byte for byte the bank chunk the VST 2
+# build writes for the same knob positions (through the render tool's bank file); the session holds the
+# plain values as set.
+check_vst3_save() {
+    begin
+    [ "$vst3_made" -eq 1 ] || { fail "VST3 4 save: no session"; return; }
+    local ok=1
+    vst3_tool_settings
+    "$render_tool" --plugin "$plugin_so" "${tool_args[@]}" --save-preset "$work/vst3.fxb" >/dev/null &&
+        python3 "$here/ardour_files.py" fxb-bytes "$work/vst3.fxb" "$work/vst3.expected" &&
+        python3 "$here/ardour_files.py" state-bytes "$work/sessions/vst3/vst3.ardour" ZaRoruraroze "$work/vst3.state" ||
+        { fail "VST3 4 save: no state to compare"; return; }
+    if ! cmp -s "$work/vst3.expected" "$work/vst3.state"; then
+        echo "      the saved state differs from the VST 2 build's chunk:"
+        diff <(tr '\0' '\n' <"$work/vst3.expected") <(tr '\0' '\n' <"$work/vst3.state") | head -n 20 | sed 's/^/      | /'
+        ok=0
+    fi
+    vst3_ports=$(python3 "$here/ardour_files.py" controls "$work/sessions/vst3/vst3.ardour" ZaRoruraroze)
+    [ "$(wc -l <<<"$vst3_ports")" -eq 11 ] || { echo "      saved values: $(paste -sd' ' <<<"$vst3_ports")"; ok=0; }
+    verdict $ok "VST3 4 save: the component state is the VST 2 build's bank chunk for the same knobs, byte for byte ($(wc -c <"$work/vst3.state") bytes with its terminator), beside the 11 plain values" \
+        "VST3 4 save: the saved VST 3 state is not the settings'"
+}
+
+# vst3_resave NAME SNAPSHOT EDIT...: a copy of the session (EDIT: an ardour_files.py command run on it,
+# "none" for none), reloaded and saved again by a fresh process; its state bytes go to $work/NAME.state.
+vst3_resave() {
+    local name=$1 edit=("${@:3}") dir="$work/sessions/$1"
+    rm -rf "$dir"
+    cp -r "$work/sessions/vst3" "$dir" && mv "$dir/vst3.ardour" "$dir/$name.ardour" || return 1
+    [ "${edit[0]}" = none ] || python3 "$here/ardour_files.py" "${edit[0]}" "$dir/$name.ardour" ZaRoruraroze "${edit[@]:1}" || return 1
+    resave v3 "$name" "$name" "$2" &&
+        python3 "$here/ardour_files.py" state-bytes "$dir/$2.ardour" ZaRoruraroze "$work/$name.state"
+}
+
+# VST3 5. A fresh process restores the session to the same state and plain values, and its export to the
+# first one's audio (bit for bit against the tool's replay of its pre-roll); the state alone restores it,
+# and it wins over saved plain values that contradict it (Threshold -60 dB saved beside -20 dB).
+check_vst3_restore() {
+    begin
+    [ "$vst3_made" -eq 1 ] && [ -f "$work/vst3.state" ] || { fail "VST3 5 restore: nothing saved"; return; }
+    local ok=1 variant result="" preroll
+    for variant in "restored none" "chunkonly strip-controls" "contradicted set-port 7 -60"; do
+        set -- $variant
+        if ! vst3_resave "$1" "$1-saved" "${@:2}" || ! cmp -s "$work/vst3.state" "$work/$1.state"; then
+            echo "      $1: the state changed on reload"
+            ok=0
+        fi
+    done
+    [ "$(python3 "$here/ardour_files.py" controls "$work/sessions/restored/restored-saved.ardour" ZaRoruraroze)" = "$vst3_ports" ] ||
+        { echo "      the saved values changed on reload"; ok=0; }
+    if export_session v3 restored restored-saved "$work/vst3-restored.wav"; then
+        compare "$work/vst3.wav" "$work/vst3-restored.wav" --tolerance $tolerance || ok=0
+        result=${compared#*max |difference| }
+        preroll=$(preroll_of "$work/vst3-restored.wav")
+        python3 "$here/ardour_files.py" fxb "$work/sessions/restored/restored-saved.ardour" ZaRoruraroze \
+            "$work/vst3-restored.fxb" "$vst2_id" &&
+            python3 "$here/audio_file.py" pad "$work/signal-48000.wav" "$work/vst3-restored.padded.wav" "${preroll:-0}" &&
+            render vst3 --preset "$work/vst3-restored.fxb" "$work/vst3-restored.padded.wav" "$work/vst3-restored.tool.wav" &&
+            compare "$work/vst3-restored.tool.wav" "$work/vst3-restored.wav" --skip-a "${preroll:-0}" || ok=0
+    else
+        ok=0
+    fi
+    verdict $ok "VST3 5 restore: fresh Ardours restore the same state from state and values, from the state alone and against contradicting values; the export matches the first within $tolerance (max ${result%% *}), and the restored state in the render tool gives it bit for bit after its ${preroll:-?}-frame pre-roll" \
+        "VST3 5 restore: the VST 3 state or the audio changed on reload"
+}
+
+# VST3 6. While the transport rolls, Ardour reads the meter from the plug-in's output parameter changes.
+check_vst3_meter() {
+    begin
+    [ "$vst3_made" -eq 1 ] || { fail "VST3 6 meter: no session"; return; }
+    local largest
+    attempt vst3-meter 30 v3 ZR_SESSION_DIR="$work/sessions/vst3" ZR_SESSION_NAME=vst3 ZR_PLUGIN=ZaRoruraroze \
+        ZR_ACTION=meter ZR_REPORT="$work/vst3-meter.report" ardour7-lua "$here/plugin_session.lua" &&
+        grep -q '^done$' "$work/vst3-meter.report" || { fail "VST3 6 meter: Ardour could not roll the session"; return; }
+    largest=$(awk -F'\t' '$1 == "meter" && $2 == 11 { print $3 }' "$work/vst3-meter.report")
+    # Threshold -20 dB, ratio 4 on the test signal: several dB of reduction at its loud parts.
+    awk -v v="${largest:-0}" 'BEGIN { exit !(v > 1 && v <= 60) }'
+    verdict $((! $?)) "VST3 6 meter: Gain Reduction read up to $largest dB while the transport rolled" \
+        "VST3 6 meter: the meter read ${largest:-nothing} while rolling"
+}
+
+# VST3 7. Ardour lists the factory presets where hosts look for them and loads one without waiting for
+# ever (a host's wait on itself if setState asked for a restart): the state is then the preset's.
+check_vst3_preset() {
+    begin
+    [ "$vst3_made" -eq 1 ] || { fail "VST3 7 preset: no session"; return; }
+    local folder="$work/home-v3/.vst3/presets/Orrel @ Quenderlab/ZaRoruraroze" ok=1
+    mkdir -p "$folder" && cp "$root"/presets/vst3/*.vstpreset "$folder/" || { fail "VST3 7 preset: no preset files"; return; }
+    attempts=2 attempt vst3-preset 30 v3 ZR_SESSION_DIR="$work/sessions/vst3" ZR_SESSION_NAME=vst3 \
+        ZR_PLUGIN=ZaRoruraroze ZR_ACTION=preset ZR_PRESET="Bus Glue" ZR_SNAPSHOT=preset \
+        ZR_REPORT="$work/vst3-preset.report" ardour7-lua "$here/plugin_session.lua" && grep -q '^done$' "$work/vst3-preset.report" &&
+        python3 "$here/ardour_files.py" state-bytes "$work/sessions/vst3/preset.ardour" ZaRoruraroze "$work/preset.state" &&
+        python3 "$here/ardour_files.py" preset-state "$folder/Bus Glue.vstpreset" "$work/preset.expected" &&
+        cmp -s "$work/preset.expected" "$work/preset.state" || ok=0
+    verdict $ok "VST3 7 preset: with the $(ls "$folder" | wc -l) factory presets where hosts look, Ardour lists $(awk -F'\t' '$1 == "preset" { print $2 }' "$work/vst3-preset.report") and loads it to its exact state without a hang" \
+        "VST3 7 preset: Ardour cannot load a factory preset"
+}
+
+# ---------------------------------------------------------------------------------------------------
 
 echo "ardour: $(ardour7-lua --version 2>/dev/null | head -n 1 | tr -s ' '), scratch folder $work"
 begin
@@ -645,7 +877,7 @@ else
     if (
         flock 9 &&
             cmake -S "$root" --preset debug -B "$debug_build" >"$work/logs/cmake-debug.log" 2>&1 &&
-            cmake --build "$debug_build" --target ZaRoruraroze -j 2 >>"$work/logs/cmake-debug.log" 2>&1 &&
+            cmake --build "$debug_build" --target ZaRoruraroze ZaRorurarozeVst3 -j 2 >>"$work/logs/cmake-debug.log" 2>&1 &&
             cp "$debug_build/ZaRoruraroze.so" "$work/vst-debug/"
     ) 9>"$debug_build.lock"; then
         touch -d "1 minute ago" "$work/vst-debug/ZaRoruraroze.so"
@@ -666,6 +898,22 @@ else
         check_stress zr "release build" LV2
     else
         echo "      LV2 1-5: skipped, $build makes no LV2 bundle (it needs lv2-dev)"
+    fi
+    check_vst3_scan
+    check_vst3_load
+    check_vst3_render
+    check_vst3_save
+    check_vst3_restore
+    check_vst3_meter
+    check_vst3_preset
+    if [ "$vst3_scanned" -eq 1 ]; then check_stress v3 "release build" VST3; fi
+    if [ -f "$debug_build/vst3/ZaRoruraroze.vst3/Contents/x86_64-linux/ZaRoruraroze.so" ]; then
+        mkdir -p "$work/vst3-v3debug" && cp -r "$debug_build/vst3/ZaRoruraroze.vst3" "$work/vst3-v3debug/" &&
+            touch -d "1 minute ago" "$work/vst3-v3debug/ZaRoruraroze.vst3/Contents/x86_64-linux/ZaRoruraroze.so"
+        scan3 v3debug "$work/vst3-v3debug/ZaRoruraroze.vst3" &&
+            ls "$work"/home-v3debug/cache/ardour7/vst/*.v3i >/dev/null 2>&1 &&
+            check_stress v3debug "assertion build" VST3 ||
+            fail "VST3 8 scan order and saves, assertion build: the scanner fails on this build"
     fi
     if grep -h 'Assertion "' "$work"/logs/*.log 2>/dev/null | sort -u | sed 's/^/      /' | grep .; then
         fail "assertions: the plug-in's contract was broken inside Ardour (above)"

@@ -2,7 +2,8 @@
 # The release files as a musician gets them: ./dist.sh makes them; lintian finds no error in the Debian
 # package; the package unpacked into a scratch root (dpkg -x) renders a file with its own tool and plug-in,
 # bit for bit as the build does, and its LV2 bundle, CLAP plug-in (in qtractor's scanner) and manual pages
-# work; the Windows zip holds both DLLs and both .clap files, the documents and the presets.
+# work, and its VST 3 bundle and presets sit where hosts look; the Windows zip holds both DLLs, both .clap
+# files, the VST 3 bundle of both, the documents and the presets.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$root"
@@ -28,6 +29,11 @@ for file in bin/zaroruraroze-render bin/zaroruraroze-jack lib/vst/ZaRoruraroze.s
     share/man/man1/zaroruraroze-render.1.gz share/man/man1/zaroruraroze-jack.1.gz share/doc/zaroruraroze/copyright; do
     [ -e "$usr/$file" ] || fail "the package lacks /usr/$file"
 done
+vst3=$usr/lib/vst3/ZaRoruraroze.vst3/Contents/x86_64-linux/ZaRoruraroze.so
+[ "$(nm -D --defined-only "$vst3" 2>/dev/null | awk '{ print $3 }' | sort | paste -sd' ')" = \
+    "GetPluginFactory ModuleEntry ModuleExit" ] || fail "the package lacks the VST 3 bundle, or it exports other names"
+[ -f "$usr/share/vst3/presets/Orrel @ Quenderlab/ZaRoruraroze/Bus Glue.vstpreset" ] ||
+    fail "the package lacks the VST 3 factory presets"
 audio="python3 tests/ardour/audio_file.py"
 $audio signal "$scratch/in.wav" "$scratch/l.wav" "$scratch/r.wav" --seconds 1
 settings=(--set Threshold=-20dB --set Ratio=4)
@@ -55,7 +61,8 @@ zip=$(ls dist/ZaRoruraroze-*-windows.zip 2>/dev/null)
 if [ -n "$zip" ]; then
     entries=$(python3 -c 'import sys, zipfile; print("\n".join(zipfile.ZipFile(sys.argv[1]).namelist()))' "$zip")
     for entry in 32-bit/ZaRoruraroze.dll 64-bit/ZaRoruraroze.dll 32-bit/ZaRoruraroze.clap 64-bit/ZaRoruraroze.clap \
-        README.md docs/manual.md presets/; do
+        README.md docs/manual.md presets/ presets/vst3/ \
+        ZaRoruraroze.vst3/Contents/x86-win/ZaRoruraroze.vst3 ZaRoruraroze.vst3/Contents/x86_64-win/ZaRoruraroze.vst3; do
         grep -q "/$entry" <<<"$entries" || fail "the zip lacks $entry"
     done
     echo "$zip: $(wc -l <<<"$entries") entries"

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <map>
 
 using namespace zr::test;
@@ -98,9 +99,12 @@ TEST(FactoryPresets, CheckedInFilesAreWhatTheTableGenerates)
     ASSERT_EQ(made.exitCode, 0) << made.err;
     std::vector<std::string> expected = {"zaroruraroze-factory.fxb"};
     for (const FactoryPreset& p : factoryPresets())
-        expected.push_back(p.slug + ".fxp");
+        expected.insert(expected.end(), {p.slug + ".fxp", "vst3/" + p.name + ".vstpreset"});
     std::sort(expected.begin(), expected.end());
-    std::vector<std::string> names = dir.entries();
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.root()))
+        if (entry.is_regular_file())
+            names.push_back(std::filesystem::relative(entry.path(), dir.root()).generic_string());
     std::sort(names.begin(), names.end());
     ASSERT_EQ(names, expected);
     for (const std::string& name : names)

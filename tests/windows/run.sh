@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The Windows builds: cross-compiles the 32- and 64-bit DLLs and CLAP plug-ins with mingw-w64, checks their
-# machine type, export table and imports with objdump, and runs the host harness, the probe host and the CLAP
-# test host against each build: the 64-bit one under wine64, the 32-bit one under wine32 where the kernel runs
-# i386 programs itself. Every render must equal the Linux build's bit for bit. Where the 32-bit DLL cannot run, the output says why and
+# The Windows builds: cross-compiles the 32- and 64-bit DLLs, VST 3 bundles and CLAP plug-ins with mingw-w64,
+# checks their machine type, export table and imports with objdump, and runs the host harness, the probe
+# host, a VST 3 host built on the SDK's own interface headers and the CLAP test host against each build: the
+# 64-bit one under wine64, the 32-bit one under wine32 where the kernel runs i386 programs itself. Every
+# render must equal the Linux build's bit for bit, every VST 3 state its bank chunk byte for byte. Where the 32-bit DLL cannot run, the output says why and
 # the i386 step's 32-bit Linux build stands in for it.
 set -uo pipefail
 cd "$(dirname "$0")/../.."
@@ -21,7 +22,8 @@ fail() {
 
 build() { # build NAME
     cmake --preset "$1" >/dev/null &&
-        cmake --build "build/$1" -j "$jobs" --target ZaRoruraroze vst-probe test_host ZaRorurarozeClap clap-test-host
+        cmake --build "build/$1" -j "$jobs" --target ZaRoruraroze vst-probe test_host ZaRorurarozeVst3 \
+            ZaRorurarozeClap clap-test-host
 }
 
 # check_dll NAME FILE OBJDUMP FORMAT EXPORTS...
@@ -57,6 +59,11 @@ check_dll win32 build/win32/ZaRoruraroze.dll i686-w64-mingw32-objdump pei-i386 m
 check_dll win64 build/win64/ZaRoruraroze.dll x86_64-w64-mingw32-objdump pei-x86-64 main VSTPluginMain
 check_dll win32 build/win32/clap/ZaRoruraroze.clap i686-w64-mingw32-objdump pei-i386 clap_entry
 check_dll win64 build/win64/clap/ZaRoruraroze.clap x86_64-w64-mingw32-objdump pei-x86-64 clap_entry
+# The VST 3 bundles: the DLL renamed, in the folder of its architecture.
+check_dll win32 build/win32/vst3/ZaRoruraroze.vst3/Contents/x86-win/ZaRoruraroze.vst3 i686-w64-mingw32-objdump \
+    pei-i386 GetPluginFactory InitDll ExitDll
+check_dll win64 build/win64/vst3/ZaRoruraroze.vst3/Contents/x86_64-win/ZaRoruraroze.vst3 \
+    x86_64-w64-mingw32-objdump pei-x86-64 GetPluginFactory InitDll ExitDll
 
 if [ ! -x /usr/lib/wine/wine64 ]; then
     echo "wine64 is not installed (apt-get install wine64): the DLLs are built and checked but not run"
@@ -159,11 +166,50 @@ run_clap() {
     fi
 }
 
+# The VST 3 bundle in a host on the SDK's own interface headers, with every main control moved: the Linux
+# build's audio and bank chunk. The same knob positions in the host (normalised) and the render tool (@).
+source tests/vst3/knobs.sh
+v3=build/win64/vst3-check
+mkdir -p $v3
+vst3_ready=0
+if cmake --build build/release -j "$jobs" --target zaroruraroze-render >/dev/null &&
+    python3 tests/ardour/audio_file.py signal $v3/signal.wav $v3/left.wav $v3/right.wav --seconds 3 &&
+    build/release/tools/zaroruraroze-render --plugin build/release/ZaRoruraroze.so --block 1024 --float --quiet \
+        "${tool_args[@]}" --save-preset $v3/linux.fxb $v3/signal.wav $v3/linux.wav &&
+    python3 tests/ardour/ardour_files.py fxb-bytes $v3/linux.fxb $v3/linux.state; then
+    vst3_ready=1
+else
+    fail "the VST 3 check under wine could not be set up"
+fi
+
+# run_vst3 NAME RUNNER WINE: the SDK-header host (built for NAME) against build/NAME's bundle.
+run_vst3() {
+    local name=$1 runner=$2 wine=$3
+    local out=build/$name/vst3-check sdk_host
+    [ $vst3_ready -eq 1 ] || return
+    mkdir -p "$out"
+    if ! sdk_host=$(tests/vst3/hosts/build-sdk-host.sh "build/$name/sdk-host" "$name"); then
+        fail "$wine: the VST 3 SDK host did not build"
+        return
+    fi
+    if "$runner" "$sdk_host" render "build/$name/vst3/ZaRoruraroze.vst3" $v3/signal.wav "$out/wine.wav" \
+        "${host_args[@]}" --save-state "$out/wine.state" >"$out/wine.log" 2>&1 &&
+        python3 tests/ardour/audio_file.py compare $v3/linux.wav "$out/wine.wav" >"$out/compare.log" &&
+        cmp -s $v3/linux.state "$out/wine.state"; then
+        echo "$wine: the ${name#win}-bit VST 3 bundle, in a host on the SDK's own headers, renders bit-identically to the Linux build and saves its bank chunk"
+    else
+        cat "$out/wine.log" "$out/compare.log" 2>/dev/null
+        fail "$wine: the ${name#win}-bit VST 3 bundle differs from the Linux build"
+    fi
+}
+
 run_dll win64 run_pe64 wine64
+run_vst3 win64 run_pe64 wine64
 run_clap win64 run_pe64 wine64
 case $wine32 in
 ready)
     run_dll win32 run_pe32 wine32
+    run_vst3 win32 run_pe32 wine32
     run_clap win32 run_pe32 wine32
     ;;
 missing)

@@ -1,9 +1,9 @@
 #include "tools/jack/ControlSession.h"
 
 #include "Common/musicplugin/BoolParam.h"
+#include "Common/musicplugin/ParamValue.h"
 #include "Common/musicplugin/PluginState.h"
 #include "Common/musicplugin/RealParam.h"
-#include "tools/jack/ParamValue.h"
 #include "tools/jack/RealtimePlugin.h"
 #include "tools/render/FxPreset.h"
 #include "tools/render/TemporaryFile.h"

@@ -1,6 +1,6 @@
 #include "tools/jack/RealtimePlugin.h"
 
-#include "tools/jack/ParamValue.h"
+#include "Common/musicplugin/ParamValue.h"
 
 #include <thread>
 

@@ -1,15 +1,19 @@
 // make-factory-presets: writes the factory presets as the VST 2 plug-in would save them, one program file
-// per preset and one bank file with them all, into a folder (the checked-in copies live in presets/).
+// per preset and one bank file with them all, into a folder, and as the VST 3 plug-in's preset files, named
+// as hosts list them, into its vst3/ subfolder (the checked-in copies live in presets/).
 //
 // usage: make-factory-presets FOLDER
 
 #include "Common/musicplugin/PluginState.h"
+#include "Common/vst3/Vst3PresetFile.h"
 #include "ZaRorurarozePlugin.h"
 #include "presets/FactoryPresets.h"
 #include "tools/render/FxPreset.h"
+#include "vst3/ZaRorurarozeVst3.h"
 
 #include <cstdio>
 #include <exception>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -30,13 +34,18 @@ std::vector<char> chunkOf(const std::string& text)
     return chunk;
 }
 
+void writeBytes(const std::string& path, const char* bytes, std::size_t size)
+{
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(bytes, static_cast<std::streamsize>(size));
+    file.close();
+    if (!file) throw std::runtime_error("cannot write " + path);
+}
+
 void writeFile(const std::string& path, const FxPreset& preset)
 {
     const std::vector<unsigned char> bytes = serializeFxPreset(preset);
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    file.close();
-    if (!file) throw std::runtime_error("cannot write " + path);
+    writeBytes(path, reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
 } // namespace
 
@@ -48,6 +57,7 @@ int main(int argc, char** argv)
     }
     const std::string folder = std::string(argv[1]) + "/";
     try {
+        std::filesystem::create_directories(folder + "vst3");
         const std::vector<FactoryPreset>& presets = factoryPresets();
         ZaRorurarozePlugin plugin;
         // The program count the plug-in announces, which a bank file records.
@@ -62,6 +72,10 @@ int main(int argc, char** argv)
             file.program.name = preset.name;
             file.chunk = chunkOf(PluginState::saveProgram(plugin, 0));
             writeFile(folder + preset.slug + ".fxp", file);
+            // The VST 3 component state: the bank chunk and its terminator, as getState writes it.
+            const std::string vst3File =
+                Vst3PresetFile::make(zaRorurarozeVst3ClassId, PluginState::saveBank(plugin, 0) + '\0');
+            writeBytes(folder + "vst3/" + preset.name + ".vstpreset", vst3File.data(), vst3File.size());
         }
         // The bank: every preset as a program of its own, the first one current.
         plugin.presetBank.presetList.resize(presets.size(), Preset("Default"));

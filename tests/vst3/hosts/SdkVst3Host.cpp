@@ -1,0 +1,317 @@
+// A VST 3 test host compiled against the interface headers of the SDK itself (JUCE's copy in Debian's
+// juce-modules-source-data, used only here and never shipped), not against the project's own
+// declarations: it proves the bundle's binary interface (IDs, layouts, result codes, calling convention)
+// from the other side. Built by tests/vst3/hosts/build-sdk-host.sh for Windows (run under wine) and Linux.
+// The same commands as the JUCE test host; state files hold the component state's bytes.
+//
+//   sdk-vst3-host info BUNDLE
+//   sdk-vst3-host render BUNDLE IN.wav OUT.wav [--block N] [--set ID=NORMALISED]... [--load-state FILE]
+//                 [--save-state FILE]
+
+#include "FloatWav.h"
+
+#include "pluginterfaces/base/ibstream.h"
+#include "pluginterfaces/base/ipluginbase.h"
+#include "pluginterfaces/vst/ivstaudioprocessor.h"
+#include "pluginterfaces/vst/ivstcomponent.h"
+#include "pluginterfaces/vst/ivsteditcontroller.h"
+#include "pluginterfaces/vst/ivstparameterchanges.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
+
+#include <cstdio>
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+using namespace Steinberg;
+using namespace Steinberg::Vst;
+
+namespace
+{
+// Host objects live on the stack: their counts are kept, never acted on.
+template <typename Interface> class HostObject : public Interface
+{
+public:
+    tresult PLUGIN_API queryInterface(const TUID iid, void** obj) override
+    {
+        *obj = nullptr;
+        if (!FUnknownPrivate::iidEqual(iid, FUnknown_iid) && !FUnknownPrivate::iidEqual(iid, iidOf()))
+            return kNoInterface;
+        *obj = this;
+        addRef();
+        return kResultOk;
+    }
+    uint32 PLUGIN_API addRef() override { return ++references; }
+    uint32 PLUGIN_API release() override { return --references; }
+    virtual const TUID& iidOf() const = 0;
+    uint32 references = 1;
+};
+
+class Stream : public HostObject<IBStream>
+{
+public:
+    const TUID& iidOf() const override { return IBStream_iid; }
+    tresult PLUGIN_API read(void* buffer, int32 numBytes, int32* numBytesRead) override
+    {
+        const auto n = static_cast<int32>(std::min<std::size_t>(numBytes, data.size() - position));
+        std::memcpy(buffer, data.data() + position, static_cast<std::size_t>(n));
+        position += static_cast<std::size_t>(n);
+        if (numBytesRead) *numBytesRead = n;
+        return kResultOk;
+    }
+    tresult PLUGIN_API write(void* buffer, int32 numBytes, int32* numBytesWritten) override
+    {
+        data.append(static_cast<const char*>(buffer), static_cast<std::size_t>(numBytes));
+        position = data.size();
+        if (numBytesWritten) *numBytesWritten = numBytes;
+        return kResultOk;
+    }
+    tresult PLUGIN_API seek(int64 pos, int32 mode, int64* result) override
+    {
+        const int64 base = mode == kIBSeekSet ? 0 : mode == kIBSeekCur ? int64(position) : int64(data.size());
+        if (base + pos < 0 || base + pos > int64(data.size())) return kInvalidArgument;
+        position = static_cast<std::size_t>(base + pos);
+        if (result) *result = int64(position);
+        return kResultOk;
+    }
+    tresult PLUGIN_API tell(int64* pos) override
+    {
+        *pos = int64(position);
+        return kResultOk;
+    }
+    std::string data;
+    std::size_t position = 0;
+};
+
+class Queue : public HostObject<IParamValueQueue>
+{
+public:
+    explicit Queue(ParamID id) : id(id) {}
+    const TUID& iidOf() const override { return IParamValueQueue_iid; }
+    ParamID PLUGIN_API getParameterId() override { return id; }
+    int32 PLUGIN_API getPointCount() override { return static_cast<int32>(points.size()); }
+    tresult PLUGIN_API getPoint(int32 index, int32& offset, ParamValue& value) override
+    {
+        if (index < 0 || index >= getPointCount()) return kInvalidArgument;
+        offset = points[static_cast<std::size_t>(index)].first;
+        value = points[static_cast<std::size_t>(index)].second;
+        return kResultOk;
+    }
+    tresult PLUGIN_API addPoint(int32 offset, ParamValue value, int32& index) override
+    {
+        index = getPointCount();
+        points.emplace_back(offset, value);
+        return kResultOk;
+    }
+    ParamID id;
+    std::vector<std::pair<int32, ParamValue>> points;
+};
+
+class Changes : public HostObject<IParameterChanges>
+{
+public:
+    const TUID& iidOf() const override { return IParameterChanges_iid; }
+    int32 PLUGIN_API getParameterCount() override { return static_cast<int32>(queues.size()); }
+    IParamValueQueue* PLUGIN_API getParameterData(int32 index) override
+    {
+        return index >= 0 && index < getParameterCount() ? &queues[static_cast<std::size_t>(index)] : nullptr;
+    }
+    IParamValueQueue* PLUGIN_API addParameterData(const ParamID& id, int32& index) override
+    {
+        index = getParameterCount();
+        queues.emplace_back(id);
+        return &queues.back();
+    }
+    std::deque<Queue> queues;
+};
+
+std::string utf8(const TChar* text)
+{
+    std::string out;
+    for (int i = 0; i < 128 && text[i] != 0; ++i)
+        out += text[i] < 0x80 ? static_cast<char>(text[i]) : '?';
+    return out;
+}
+
+// The loaded module and one instance of its first class, set up as hosts do; null members on failure.
+struct Plugin
+{
+    explicit Plugin(const std::string& bundle)
+    {
+        std::string name = bundle.substr(bundle.find_last_of("/\\") + 1);
+        name = name.substr(0, name.rfind(".vst3"));
+#if defined(_WIN32)
+        const std::string module =
+            bundle + "/Contents/" + (sizeof(void*) == 8 ? "x86_64-win/" : "x86-win/") + name + ".vst3";
+        library = LoadLibraryA(module.c_str());
+        const auto symbol = [&](const char* s) {
+            return library ? (void*)GetProcAddress((HMODULE)library, s) : nullptr;
+        };
+        if (auto init = reinterpret_cast<bool (*)()>(symbol("InitDll"))) init();
+#else
+        const std::string module = bundle + "/Contents/x86_64-linux/" + name + ".so";
+        library = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
+        const auto symbol = [&](const char* s) { return library ? dlsym(library, s) : nullptr; };
+        if (auto entry = reinterpret_cast<bool (*)(void*)>(symbol("ModuleEntry"))) entry(library);
+#endif
+        const auto getFactory = reinterpret_cast<GetFactoryProc>(symbol("GetPluginFactory"));
+        factory = getFactory ? getFactory() : nullptr;
+        if (factory == nullptr) return;
+        factory->queryInterface(IPluginFactory2_iid, reinterpret_cast<void**>(&factory2));
+        void* obj = nullptr;
+        if (factory2 == nullptr || factory2->getClassInfo2(0, &info) != kResultOk ||
+            factory->createInstance(info.cid, IComponent_iid, &obj) != kResultOk)
+            return;
+        component = static_cast<IComponent*>(obj);
+        component->initialize(nullptr);
+        component->queryInterface(IAudioProcessor_iid, reinterpret_cast<void**>(&processor));
+        component->queryInterface(IEditController_iid, reinterpret_cast<void**>(&controller));
+    }
+    ~Plugin()
+    {
+        if (component) component->terminate();
+        for (FUnknown* object : {static_cast<FUnknown*>(controller), static_cast<FUnknown*>(processor),
+                                 static_cast<FUnknown*>(component), static_cast<FUnknown*>(factory2),
+                                 static_cast<FUnknown*>(factory)})
+            if (object) object->release();
+    }
+    bool ok() const
+    {
+        return processor != nullptr && controller != nullptr;
+    }
+
+    void* library = nullptr;
+    IPluginFactory* factory = nullptr;
+    IPluginFactory2* factory2 = nullptr;
+    PClassInfo2 info{};
+    IComponent* component = nullptr;
+    IAudioProcessor* processor = nullptr;
+    IEditController* controller = nullptr;
+};
+
+int info(const std::string& bundle)
+{
+    Plugin p(bundle);
+    if (!p.ok()) return std::fprintf(stderr, "sdk-vst3-host: cannot load %s\n", bundle.c_str()), 1;
+    std::printf("plugin\t%s\t%s\t%s\t%s\n", p.info.name, p.info.vendor, p.info.subCategories, p.info.version);
+    for (BusDirection dir : {kInput, kOutput})
+        for (int32 b = 0; b < p.component->getBusCount(kAudio, dir); ++b) {
+            BusInfo bus{};
+            p.component->getBusInfo(kAudio, dir, b, bus);
+            std::printf("bus\t%s\t%d\t%s\t%d\n", dir == kInput ? "in" : "out", b, utf8(bus.name).c_str(),
+                        bus.channelCount);
+        }
+    for (int32 i = 0; i < p.controller->getParameterCount(); ++i) {
+        ParameterInfo info{};
+        p.controller->getParameterInfo(i, info);
+        String128 shown{};
+        p.controller->getParamStringByValue(info.id, info.defaultNormalizedValue, shown);
+        std::printf("param\t%d\t%u\t%s\t%s\t%d\t%d\t%.17g\t%s\n", i, info.id, utf8(info.title).c_str(),
+                    utf8(info.units).c_str(), info.stepCount, info.flags, info.defaultNormalizedValue,
+                    utf8(shown).c_str());
+    }
+    return 0;
+}
+
+int render(const std::string& bundle, const std::string& in, const std::string& out, int blockFrames,
+           const std::map<ParamID, double>& settings, const std::string& loadState,
+           const std::string& saveState)
+{
+    floatwav::Wav wav;
+    if (!floatwav::read(in, wav) || wav.channels.size() != 2)
+        return std::fprintf(stderr, "sdk-vst3-host: %s is no stereo float WAV file\n", in.c_str()), 1;
+    Plugin p(bundle);
+    if (!p.ok()) return std::fprintf(stderr, "sdk-vst3-host: cannot load %s\n", bundle.c_str()), 1;
+    if (!loadState.empty()) {
+        Stream state;
+        std::ifstream file(loadState, std::ios::binary);
+        state.data.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+        if (p.component->setState(&state) != kResultOk)
+            return std::fprintf(stderr, "sdk-vst3-host: state refused\n"), 1;
+        state.position = 0;
+        p.controller->setComponentState(&state);
+    }
+    ProcessSetup setup{kRealtime, kSample32, blockFrames, wav.rateHz};
+    SpeakerArrangement stereo = SpeakerArr::kStereo;
+    if (p.processor->setupProcessing(setup) != kResultOk ||
+        p.processor->setBusArrangements(&stereo, 1, &stereo, 1) != kResultTrue)
+        return std::fprintf(stderr, "sdk-vst3-host: set-up refused\n"), 1;
+    p.component->activateBus(kAudio, kInput, 0, true);
+    p.component->activateBus(kAudio, kOutput, 0, true);
+    p.component->setActive(true);
+    p.processor->setProcessing(true);
+    Changes first;
+    for (const auto& [id, value] : settings) {
+        p.controller->setParamNormalized(id, value);
+        int32 index = 0;
+        first.addParameterData(id, index)->addPoint(0, value, index);
+    }
+    const std::size_t frames = wav.channels[0].size();
+    std::vector<std::vector<float>> output(2, std::vector<float>(frames));
+    for (std::size_t at = 0; at < frames; at += static_cast<std::size_t>(blockFrames)) {
+        float* ins[2] = {wav.channels[0].data() + at, wav.channels[1].data() + at};
+        float* outs[2] = {output[0].data() + at, output[1].data() + at};
+        AudioBusBuffers inBus, outBus;
+        inBus.numChannels = outBus.numChannels = 2;
+        inBus.channelBuffers32 = ins;
+        outBus.channelBuffers32 = outs;
+        Changes none, meters;
+        ProcessData data;
+        data.numSamples = static_cast<int32>(std::min<std::size_t>(blockFrames, frames - at));
+        data.numInputs = data.numOutputs = 1;
+        data.inputs = &inBus;
+        data.outputs = &outBus;
+        data.inputParameterChanges = at == 0 ? &first : &none;
+        data.outputParameterChanges = &meters;
+        if (p.processor->process(data) != kResultOk)
+            return std::fprintf(stderr, "sdk-vst3-host: process refused\n"), 1;
+    }
+    p.processor->setProcessing(false);
+    p.component->setActive(false);
+    if (!saveState.empty()) {
+        Stream state;
+        if (p.component->getState(&state) != kResultOk) return 1;
+        std::ofstream(saveState, std::ios::binary)
+            .write(state.data.data(), static_cast<std::streamsize>(state.data.size()));
+    }
+    wav.channels = output;
+    return floatwav::write(out, wav) ? 0 : 1;
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() == 2 && args[0] == "info") return info(args[1]);
+    if (args.size() >= 4 && args[0] == "render" && (args.size() - 4) % 2 == 0) {
+        int blockFrames = 1024;
+        std::map<ParamID, double> settings;
+        std::string loadState, saveState;
+        for (std::size_t i = 4; i < args.size(); i += 2) {
+            const std::string& value = args[i + 1];
+            if (args[i] == "--block") {
+                blockFrames = std::stoi(value);
+            } else if (args[i] == "--set" && value.find('=') != std::string::npos) {
+                settings[static_cast<ParamID>(std::stoul(value))] =
+                    std::stod(value.substr(value.find('=') + 1));
+            } else if (args[i] == "--load-state") {
+                loadState = value;
+            } else if (args[i] == "--save-state") {
+                saveState = value;
+            } else {
+                return std::fprintf(stderr, "sdk-vst3-host: unknown option %s\n", args[i].c_str()), 2;
+            }
+        }
+        return blockFrames > 0
+                   ? render(args[1], args[2], args[3], blockFrames, settings, loadState, saveState)
+                   : 2;
+    }
+    std::fprintf(stderr, "usage: sdk-vst3-host info BUNDLE | render BUNDLE IN.wav OUT.wav [options]\n");
+    return 2;
+}
