@@ -8,7 +8,11 @@
 #include "Common/musicplugin/Mapping.h"
 #include "Common/musicplugin/ValueListener.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <string>
+#include <utility>
 
 namespace
 {
@@ -24,6 +28,38 @@ template <typename T> void connect(Value<T>& value, Compressor& compressor, void
 // side-chain filters and the detector and poison them for ever (or for many seconds), so it enters as
 // silence. Anything beyond +100 dBFS counts as absurd; NaN fails the comparison too.
 constexpr double largestSample = 1e5;
+
+// The level meters' range, dB: their floor is the LV2 ports' and the editor's.
+constexpr double levelFloorDb = -90.0;
+constexpr double levelTopDb = 12.0;
+constexpr double bandTopDb = 30.0;
+
+// 20 log10 of an amplitude, clamped to [levelFloorDb, topDb]; through fast_log2, as it runs on the audio
+// thread.
+double levelDb(double amplitude, double topDb) noexcept
+{
+    constexpr double dbPerOctave = 6.020599913279624; // 20 log10(2)
+    const double db = amplitude > 0.0 ? dbPerOctave * fast_log2(amplitude) : levelFloorDb;
+    return db < levelFloorDb ? levelFloorDb : (db > topDb ? topDb : db);
+}
+
+// The largest magnitude among samples, NaN and infinities left out: on the bit patterns without their sign,
+// which order like the magnitudes, so the loop vectorises without fast-math.
+float peakOf(const float* samples, int count) noexcept
+{
+    constexpr std::uint32_t infinityBits = 0x7F800000u;
+    std::uint32_t largest = 0;
+    for (int i = 0; i < count; ++i) {
+        std::uint32_t bits;
+        std::memcpy(&bits, samples + i, sizeof bits);
+        bits &= 0x7FFFFFFFu;
+        bits = bits < infinityBits ? bits : 0u;
+        largest = bits > largest ? bits : largest;
+    }
+    float peak;
+    std::memcpy(&peak, &largest, sizeof peak);
+    return peak;
+}
 
 inline double finiteOrZero(float sample)
 {
@@ -83,17 +119,51 @@ void ZaRorurarozePlugin::clear() noexcept
     compressor_.reset();
 }
 
+int ZaRorurarozePlugin::numMeters() const
+{
+    return ZaRorurarozeMeter::count;
+}
+
 MusicPlugin::MeterInfo ZaRorurarozePlugin::meterInfo(int index) const
 {
-    if (index != 0) return MusicPlugin::meterInfo(index);
-    return MeterInfo{"gainReduction", "Gain Reduction", "dB", 0.0, 60.0};
+    using Meter = ZaRorurarozeMeter;
+    switch (index) {
+    case Meter::gainReduction:
+        return MeterInfo{"gainReduction", "Gain Reduction", "dB", 0.0, 60.0};
+    case Meter::inputLevel:
+        return MeterInfo{"inputLevel", "Input Level", "dB", levelFloorDb, levelTopDb, true};
+    case Meter::outputLevel:
+        return MeterInfo{"outputLevel", "Output Level", "dB", levelFloorDb, levelTopDb, true};
+    default:
+        break;
+    }
+    if (index < Meter::firstBand || index >= Meter::count) return MusicPlugin::meterInfo(index);
+    const int band = index - Meter::firstBand;
+    const std::string number = std::to_string(band / 10) + std::to_string(band % 10);
+    return MeterInfo{
+        "band" + number, "Band " + std::to_string(band + 1), "dB", levelFloorDb, bandTopDb, true};
 }
 
 double ZaRorurarozePlugin::takeMeterReading(int index) noexcept
 {
-    if (index != 0) return 0.0;
-    const double db = compressor_.takeGainReductionDb();
-    return db < 60.0 ? db : 60.0;
+    using Meter = ZaRorurarozeMeter;
+    switch (index) {
+    case Meter::gainReduction: {
+        const double db = compressor_.takeGainReductionDb();
+        return db < 60.0 ? db : 60.0;
+    }
+    case Meter::inputLevel:
+        return levelDb(std::exchange(inputPeak_, 0.0f), levelTopDb);
+    case Meter::outputLevel:
+        return levelDb(std::exchange(outputPeak_, 0.0f), levelTopDb);
+    default:
+        break;
+    }
+    if (index < Meter::firstBand || index >= Meter::count) return 0.0;
+    const double power = compressor_.detector_.power_[index - Meter::firstBand];
+    // 10 log10(p / reference) as half of levelDb's 20 log10.
+    const double db = 0.5 * levelDb(power / bandReferencePower, 2.0 * bandTopDb);
+    return db < levelFloorDb ? levelFloorDb : db;
 }
 
 void ZaRorurarozePlugin::process(const float* const* inputs, float* const* outputs, int sampleFrames) noexcept
@@ -104,6 +174,8 @@ void ZaRorurarozePlugin::process(const float* const* inputs, float* const* outpu
     float* outLeft = outputs[0];
     float* outRight = outputs[1];
     if (inLeft == nullptr || inRight == nullptr || outLeft == nullptr || outRight == nullptr) return;
+    // Before the outputs are written: they may be the input buffers.
+    inputPeak_ = std::max({inputPeak_, peakOf(inLeft, sampleFrames), peakOf(inRight, sampleFrames)});
     // Each block's input in double with its noise, made just before the compressor runs the block.
     compressor_.processBlock(
         [&](int offset, int frames, double* left, double* right) {
@@ -131,4 +203,5 @@ void ZaRorurarozePlugin::process(const float* const* inputs, float* const* outpu
             noiseSeed_ = seeds[rest];
         },
         outLeft, outRight, sampleFrames);
+    outputPeak_ = std::max({outputPeak_, peakOf(outLeft, sampleFrames), peakOf(outRight, sampleFrames)});
 }

@@ -172,14 +172,18 @@ std::string plugin(const std::string& uri, const MusicPlugin& plugin, const Lv2P
             lines += "        lv2:portProperty lv2:integer ;\n";
         else if (c.logarithmic)
             lines += "        lv2:portProperty pprop:logarithmic ;\n";
-        if (c.silenceAtMinimum)
-            lines +=
-                "        lv2:scalePoint [ rdfs:label \"-inf\" ; rdf:value " + number(c.minimum) + " ] ;\n";
+        if (c.zeroAtMinimum)
+            lines += "        lv2:scalePoint [ rdfs:label " +
+                     literal(c.unit == Lv2PortTable::Unit::db ? "-inf" : "0") + " ; rdf:value " +
+                     number(c.minimum) + " ] ;\n";
         close(c.defaultValue, c.minimum, c.maximum, lines);
     }
     for (const Lv2PortTable::Meter& m : table.meters()) {
         open("OutputPort", "ControlPort", m.portIndex, m.symbol, m.name);
-        close(m.minimum, m.minimum, m.maximum, unitLines(m.unit, m.label));
+        std::string lines = unitLines(m.unit, m.label);
+        // Band levels and the like are for the plug-in's own editor; generic interfaces leave them out.
+        if (m.editorOnly) lines += "        lv2:portProperty pprop:notOnGUI ;\n";
+        close(m.minimum, m.minimum, m.maximum, lines);
     }
     ttl << " .\n";
     return ttl.str();

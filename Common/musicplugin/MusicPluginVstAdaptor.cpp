@@ -28,8 +28,9 @@ constexpr size_t maxHostNameChars = 256;
 } // namespace
 
 MusicPluginVstAdaptor::MusicPluginVstAdaptor(audioMasterCallback audioMaster, MusicPlugin* fx)
-    : AudioEffectX(audioMaster, 0, 0), effect(fx), scratchOutputs(nullptr), scratchFrames(0),
-      pendingEvents(nullptr), blockInputs(nullptr), blockOutputs(nullptr)
+    : AudioEffectX(audioMaster, 0, 0), effect(fx), meters(fx != nullptr ? fx->numMeters() : 0),
+      scratchOutputs(nullptr), scratchFrames(0), pendingEvents(nullptr), blockInputs(nullptr),
+      blockOutputs(nullptr)
 {
     ZR_ASSERT(fx);
     if (fx == nullptr) throw std::invalid_argument("MusicPluginVstAdaptor needs a plug-in");
@@ -224,6 +225,7 @@ void MusicPluginVstAdaptor::process(float** inputs, float** outputs, VstInt32 sa
     }
     ZR_ASSERT(events_iterator == events_end);
     ZR_ASSERT(current_pos == sampleFrames);
+    meters.publish(*effect);
 }
 
 bool MusicPluginVstAdaptor::blockIsUsable(float** inputs, float** outputs, VstInt32 sampleFrames) const
@@ -272,6 +274,10 @@ void MusicPluginVstAdaptor::setEditor(AEffEditor* newEditor)
 {
     delete editor;
     editor = newEditor;
+    if (editor != nullptr)
+        cEffect.flags |= effFlagsHasEditor;
+    else
+        cEffect.flags &= ~effFlagsHasEditor;
 }
 
 // --- parameters ---

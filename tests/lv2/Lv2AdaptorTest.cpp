@@ -34,8 +34,8 @@ TEST(Lv2PortTable, PortsReadInTheUnitsMusiciansUse)
         {"sidechainLowpassCutoff", U::hz, 100, 40000, 40000, true},
         {"sidechainListen", U::none, 0, 0, 1, false},
         {"drive", U::db, -20, 0, 60, false},
-        {"attack", U::ms, 0, 200, 10000, false},
-        {"release", U::ms, 0, 200, 10000, false},
+        {"attack", U::ms, 0.01f, 200, 10000, true}, // 0.01 ms stands for 0
+        {"release", U::ms, 0.01f, 200, 10000, true},
         {"hilbert", U::none, 0, 0, 1, false},
         {"threshold", U::db, -60, 0, 12.0412f, false},
         {"ratio", U::custom, 0.5, 32, 64, true},
@@ -67,7 +67,13 @@ TEST(Lv2PortTable, PortsReadInTheUnitsMusiciansUse)
     }
     EXPECT_EQ(table.meters().at(0).symbol, "gainReduction");
     EXPECT_EQ(table.meters().at(0).portIndex, 15);
-    EXPECT_EQ(table.numPorts(), 16);
+    EXPECT_EQ(table.numPorts(), 15 + ZaRorurarozeMeter::count);
+    // Only the gain reduction is for every host; the levels and bands are the editor's.
+    EXPECT_FALSE(table.meters().at(0).editorOnly);
+    EXPECT_TRUE(table.meters().at(ZaRorurarozeMeter::firstBand).editorOnly);
+    // A time of 0 sits at the logarithmic port's finite floor.
+    EXPECT_EQ(table.valueOfPort(Knob::attack, Lv2PortTable::instantMs), 0.0);
+    EXPECT_EQ(table.portOfValue(Knob::attack, 0.0), Lv2PortTable::instantMs);
     EXPECT_EQ(table.valueOfPort(Knob::attack, 5.0f), 0.005); // ms to s by division: exact
     EXPECT_EQ(table.valueOfPort(Knob::outputGain, -89.9f),
               std::pow(10.0, -89.9f / 20.0));                    // above the floor: a real gain

@@ -9,10 +9,10 @@
 //   figure-data levels IN OUT          10 ms input and output levels and the gain change between them
 //   figure-data gain IN OUT FROM TO    sample-by-sample gain (output over input) between FROM and TO s
 
+#include "Common/musicplugin/UserValue.h"
 #include "Src/Compressor.h"
 #include "tools/render/AudioFile.h"
 #include "tools/render/LevelStatistics.h"
-#include "Common/musicplugin/UserValue.h"
 
 #include <cmath>
 #include <complex>

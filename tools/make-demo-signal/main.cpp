@@ -4,8 +4,8 @@
 //
 // usage: make-demo-signal OUTPUT.wav [--seconds S] [--rate HZ]
 
-#include "tools/render/AudioFile.h"
 #include "Common/musicplugin/UserValue.h"
+#include "tools/render/AudioFile.h"
 
 #include <algorithm>
 #include <cmath>
