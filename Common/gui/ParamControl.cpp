@@ -42,7 +42,9 @@ double ParamControl::show(double knobPos)
 void ParamControl::follow(double knobPos)
 {
     if (dragging_ || !(knobPos == knobPos)) return;
-    if (knobPos != knobPos_) show(knobPos);
+    // A VST 2 host keeps the position as a float: what it hands back rounded is still ours, and going
+    // through the knob law again could turn an exact 0 dB into "-0.0".
+    if (static_cast<float>(knobPos) != static_cast<float>(knobPos_)) show(knobPos);
 }
 
 void ParamControl::gesture(double knobPos)

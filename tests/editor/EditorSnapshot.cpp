@@ -1,8 +1,10 @@
 // Paints the compressor's editor offline, as a window would show it, and writes the canvas as a binary PPM:
 // the reference a screenshot of the real editor is compared with, and the manual's pictures.
 // Usage: editor-snapshot OUT.ppm [--scale N] [--knob INDEX=POS]... [--meter INDEX=DB]...
-//        [--defaults-of MODULE]   (knob positions as a fresh plug-in holds them)
+// Knobs not given stand where a fresh plug-in holds them. Prints each control's centre, "knob I X Y", for
+// scripts that aim the mouse at it.
 
+#include "Common/gui/ParamControl.h"
 #include "RecordingEditorHost.h"
 #include "ZaRorurarozePlugin.h"
 #include "editor/ZaRorurarozeEditor.h"
@@ -44,6 +46,10 @@ int main(int argc, char** argv)
     editor.setScale(scale);
     editor.idle(0.0);
     editor.paint();
+    for (int i = 0; i < ZaRorurarozeParam::count; ++i) {
+        const Point centre = editor.control(i).centre(editor.style());
+        std::printf("knob %d %d %d\n", i, static_cast<int>(centre.x), static_cast<int>(centre.y));
+    }
     const Canvas& canvas = editor.canvas();
     FILE* out = std::fopen(argv[1], "wb");
     if (out == nullptr) return 1;
