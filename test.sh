@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds and runs every test: a release build, the whole suite under AddressSanitizer and
 # UndefinedBehaviorSanitizer, the concurrency tests under ThreadSanitizer, the fuzzers, the Windows builds
-# (checked with objdump, the 64-bit one run under wine64), the 32-bit Linux build under qemu-i386, the JACK
-# client, the packages and the Ardour checks. Exits non-zero on any failure.
+# (checked with objdump, run under wine64 and, where the kernel runs i386 programs, wine32), the 32-bit Linux
+# build (natively, or under qemu-i386), the JACK client, the packages and the Ardour checks. Exits non-zero
+# on any failure.
 #
 # As root it installs everything first, and a skipped step counts as a failure. Otherwise a step whose
 # optional packages are missing is skipped (its script exits 77 and says why), counted as skipped, and the

@@ -12,7 +12,7 @@ endfunction()
 # zr_add_vst_plugin(<module> LIBRARY <library> COMPRESSOR <compressor library> OUTPUT_DIRECTORY <folder>
 #                   [EDITOR <editor library>]): the in-process plug-in library that tests and tools link, and the
 # VST 2 module over it, with the editor where the platform can show one. One recipe for the plug-in and for
-# the benchmarks' copies built over a compressor whose detector is capped (those without an editor).
+# the pinned copies built over a compressor whose detector is capped (those without an editor).
 function(zr_add_vst_plugin module)
     cmake_parse_arguments(PARSE_ARGV 1 arg "" "LIBRARY;COMPRESSOR;OUTPUT_DIRECTORY;EDITOR" "")
     add_library(${arg_LIBRARY} STATIC ${CMAKE_SOURCE_DIR}/ZaRorurarozePlugin.cpp)
@@ -43,6 +43,26 @@ function(zr_add_vst_plugin module)
         # The two entry points.
         zr_export_only(${module} ${CMAKE_SOURCE_DIR}/cmake/ZaRoruraroze.map)
     endif()
+endfunction()
+
+# zr_add_pinned_vst_plugins(<variable> OUTPUT_DIRECTORY <folder> PATHS <path>...): the plug-in binary once
+# more for each detector path named (scalar, sse2, avx2), ZaRoruraroze-<path>, whose detector takes no wider
+# one (ZaRoruraroze itself takes the widest the CPU has), so that a CPU with wider paths still runs the narrow
+# ones through the VST 2 interface. Sets <variable> to the modules.
+function(zr_add_pinned_vst_plugins variable)
+    cmake_parse_arguments(PARSE_ARGV 1 arg "" "OUTPUT_DIRECTORY" "PATHS")
+    set(levels scalar sse2 avx2)
+    set(modules)
+    foreach(path IN LISTS arg_PATHS)
+        list(FIND levels ${path} level)
+        zr_add_compressor(compressor-${path} WIDEST_PATH ${level})
+        zr_add_vst_plugin(ZaRoruraroze-${path}
+            LIBRARY zaroruraroze_plugin-${path}
+            COMPRESSOR compressor-${path}
+            OUTPUT_DIRECTORY ${arg_OUTPUT_DIRECTORY})
+        list(APPEND modules ZaRoruraroze-${path})
+    endforeach()
+    set(${variable} ${modules} PARENT_SCOPE)
 endfunction()
 
 zr_add_vst_plugin(ZaRoruraroze

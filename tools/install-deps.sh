@@ -60,6 +60,23 @@ elif [ ${#missing_optional[@]} -gt 0 ]; then
     echo "  apt-get update && apt-get install -y --no-install-recommends ${missing_optional[*]}" >&2
 fi
 
+# wine32 runs the 32-bit DLL in the Windows step. It is an i386 package, of use only where the kernel runs
+# i386 programs itself (elsewhere that step says so and the i386 build stands in for the DLL). When the
+# archive cannot supply it, the job goes on and the Windows step says why the DLL is not run.
+if [ "$job" = test ] && [ -n "$(missing_of wine32:i386)" ] && "$(dirname "$0")/runs-i386.sh" >/dev/null; then
+    if [ "$(id -u)" -eq 0 ]; then
+        echo "Installing: wine32:i386 (with the i386 architecture)"
+        dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+        { apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 install \
+            -y -qq --no-install-recommends wine32:i386 >/dev/null; } ||
+            echo "wine32:i386 could not be installed" >&2
+    else
+        echo "wine32 is missing, so the Windows step skips the 32-bit DLL. To run it, as root:" >&2
+        echo "  dpkg --add-architecture i386 && apt-get update &&" \
+            "apt-get install -y --no-install-recommends wine32:i386" >&2
+    fi
+fi
+
 # The locale tests need a locale that writes a decimal comma.
 if [ "$job" = test ] && ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
     if [ "$(id -u)" -eq 0 ]; then

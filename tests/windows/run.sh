@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The Windows builds: cross-compiles the 32- and 64-bit DLLs with mingw-w64, checks their machine type,
-# export table and imports with objdump, and runs the probe host under wine64 against the 64-bit DLL:
-# its rendered output must equal the Linux build's bit for bit.
+# export table and imports with objdump, and runs the host harness and the probe host against each DLL: the
+# 64-bit one under wine64, the 32-bit one under wine32 where the kernel runs i386 programs itself. Every
+# render must equal the Linux build's bit for bit. Where the 32-bit DLL cannot run, the output says why and
+# the i386 step's 32-bit Linux build stands in for it.
 set -uo pipefail
 cd "$(dirname "$0")/../.."
 
@@ -55,35 +57,89 @@ build win64 || fail "win64 build"
 check_dll win32 i686-w64-mingw32-objdump pei-i386 main
 check_dll win64 x86_64-w64-mingw32-objdump pei-x86-64 main VSTPluginMain
 
-if [ -x /usr/lib/wine/wine64 ]; then
-    linux_probe=build/release/tests/probe/vst-probe
-    if [ ! -x "$linux_probe" ]; then
-        cmake --preset release >/dev/null &&
-            cmake --build build/release -j "$jobs" --target ZaRoruraroze vst-probe || fail "linux build"
+if [ ! -x /usr/lib/wine/wine64 ]; then
+    echo "wine64 is not installed (apt-get install wine64): the DLLs are built and checked but not run"
+    [ $status -eq 0 ] && exit 77
+    exit $status
+fi
+
+# The 32-bit DLL needs wine32, and wine32 a kernel that runs i386 programs itself: through qemu it is not
+# dependable. $wine32 is "ready", "missing" (installable: a skip), or why it cannot run.
+wine32=ready
+if ! kernel=$(tools/runs-i386.sh); then
+    wine32="not run: $kernel"
+elif [ ! -x /usr/lib/wine/wine ]; then
+    wine32=missing
+    # As root tools/install-deps.sh has added the i386 architecture: only the archive can lack wine32.
+    if [ "$(id -u)" -eq 0 ] && dpkg --print-foreign-architectures | grep -qx i386 &&
+        ! apt-cache policy wine32:i386 2>/dev/null | grep -q 'Candidate: [0-9]'; then
+        wine32="not run: the package archive offers no wine32:i386"
     fi
-    "$linux_probe" build/release/ZaRoruraroze.so build/win64/probe-linux.raw || fail "linux probe"
-    export WINEPREFIX="$PWD/build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-    mkdir -p "$WINEPREFIX"
-    # The host harness, loading the DLL through LoadLibrary/GetProcAddress.
-    if ZR_PLUGIN_PATH="Z:${PWD//\//\\}\\build\\win64\\ZaRoruraroze.dll" timeout 600 /usr/lib/wine/wine64 \
-        build/win64/tests/host/test_host.exe >build/win64/test_host.log 2>&1; then
-        echo "wine64, host harness against the 64-bit DLL: $(grep -E "^\[  PASSED  \]" build/win64/test_host.log)"
+fi
+
+linux_probe=build/release/tests/probe/vst-probe
+linux_render=build/win64/probe-linux.raw
+if [ ! -x "$linux_probe" ]; then
+    cmake --preset release >/dev/null &&
+        cmake --build build/release -j "$jobs" --target ZaRoruraroze vst-probe || fail "linux build"
+fi
+"$linux_probe" build/release/ZaRoruraroze.so "$linux_render" || fail "linux probe"
+
+# One 64-bit prefix for both DLLs: wine32 runs 32-bit programs in its syswow64 half. A prefix made before
+# wine32 was installed has no such half; wine makes it anew.
+export WINEPREFIX="$PWD/build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+if [ "$wine32" = ready ] && [ -d "$WINEPREFIX/drive_c/windows/system32" ] &&
+    [ ! -e "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]; then
+    /usr/lib/wine/wineserver -k 2>/dev/null
+    rm -rf "$WINEPREFIX"
+fi
+mkdir -p "$WINEPREFIX"
+
+# run_pe64 / run_pe32 PROGRAM [ARGS...]: runs a 64-bit or a 32-bit (PE32) Windows program in the prefix.
+# Any 32-bit Windows build (a bundle, an editor) runs through run_pe32 once $wine32 is ready. Arguments may be
+# Unix paths, which wine maps; paths passed in the environment want win_path.
+run_pe64() { timeout 600 /usr/lib/wine/wine64 "$@"; }
+run_pe32() { timeout 600 /usr/lib/wine/wine "$@"; }
+# win_path FILE: FILE as Windows programs name it (the Z: drive is the Unix root).
+win_path() {
+    local file
+    file=$(realpath "$1")
+    echo "Z:${file//\//\\}"
+}
+
+# run_dll NAME RUNNER WINE: under RUNNER (named WINE in the output), the host harness loads build/NAME's DLL
+# through LoadLibrary/GetProcAddress, and the probe's render must equal the Linux build's.
+run_dll() {
+    local name=$1 runner=$2 wine=$3
+    local dir=build/$name dll="the ${name#win}-bit DLL"
+    if ZR_PLUGIN_PATH=$(win_path "$dir/ZaRoruraroze.dll") "$runner" "$dir/tests/host/test_host.exe" \
+        >"$dir/test_host.log" 2>&1; then
+        echo "$wine, host harness against $dll: $(grep -E "^\[  PASSED  \]" "$dir/test_host.log")"
     else
-        cat build/win64/test_host.log
-        fail "wine64: host harness"
+        cat "$dir/test_host.log"
+        fail "$wine: host harness"
     fi
-    if timeout 600 /usr/lib/wine/wine64 build/win64/tests/probe/vst-probe.exe build/win64/ZaRoruraroze.dll \
-        build/win64/probe-wine.raw; then
-        if cmp -s build/win64/probe-linux.raw build/win64/probe-wine.raw; then
-            echo "wine64: the 64-bit DLL renders bit-identically to the Linux build"
+    if "$runner" "$dir/tests/probe/vst-probe.exe" "$dir/ZaRoruraroze.dll" "$dir/probe-wine.raw"; then
+        if cmp -s "$linux_render" "$dir/probe-wine.raw"; then
+            echo "$wine: $dll renders bit-identically to the Linux build"
         else
-            fail "wine64: output differs from the Linux build"
+            fail "$wine: $dll renders other output than the Linux build"
         fi
     else
-        fail "wine64 probe"
+        fail "$wine: the probe of $dll"
     fi
-else
-    echo "wine64 is not installed (apt-get install wine64): the 64-bit DLL is built and checked but not run"
+}
+
+run_dll win64 run_pe64 wine64
+case $wine32 in
+ready)
+    run_dll win32 run_pe32 wine32
+    ;;
+missing)
+    echo "wine32 is not installed: the 32-bit DLL is built and checked but not run; as root:" \
+        "dpkg --add-architecture i386 && apt-get update && apt-get install wine32:i386"
     [ $status -eq 0 ] && exit 77
-fi
+    ;;
+*) echo "wine32: the 32-bit DLL is $wine32; the i386 step's 32-bit Linux build stands in for it" ;;
+esac
 exit $status
