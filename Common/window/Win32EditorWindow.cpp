@@ -106,8 +106,11 @@ void Win32EditorWindow::followCanvasSize()
 LRESULT CALLBACK Win32EditorWindow::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_NCCREATE) {
-        const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
-        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+        // The first message: CreateWindowEx has not returned the handle yet.
+        auto* creating =
+            static_cast<Win32EditorWindow*>(reinterpret_cast<const CREATESTRUCTA*>(lParam)->lpCreateParams);
+        creating->window_ = window;
+        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(creating));
     }
     auto* self = reinterpret_cast<Win32EditorWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
     if (self == nullptr) return DefWindowProcA(window, message, wParam, lParam);

@@ -38,7 +38,8 @@ start() {
     local log=$1
     shift
     rm -f "$cue"*
-    "${host[@]}" "$plugin" "$@" >"$log" 2>&1 &
+    # Windows programs end their lines with CR LF.
+    "${host[@]}" "$plugin" "$@" > >(stdbuf -oL tr -d '\r' >"$log") 2>&1 &
     pid=$!
 }
 finish() { # finish LOG NAME: the host ended well
