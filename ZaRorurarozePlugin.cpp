@@ -34,12 +34,14 @@ constexpr double levelFloorDb = -90.0;
 constexpr double levelTopDb = 12.0;
 constexpr double bandTopDb = 30.0;
 
-// 20 log10 of an amplitude, clamped to [levelFloorDb, topDb]; through fast_log2, as it runs on the audio
-// thread.
-double levelDb(double amplitude, double topDb) noexcept
+// 20 log10(2) and 10 log10(2): dB per octave of an amplitude and of a power.
+constexpr double amplitudeDbPerOctave = 6.020599913279624;
+constexpr double powerDbPerOctave = 3.010299956639812;
+
+// A ratio in dB, clamped to [levelFloorDb, topDb]; through fast_log2, as it runs on the audio thread.
+double decibels(double ratio, double dbPerOctave, double topDb) noexcept
 {
-    constexpr double dbPerOctave = 6.020599913279624; // 20 log10(2)
-    const double db = amplitude > 0.0 ? dbPerOctave * fast_log2(amplitude) : levelFloorDb;
+    const double db = ratio > 0.0 ? dbPerOctave * fast_log2(ratio) : levelFloorDb;
     return db < levelFloorDb ? levelFloorDb : (db > topDb ? topDb : db);
 }
 
@@ -153,17 +155,15 @@ double ZaRorurarozePlugin::takeMeterReading(int index) noexcept
         return db < 60.0 ? db : 60.0;
     }
     case Meter::inputLevel:
-        return levelDb(std::exchange(inputPeak_, 0.0f), levelTopDb);
+        return decibels(std::exchange(inputPeak_, 0.0f), amplitudeDbPerOctave, levelTopDb);
     case Meter::outputLevel:
-        return levelDb(std::exchange(outputPeak_, 0.0f), levelTopDb);
+        return decibels(std::exchange(outputPeak_, 0.0f), amplitudeDbPerOctave, levelTopDb);
     default:
         break;
     }
     if (index < Meter::firstBand || index >= Meter::count) return 0.0;
     const double power = compressor_.detector_.power_[index - Meter::firstBand];
-    // 10 log10(p / reference) as half of levelDb's 20 log10.
-    const double db = 0.5 * levelDb(power / bandReferencePower, 2.0 * bandTopDb);
-    return db < levelFloorDb ? levelFloorDb : db;
+    return decibels(power / bandReferencePower, powerDbPerOctave, bandTopDb);
 }
 
 void ZaRorurarozePlugin::process(const float* const* inputs, float* const* outputs, int sampleFrames) noexcept
