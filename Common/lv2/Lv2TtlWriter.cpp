@@ -162,8 +162,7 @@ std::string plugin(const std::string& uri, const MusicPlugin& plugin, const Lv2P
         // Nothing is required: a host without any feature still runs it (only the state needs urid:map).
         << "    lv2:optionalFeature lv2:hardRTCapable, urid:map ;\n"
         << "    lv2:extensionData state:interface ;\n"
-        << (ui != nullptr ? "    ui:ui <" + ui->uri + "> ;\n" : std::string())
-        << "    lv2:port";
+        << (ui != nullptr ? "    ui:ui <" + ui->uri + "> ;\n" : std::string()) << "    lv2:port";
     const char* separator = " [\n";
     const auto open = [&](const char* direction, const char* kind, int index, const std::string& symbol,
                           const std::string& name) {

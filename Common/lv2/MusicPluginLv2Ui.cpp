@@ -18,8 +18,8 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor* descriptor, const char*, const 
 {
     if (descriptor == nullptr || write == nullptr || widget == nullptr) return nullptr;
     try {
-        auto ui = std::make_unique<Ui>(*reinterpret_cast<const Ui::Descriptor*>(descriptor), write, controller,
-                                       features);
+        auto ui = std::make_unique<Ui>(*reinterpret_cast<const Ui::Descriptor*>(descriptor), write,
+                                       controller, features);
         if (!ui->open()) return nullptr;
         *widget = ui->widget();
         return ui.release();
@@ -37,8 +37,7 @@ void portEvent(LV2UI_Handle handle, uint32_t port, uint32_t bufferSize, uint32_t
 {
     try {
         static_cast<Ui*>(handle)->portEvent(port, bufferSize, format, buffer);
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 
 int idle(LV2UI_Handle handle)
@@ -76,7 +75,8 @@ std::vector<Param*> paramsOf(MusicPlugin& plugin)
 MusicPluginLv2Ui::Descriptor MusicPluginLv2Ui::describe(const char* uri, MusicPlugin* (*createPlugin)(),
                                                         EditorFactory createEditor)
 {
-    return Descriptor{{uri, &instantiate, &cleanup, &::portEvent, &extensionData}, createPlugin, createEditor};
+    return Descriptor{
+        {uri, &instantiate, &cleanup, &::portEvent, &extensionData}, createPlugin, createEditor};
 }
 
 MusicPluginLv2Ui::MusicPluginLv2Ui(const Descriptor& descriptor, LV2UI_Write_Function write,
@@ -141,7 +141,8 @@ int MusicPluginLv2Ui::idle()
 void MusicPluginLv2Ui::beginEdit(int index)
 {
     if (touch_ != nullptr && index >= 0 && index < static_cast<int>(params_.size()))
-        touch_->touch(touch_->handle, static_cast<uint32_t>(table_.controls()[static_cast<std::size_t>(index)].portIndex),
+        touch_->touch(touch_->handle,
+                      static_cast<uint32_t>(table_.controls()[static_cast<std::size_t>(index)].portIndex),
                       true);
 }
 
@@ -158,7 +159,8 @@ void MusicPluginLv2Ui::performEdit(int index, double knobPos)
 void MusicPluginLv2Ui::endEdit(int index)
 {
     if (touch_ != nullptr && index >= 0 && index < static_cast<int>(params_.size()))
-        touch_->touch(touch_->handle, static_cast<uint32_t>(table_.controls()[static_cast<std::size_t>(index)].portIndex),
+        touch_->touch(touch_->handle,
+                      static_cast<uint32_t>(table_.controls()[static_cast<std::size_t>(index)].portIndex),
                       false);
 }
 

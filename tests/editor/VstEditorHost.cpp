@@ -9,7 +9,8 @@
 //   until PATH            idles until the file PATH exists (at most 60 s): a script's cue
 //   set I POS             the host automates parameter I to knob position POS
 //   print I               prints "param I POS"
-//   process MS AMPLITUDE  idles for MS milliseconds, processing a 1 kHz sine in real time between idles
+//   process MS AMPLITUDE  idles for MS milliseconds, processing three tones in real time between idles:
+//                         100 Hz at AMPLITUDE, 1 kHz at half and 6 kHz at a quarter of it
 //   destroy-parent        destroys the frame (and with it the editor's window) before closing the editor
 //   close                 effEditClose
 //   reopen                effEditOpen again, in the same frame

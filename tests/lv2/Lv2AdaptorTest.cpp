@@ -193,7 +193,8 @@ TEST(Lv2Ui, GesturesBecomePortWritesAndPortEventsKnobPositions)
     const LV2_Feature touchFeature{LV2_UI__touch, &touch};
     const LV2_Feature* features[] = {&touchFeature, nullptr};
     const auto descriptor = MusicPluginLv2Ui::describe("urn:test#ui", &createPlugin, nullptr);
-    const auto write = [](LV2UI_Controller c, uint32_t port, uint32_t size, uint32_t format, const void* buffer) {
+    const auto write = [](LV2UI_Controller c, uint32_t port, uint32_t size, uint32_t format,
+                          const void* buffer) {
         ASSERT_EQ(size, sizeof(float));
         ASSERT_EQ(format, 0u);
         static_cast<Record*>(c)->writes.push_back({port, *static_cast<const float*>(buffer)});
@@ -206,16 +207,18 @@ TEST(Lv2Ui, GesturesBecomePortWritesAndPortEventsKnobPositions)
     ui.performEdit(Knob::attack, 0.25);
     ui.endEdit(Knob::attack);
     reference.paramList.param(Knob::attack)->setKnobPos(0.25);
-    const float expected = table.portOfValue(Knob::attack, table.paramValue(*reference.paramList.param(Knob::attack),
-                                                                            Knob::attack));
+    const float expected = table.portOfValue(
+        Knob::attack, table.paramValue(*reference.paramList.param(Knob::attack), Knob::attack));
     const auto port = static_cast<uint32_t>(table.controls()[Knob::attack].portIndex);
     EXPECT_EQ(record.writes, (std::vector<std::pair<uint32_t, float>>{{port, expected}}));
     EXPECT_EQ(record.touches, (std::vector<std::pair<uint32_t, bool>>{{port, true}, {port, false}}));
 
     const float minus6 = -6.0f;
-    ui.portEvent(static_cast<uint32_t>(table.controls()[Knob::outputGain].portIndex), sizeof minus6, 0, &minus6);
+    ui.portEvent(static_cast<uint32_t>(table.controls()[Knob::outputGain].portIndex), sizeof minus6, 0,
+                 &minus6);
     reference.paramList.param(Knob::outputGain)->setKnobPos(0.0);
-    static_cast<RealParam*>(reference.paramList.param(Knob::outputGain))->setValue(std::pow(10.0, -6.0f / 20.0));
+    static_cast<RealParam*>(reference.paramList.param(Knob::outputGain))
+        ->setValue(std::pow(10.0, -6.0f / 20.0));
     EXPECT_EQ(ui.knobPosition(Knob::outputGain), reference.paramList.param(Knob::outputGain)->getKnobPos());
 
     EXPECT_FALSE(ui.takeMeterReading(0).has_value()) << "nothing heard yet";
