@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Makes the release files into dist/: the Debian package (cpack; the VST 2 module into /usr/lib/vst, the
-# LV2 bundle into /usr/lib/lv2, the tools into /usr/bin with their manual pages, the documents and presets
-# into /usr/share/doc/zaroruraroze) and, where mingw-w64 is installed, the Windows zip (both DLLs, the
-# presets and the manual). As root it installs what is missing.
+# LV2 bundle into /usr/lib/lv2, the CLAP plug-in into /usr/lib/clap, the tools into /usr/bin with their
+# manual pages, the documents and presets into /usr/share/doc/zaroruraroze) and, where mingw-w64 is
+# installed, the Windows zip (both DLLs and both .clap files, the presets and the manual). As root it installs what is missing.
 set -euo pipefail
 cd "$(dirname "$0")"
 tools/install-deps.sh dist
@@ -28,12 +28,13 @@ rm -rf "$stage"
 mkdir -p "$stage/docs"
 for bits in 32 64; do
     cmake --preset "win$bits" >/dev/null
-    cmake --build "build/win$bits" -j "$jobs" --target ZaRoruraroze >/dev/null
+    cmake --build "build/win$bits" -j "$jobs" --target ZaRoruraroze ZaRorurarozeClap >/dev/null
     mkdir -p "$stage/$bits-bit"
-    cp "build/win$bits/ZaRoruraroze.dll" "$stage/$bits-bit/"
+    cp "build/win$bits/ZaRoruraroze.dll" "build/win$bits/clap/ZaRoruraroze.clap" "$stage/$bits-bit/"
     # The link keeps its symbols for the debugger; a musician's copy needs none.
-    if [ $bits = 32 ]; then i686-w64-mingw32-strip "$stage/$bits-bit/ZaRoruraroze.dll"; else
-        x86_64-w64-mingw32-strip "$stage/$bits-bit/ZaRoruraroze.dll"; fi
+    for file in "$stage/$bits-bit/ZaRoruraroze.dll" "$stage/$bits-bit/ZaRoruraroze.clap"; do
+        if [ $bits = 32 ]; then i686-w64-mingw32-strip "$file"; else x86_64-w64-mingw32-strip "$file"; fi
+    done
 done
 cp README.md "$stage/"
 cp docs/*.md "$stage/docs/"

@@ -2,8 +2,8 @@
 # Builds and runs every test: a release build, the whole suite under AddressSanitizer and
 # UndefinedBehaviorSanitizer, the concurrency tests under ThreadSanitizer, the fuzzers, the Windows builds
 # (checked with objdump, run under wine64 and, where the kernel runs i386 programs, wine32), the 32-bit Linux
-# build (natively, or under qemu-i386), the JACK client, the packages and the Ardour checks. Exits non-zero
-# on any failure.
+# build (natively, or under qemu-i386), the JACK client, the CLAP plug-in in our test host and in qtractor,
+# the packages and the Ardour checks. Exits non-zero on any failure.
 #
 # As root it installs everything first, and a skipped step counts as a failure. Otherwise a step whose
 # optional packages are missing is skipped (its script exits 77 and says why), counted as skipped, and the
@@ -59,6 +59,7 @@ step "fuzz" tests/fuzz/run.sh 30
 step "windows" tests/windows/run.sh
 step "i386" tests/i386/run.sh
 step "jack" tests/jack/run.sh
+step "clap" tests/clap/run.sh
 step "package" tests/package/run.sh
 step "ardour" tests/ardour/run.sh
 

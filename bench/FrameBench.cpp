@@ -1,7 +1,8 @@
 // Nanoseconds per stereo frame, and the realtime factor at 44.1 kHz, of the detector, the plug-in in process
-// and the plug-in binary driven through its VST 2 interface, on every detector path this CPU has; then the
-// same host loop over installed peer compressors, with their cost relative to ours; then ours over a minute
-// of digital silence against the test signal (a denormal slow-down would show there).
+// and the plug-in binary driven through its VST 2 interface, on every detector path this CPU has (the LV2
+// and CLAP builds beside the VST 2 one); then the same host loop over installed peer compressors, with their
+// cost relative to ours; then ours over a minute of digital silence against the test signal (a denormal
+// slow-down would show there).
 //
 // Every figure is the thread's CPU time around the whole loop, after a warm-up run, median of several runs,
 // divided by the frames processed. Build in Release (bench.sh does).
@@ -17,6 +18,12 @@
 
 #include <dlfcn.h>
 #include <lv2/core/lv2.h>
+#endif
+
+#if ZR_BENCH_CLAP
+#include <clap/entry.h>
+#include <clap/plugin-factory.h>
+#include <dlfcn.h>
 #endif
 
 #include <algorithm>
@@ -303,6 +310,83 @@ private:
 };
 #endif
 
+#if ZR_BENCH_CLAP
+// The CLAP plug-in loaded and run as a host does, block 512, no events: the file's own loop over the
+// signal, a pointer offset per block.
+class ClapLoop
+{
+public:
+    explicit ClapLoop(const std::string& file)
+    {
+        library_ = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+        entry_ = library_ ? static_cast<const clap_plugin_entry_t*>(dlsym(library_, "clap_entry")) : nullptr;
+        if (entry_ == nullptr || !entry_->init(file.c_str())) return;
+        const auto* factory =
+            static_cast<const clap_plugin_factory_t*>(entry_->get_factory(CLAP_PLUGIN_FACTORY_ID));
+        const clap_plugin_descriptor_t* descriptor =
+            factory ? factory->get_plugin_descriptor(factory, 0) : nullptr;
+        plugin_ = descriptor ? factory->create_plugin(factory, &host_, descriptor->id) : nullptr;
+        if (plugin_ == nullptr || !plugin_->init(plugin_) ||
+            !plugin_->activate(plugin_, sampleRateHz, 1, blockFrames) ||
+            !plugin_->start_processing(plugin_)) {
+            if (plugin_ != nullptr) plugin_->destroy(plugin_);
+            plugin_ = nullptr;
+        }
+    }
+    ~ClapLoop()
+    {
+        if (plugin_ != nullptr) plugin_->destroy(plugin_);
+        if (entry_ != nullptr) entry_->deinit();
+        if (library_ != nullptr) dlclose(library_);
+    }
+    bool loaded() const { return plugin_ != nullptr; }
+    void run(const Signal& signal, int repeats)
+    {
+        clap_process_t process{};
+        process.audio_inputs = &input_;
+        process.audio_outputs = &output_;
+        process.audio_inputs_count = 1;
+        process.audio_outputs_count = 1;
+        process.in_events = &noEvents_;
+        process.out_events = &anyEvents_;
+        for (int r = 0; r < repeats; ++r)
+            for (int n = 0; n < signalFrames; n += blockFrames) {
+                inputs_[0] = const_cast<float*>(&signal.left[n]);
+                inputs_[1] = const_cast<float*>(&signal.right[n]);
+                outputs_[0] = &outLeft_[n];
+                outputs_[1] = &outRight_[n];
+                process.frames_count = static_cast<uint32_t>(std::min(blockFrames, signalFrames - n));
+                plugin_->process(plugin_, &process);
+            }
+    }
+
+private:
+    const clap_host_t host_ = {CLAP_VERSION_INIT,
+                               nullptr,
+                               "bench",
+                               "",
+                               "",
+                               "1",
+                               [](const clap_host_t*, const char*) -> const void* { return nullptr; },
+                               [](const clap_host_t*) {},
+                               [](const clap_host_t*) {},
+                               [](const clap_host_t*) {}};
+    const clap_input_events_t noEvents_ = {
+        nullptr, [](const clap_input_events_t*) -> uint32_t { return 0; },
+        [](const clap_input_events_t*, uint32_t) -> const clap_event_header_t* { return nullptr; }};
+    const clap_output_events_t anyEvents_ = {
+        nullptr, [](const clap_output_events_t*, const clap_event_header_t*) { return true; }};
+    void* library_ = nullptr;
+    const clap_plugin_entry_t* entry_ = nullptr;
+    const clap_plugin_t* plugin_ = nullptr;
+    float* inputs_[2] = {};
+    float* outputs_[2] = {};
+    clap_audio_buffer_t input_{inputs_, nullptr, 2, 0, 0};
+    clap_audio_buffer_t output_{outputs_, nullptr, 2, 0, 0};
+    std::vector<float> outLeft_ = touched(signalFrames), outRight_ = touched(signalFrames);
+};
+#endif
+
 bool exists(const std::string& path)
 {
     struct stat info
@@ -315,6 +399,25 @@ std::string binaryFor(DetectorPath path)
     return path == DetectorPath::avx512
                ? std::string(ZR_BENCH_PLUGIN)
                : std::string(ZR_BENCH_PLUGIN_DIR) + "/ZaRoruraroze-" + pathName(path) + ".so";
+}
+
+// Times one pass of runOnce over the signal in turn with the VST 2 host loop on the widest path, and reports
+// it with its difference from the VST 2 figure.
+void reportBesideVst(const std::string& name, const Signal& signal, const std::function<void()>& runOnce)
+{
+    zr::host::VstHost host(binaryFor(MultibandPowerDetector::widestPath()));
+    host.setSampleRate(sampleRateHz);
+    host.setBlockSize(blockFrames);
+    host.resume();
+    std::vector<float> outLeft = touched(signalFrames), outRight = touched(signalFrames);
+    const float* inputs[2] = {signal.left.data(), signal.right.data()};
+    float* outputs[2] = {outLeft.data(), outRight.data()};
+    const auto [ns, vstNs] = nsPerFramePair(
+        runOnce, [&] { host.process(const_cast<float* const*>(inputs), outputs, signalFrames); },
+        signalFrames);
+    char note[64];
+    std::snprintf(note, sizeof note, "   vst %.1f ns: %+.1f%%", vstNs, 100.0 * (ns / vstNs - 1.0));
+    report(name, ns, note);
 }
 } // namespace
 
@@ -364,24 +467,21 @@ int main()
     std::printf("ZaRoruraroze LV2 module through its descriptor, timed in turn with the VST 2 host loop\n");
     {
         Lv2Loop lv2(ZR_BENCH_LV2_MODULE);
-        zr::host::VstHost host(binaryFor(widest));
-        host.setSampleRate(sampleRateHz);
-        host.setBlockSize(blockFrames);
-        host.resume();
-        std::vector<float> outLeft = touched(signalFrames), outRight = touched(signalFrames);
-        const float* inputs[2] = {signal.left.data(), signal.right.data()};
-        float* outputs[2] = {outLeft.data(), outRight.data()};
-        if (lv2.loaded()) {
-            const auto [lv2Ns, vstNs] = nsPerFramePair(
-                [&] { lv2.run(signal, 1); },
-                [&] { host.process(const_cast<float* const*>(inputs), outputs, signalFrames); },
-                signalFrames);
-            char note[64];
-            std::snprintf(note, sizeof note, "   vst %.1f ns: %+.1f%%", vstNs, 100.0 * (lv2Ns / vstNs - 1.0));
-            report(std::string("lv2, ") + pathName(widest), lv2Ns, note);
-        } else {
+        if (lv2.loaded())
+            reportBesideVst(std::string("lv2, ") + pathName(widest), signal, [&] { lv2.run(signal, 1); });
+        else
             std::printf("  (the LV2 module %s did not load)\n", ZR_BENCH_LV2_MODULE);
-        }
+    }
+#endif
+
+#if ZR_BENCH_CLAP
+    std::printf("ZaRoruraroze CLAP plug-in through its entry, timed in turn with the VST 2 host loop\n");
+    {
+        ClapLoop clap(ZR_BENCH_CLAP_FILE);
+        if (clap.loaded())
+            reportBesideVst(std::string("clap, ") + pathName(widest), signal, [&] { clap.run(signal, 1); });
+        else
+            std::printf("  (the CLAP plug-in %s did not load)\n", ZR_BENCH_CLAP_FILE);
     }
 #endif
 

@@ -64,13 +64,13 @@ set(CPACK_PACKAGE_NAME zaroruraroze)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Orrel @ Quenderlab")
 set(CPACK_PACKAGE_CONTACT "Orrel (Quenderlab) <orrel@quenderlab.org>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "stereo compressor with a 33-band detector (VST 2, LV2, JACK)")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "stereo compressor with a 33-band detector (VST 2, LV2, CLAP, JACK)")
 set(CPACK_PACKAGE_DESCRIPTION "ZaRoruraroze splits its side-chain into 33 log-spaced bands between 20 Hz
 and 20 kHz, each with its own attack and release speed, and turns their
 summed power into a gain through a soft-knee law. This package holds the VST 2
-plug-in (/usr/lib/vst), the LV2 plug-in (/usr/lib/lv2), the JACK client
-zaroruraroze-jack for live use, the offline render tool zaroruraroze-render,
-the manual and the factory presets.")
+plug-in (/usr/lib/vst), the LV2 plug-in (/usr/lib/lv2), the CLAP plug-in
+(/usr/lib/clap), the JACK client zaroruraroze-jack for live use, the offline
+render tool zaroruraroze-render, the manual and the factory presets.")
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

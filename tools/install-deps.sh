@@ -19,6 +19,7 @@ test)
     optional+=(clang-format)                         # style
     optional+=(liblilv-dev lilv-utils lv2file sordi) # the LV2 bundle in real LV2 tools
     optional+=(jackd2 libjack-jackd2-dev)            # the JACK client and its step
+    optional+=(dpf-source qtractor libasound2-dev)   # clap (the CLAP headers, a peer plug-in, the host)
     optional+=(clang-14 libclang-rt-14-dev)          # fuzz
     optional+=(mingw-w64 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 wine64) # windows
     optional+=(qemu-user gcc-multilib g++-multilib)  # i386
@@ -27,7 +28,7 @@ test)
     ;;
 demo) required+=(gnuplot-nox) optional+=(jackd2 libjack-jackd2-dev) ;;
 bench) required+=(libbenchmark-dev) optional+=(lilv-utils) ;;
-dist) required+=(python3 dpkg-dev jackd2 libjack-jackd2-dev) optional+=(mingw-w64) ;;
+dist) required+=(python3 dpkg-dev jackd2 libjack-jackd2-dev dpf-source) optional+=(mingw-w64) ;;
 *) echo "usage: $0 test|demo|bench|dist [--print-missing-optional]" >&2; exit 2 ;;
 esac
 

@@ -32,7 +32,7 @@ cmake --build "$build" --target fuzzers -j "$jobs" >/dev/null || {
     exit 1
 }
 
-targets=(chunk_text set_chunk host_calls fx_preset lv2)
+targets=(chunk_text set_chunk host_calls fx_preset lv2 clap_state)
 work=$(mktemp -d "${TMPDIR:-/tmp}/zr-fuzz.XXXXXX")
 failed=()
 total=0
@@ -47,7 +47,7 @@ for target in "${targets[@]}"; do
         continue
     fi
     case "$target" in
-    chunk_text | set_chunk | lv2) dict=(-dict="$root/tests/fuzz/chunk.dict") ;;
+    chunk_text | set_chunk | lv2 | clap_state) dict=(-dict="$root/tests/fuzz/chunk.dict") ;;
     fx_preset) dict=(-dict="$root/tests/fuzz/fx_preset.dict") ;;
     *) dict=() ;;
     esac

@@ -3,7 +3,9 @@
 // feeding CLIENT:in_left/in_right and a sink on CLIENT:out_left/out_right, so the sink hears the file's
 // first frame in the cycle the source plays it.
 //
-// Usage: jackloop [--preroll SECONDS] CLIENT IN.wav OUT.wav      (server: $JACK_DEFAULT_SERVER)
+// Usage: jackloop [--preroll SECONDS] [--realtime] CLIENT IN.wav OUT.wav   (server: $JACK_DEFAULT_SERVER)
+//        CLIENT may also be IN_LEFT,IN_RIGHT,OUT_LEFT,OUT_RIGHT: four full port names. --realtime plays at
+//        the driver's pace, for clients that stop listening to their inputs in freewheel mode (qtractor).
 // Exits 0 when OUT.wav (32-bit float, IN's length) was written, 1 otherwise.
 
 #include <jack/jack.h>
@@ -26,6 +28,7 @@ struct Loop
     std::vector<float> out[2];
     std::size_t frames = 0;
     jack_nframes_t prerollFrames = 0;
+    bool freewheel = true;
     jack_client_t* source = nullptr;
     jack_client_t* sink = nullptr;
     jack_port_t* sourcePorts[2] = {};
@@ -111,18 +114,27 @@ bool run(Loop& loop, const std::string& target, const std::string& outPath, int 
     jack_set_process_callback(loop.source, playSource, &loop);
     jack_set_process_callback(loop.sink, recordSink, &loop);
     if (jack_activate(loop.sink) || jack_activate(loop.source)) return fail("cannot activate");
-    const char* ins[2] = {":in_left", ":in_right"};
-    const char* outs[2] = {":out_left", ":out_right"};
+    // A client's ports by its name, or four full port names: inputs left and right, outputs left and right.
+    std::string ports[4] = {target + ":in_left", target + ":in_right", target + ":out_left",
+                            target + ":out_right"};
+    if (target.find(',') != std::string::npos) {
+        std::size_t from = 0;
+        for (std::string& port : ports) {
+            const std::size_t comma = std::min(target.find(',', from), target.size());
+            port = target.substr(from, comma - from);
+            from = comma + 1;
+        }
+    }
     for (int c = 0; c < 2; ++c)
-        if (jack_connect(loop.source, jack_port_name(loop.sourcePorts[c]), (target + ins[c]).c_str()) ||
-            jack_connect(loop.sink, (target + outs[c]).c_str(), jack_port_name(loop.sinkPorts[c])))
+        if (jack_connect(loop.source, jack_port_name(loop.sourcePorts[c]), ports[c].c_str()) ||
+            jack_connect(loop.sink, ports[2 + c].c_str(), jack_port_name(loop.sinkPorts[c])))
             return fail("cannot connect to " + target);
-    jack_set_freewheel(loop.source, 1);
+    if (loop.freewheel) jack_set_freewheel(loop.source, 1);
     loop.go.store(true);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (!loop.done.load() && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    jack_set_freewheel(loop.source, 0);
+    if (loop.freewheel) jack_set_freewheel(loop.source, 0);
     if (!loop.done.load()) return fail("the recording did not finish within 60 s");
     SF_INFO info{};
     info.samplerate = rateHz;
@@ -144,13 +156,18 @@ bool run(Loop& loop, const std::string& target, const std::string& outPath, int 
 int main(int argc, char** argv)
 {
     double prerollSeconds = 0.0;
+    bool freewheel = true;
     int first = 1;
-    if (argc > 2 && std::string(argv[1]) == "--preroll") {
-        prerollSeconds = std::atof(argv[2]);
-        first = 3;
+    for (; first < argc && argv[first][0] == '-'; ++first) {
+        if (std::string(argv[first]) == "--realtime")
+            freewheel = false;
+        else if (std::string(argv[first]) == "--preroll" && first + 1 < argc)
+            prerollSeconds = std::atof(argv[++first]);
+        else
+            break;
     }
     if (argc - first != 3) {
-        std::fprintf(stderr, "usage: jackloop [--preroll SECONDS] CLIENT IN.wav OUT.wav\n");
+        std::fprintf(stderr, "usage: jackloop [--preroll SECONDS] [--realtime] CLIENT IN.wav OUT.wav\n");
         return 2;
     }
     SF_INFO info{};
@@ -171,6 +188,7 @@ int main(int argc, char** argv)
             loop.in[c][i] = frames[2 * i + c];
     }
     loop.prerollFrames = static_cast<jack_nframes_t>(prerollSeconds * info.samplerate);
+    loop.freewheel = freewheel;
     const bool ok = run(loop, argv[first], argv[first + 2], info.samplerate);
     for (jack_client_t* client : {loop.source, loop.sink})
         if (client != nullptr) jack_client_close(client);

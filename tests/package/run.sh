@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The release files as a musician gets them: ./dist.sh makes them; lintian finds no error in the Debian
 # package; the package unpacked into a scratch root (dpkg -x) renders a file with its own tool and plug-in,
-# bit for bit as the build does, and its LV2 bundle and manual pages work; the Windows zip holds both DLLs,
-# the documents and the presets.
+# bit for bit as the build does, and its LV2 bundle, CLAP plug-in (in qtractor's scanner) and manual pages
+# work; the Windows zip holds both DLLs and both .clap files, the documents and the presets.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$root"
@@ -24,6 +24,7 @@ trap 'rm -rf "$scratch"' EXIT
 dpkg-deb -x "$deb" "$scratch/root" || fail "dpkg -x"
 usr=$scratch/root/usr
 for file in bin/zaroruraroze-render bin/zaroruraroze-jack lib/vst/ZaRoruraroze.so lib/lv2/ZaRoruraroze.lv2/manifest.ttl \
+    lib/clap/ZaRoruraroze.clap \
     share/man/man1/zaroruraroze-render.1.gz share/man/man1/zaroruraroze-jack.1.gz share/doc/zaroruraroze/copyright; do
     [ -e "$usr/$file" ] || fail "the package lacks /usr/$file"
 done
@@ -40,6 +41,11 @@ if command -v lv2apply >/dev/null; then
         urn:quenderlab:zaroruraroze >/dev/null 2>&1 || fail "unpacked LV2 bundle"
     $audio compare "$scratch/build.wav" "$scratch/lv2.wav" --tolerance 1e-5 || fail "the unpacked LV2 bundle renders differently"
 fi
+scanner=$(ls /usr/lib/*/qtractor/qtractor_plugin_scan 2>/dev/null | head -n 1)
+if [ -n "$scanner" ]; then
+    echo "CLAP:$usr/lib/clap/ZaRoruraroze.clap" | timeout 60 "$scanner" 2>/dev/null | grep -q '^CLAP|ZaRoruraroze|2:2|' ||
+        fail "qtractor's scanner does not list the unpacked CLAP plug-in"
+fi
 for page in "$usr"/share/man/man1/*.1.gz; do
     warnings=$(man --warnings -l "$page" 2>&1 >/dev/null)
     [ -z "$warnings" ] || fail "$(basename "$page"): $warnings"
@@ -48,7 +54,8 @@ done
 zip=$(ls dist/ZaRoruraroze-*-windows.zip 2>/dev/null)
 if [ -n "$zip" ]; then
     entries=$(python3 -c 'import sys, zipfile; print("\n".join(zipfile.ZipFile(sys.argv[1]).namelist()))' "$zip")
-    for entry in 32-bit/ZaRoruraroze.dll 64-bit/ZaRoruraroze.dll README.md docs/manual.md presets/; do
+    for entry in 32-bit/ZaRoruraroze.dll 64-bit/ZaRoruraroze.dll 32-bit/ZaRoruraroze.clap 64-bit/ZaRoruraroze.clap \
+        README.md docs/manual.md presets/; do
         grep -q "/$entry" <<<"$entries" || fail "the zip lacks $entry"
     done
     echo "$zip: $(wc -l <<<"$entries") entries"

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# The Windows builds: cross-compiles the 32- and 64-bit DLLs with mingw-w64, checks their machine type,
-# export table and imports with objdump, and runs the host harness, the probe host and the editor's tests
-# (without a display, then in a Windows host window on Xvfb) against each DLL: the 64-bit one under wine64,
-# the 32-bit one under wine32 where the kernel runs i386 programs itself. Every render must equal the Linux
-# build's bit for bit, and every editor picture the Linux canvas pixel for pixel. Where the 32-bit DLL cannot run, the output says why and
+# The Windows builds: cross-compiles the 32- and 64-bit DLLs and CLAP plug-ins with mingw-w64, checks their
+# machine type, export table and imports with objdump, and runs the host harness, the probe host, the CLAP
+# test host and the editor's tests (without a display, then in a Windows host window on Xvfb) against each
+# build: the 64-bit one under wine64, the 32-bit one under wine32 where the kernel runs i386 programs itself.
+# Every render must equal the Linux build's bit for bit, and every editor picture the Linux canvas pixel for
+# pixel. Where the 32-bit DLL cannot run, the output says why and
 # the i386 step's 32-bit Linux build stands in for it.
 set -uo pipefail
 cd "$(dirname "$0")/../.."
@@ -22,14 +23,14 @@ fail() {
 
 build() { # build NAME
     cmake --preset "$1" >/dev/null &&
-        cmake --build "build/$1" -j "$jobs" --target ZaRoruraroze vst-probe test_host test_editor vst-editor-host
+        cmake --build "build/$1" -j "$jobs" --target ZaRoruraroze vst-probe test_host ZaRorurarozeClap clap-test-host \
+            test_editor vst-editor-host
 }
 
-# check_dll NAME OBJDUMP FORMAT EXPORTS...
+# check_dll NAME FILE OBJDUMP FORMAT EXPORTS...
 check_dll() {
-    local name=$1 objdump=$2 format=$3
-    shift 3
-    local dll="build/$name/ZaRoruraroze.dll"
+    local name=$1 dll=$2 objdump=$3 format=$4
+    shift 4
     local info
     info=$("$objdump" -p "$dll") || { fail "$name: objdump"; return; }
     grep -q "file format $format" <<<"$info" || fail "$name: not $format"
@@ -49,14 +50,16 @@ check_dll() {
         *) fail "$name: imports $dll_name" ;;
         esac
     done
-    echo "$name: $format; exports: $exports; imports: $imports"
+    echo "$name: ${dll##*/}: $format; exports: $exports; imports: $imports"
 }
 
 build win32 || fail "win32 build"
 build win64 || fail "win64 build"
 [ $status -eq 0 ] || exit $status
-check_dll win32 i686-w64-mingw32-objdump pei-i386 main
-check_dll win64 x86_64-w64-mingw32-objdump pei-x86-64 main VSTPluginMain
+check_dll win32 build/win32/ZaRoruraroze.dll i686-w64-mingw32-objdump pei-i386 main
+check_dll win64 build/win64/ZaRoruraroze.dll x86_64-w64-mingw32-objdump pei-x86-64 main VSTPluginMain
+check_dll win32 build/win32/clap/ZaRoruraroze.clap i686-w64-mingw32-objdump pei-i386 clap_entry
+check_dll win64 build/win64/clap/ZaRoruraroze.clap x86_64-w64-mingw32-objdump pei-x86-64 clap_entry
 
 if [ ! -x /usr/lib/wine/wine64 ]; then
     echo "wine64 is not installed (apt-get install wine64): the DLLs are built and checked but not run"
@@ -132,6 +135,34 @@ run_dll() {
     fi
 }
 
+# The CLAP test host in uneven blocks, against the Linux build's output.
+linux_clap_host=build/release/tests/clap/clap-test-host
+if [ ! -x "$linux_clap_host" ]; then
+    cmake --build build/release -j "$jobs" --target ZaRorurarozeClap clap-test-host || fail "linux CLAP build"
+fi
+python3 tests/ardour/audio_file.py signal build/win64/clap-in.wav build/win64/clap-left.wav \
+    build/win64/clap-right.wav --rate 48000 --seconds 1 || fail "test signal"
+clap_args=(--in build/win64/clap-in.wav --blocks 1,7,512,100,333,64,4096 --set Threshold=-20dB@1000)
+"$linux_clap_host" build/release/clap/ZaRoruraroze.clap "${clap_args[@]}" --out build/win64/clap-linux.wav \
+    >/dev/null || fail "linux CLAP test host"
+
+# run_clap NAME RUNNER WINE: the Windows build of the CLAP test host against build/NAME's .clap.
+run_clap() {
+    local name=$1 runner=$2 wine=$3
+    local dir=build/$name
+    if "$runner" "$dir/tests/clap/clap-test-host.exe" "$dir/clap/ZaRoruraroze.clap" --robustness --check-texts \
+        "${clap_args[@]}" --out "$dir/clap-wine.wav" >"$dir/clap-host.log" 2>&1; then
+        if cmp -s build/win64/clap-linux.wav "$dir/clap-wine.wav"; then
+            echo "$wine: the ${name#win}-bit .clap passes the CLAP test host and renders bit-identically to the Linux build"
+        else
+            fail "$wine: the ${name#win}-bit .clap's output differs from the Linux build"
+        fi
+    else
+        grep -v '^value' "$dir/clap-host.log" | tail -20
+        fail "$wine: CLAP test host"
+    fi
+}
+
 # run_editor NAME WINE_LOADER WINE: the editor's tests without a display, then on an Xvfb display the DLL's
 # editor in a Windows host window: the display checks of the Linux build, against the Linux build's canvas.
 run_editor() {
@@ -160,10 +191,12 @@ run_editor() {
 }
 
 run_dll win64 run_pe64 wine64
+run_clap win64 run_pe64 wine64
 run_editor win64 /usr/lib/wine/wine64 wine64
 case $wine32 in
 ready)
     run_dll win32 run_pe32 wine32
+    run_clap win32 run_pe32 wine32
     run_editor win32 /usr/lib/wine/wine wine32
     ;;
 missing)

@@ -1,0 +1,65 @@
+#include "Common/clap/ClapFactory.h"
+
+#include "Common/clap/MusicPluginClapAdaptor.h"
+#include "Common/musicplugin/MusicPlugin.h"
+
+#include <atomic>
+#include <cstring>
+#include <memory>
+
+namespace
+{
+std::atomic<int> initCount{0};
+} // namespace
+
+ClapFactory::ClapFactory(const clap_plugin_descriptor_t* descriptor, MusicPlugin* (*createPlugin)())
+    : clap{&pluginCount, &pluginDescriptor, &ClapFactory::createPlugin}, descriptor(descriptor),
+      makePlugin(createPlugin)
+{}
+
+const void* ClapFactory::get(const char* id) const
+{
+    return id != nullptr && std::strcmp(id, CLAP_PLUGIN_FACTORY_ID) == 0 ? &clap : nullptr;
+}
+
+bool ClapFactory::init(const char*)
+{
+    ++initCount;
+    return true;
+}
+
+void ClapFactory::deinit()
+{
+    int count = initCount.load();
+    while (count > 0 && !initCount.compare_exchange_weak(count, count - 1)) {}
+}
+
+std::uint32_t ClapFactory::pluginCount(const clap_plugin_factory_t* factory)
+{
+    return factory != nullptr ? 1 : 0;
+}
+
+const clap_plugin_descriptor_t* ClapFactory::pluginDescriptor(const clap_plugin_factory_t* factory,
+                                                              std::uint32_t index)
+{
+    return factory != nullptr && index == 0 ? reinterpret_cast<const ClapFactory*>(factory)->descriptor
+                                            : nullptr;
+}
+
+const clap_plugin_t* ClapFactory::createPlugin(const clap_plugin_factory_t* factory, const clap_host_t* host,
+                                               const char* pluginId)
+{
+    if (factory == nullptr || pluginId == nullptr) return nullptr;
+    const ClapFactory& self = *reinterpret_cast<const ClapFactory*>(factory);
+    if (std::strcmp(pluginId, self.descriptor->id) != 0) return nullptr;
+    // Nothing may leave through the host interface as an exception: a failure answers null.
+    try {
+        std::unique_ptr<MusicPlugin> effect(self.makePlugin());
+        std::unique_ptr<MusicPlugin> shadow(self.makePlugin());
+        if (effect == nullptr || shadow == nullptr) return nullptr;
+        return (new MusicPluginClapAdaptor(self.descriptor, host, std::move(effect), std::move(shadow)))
+            ->clapPlugin();
+    } catch (...) {
+        return nullptr;
+    }
+}

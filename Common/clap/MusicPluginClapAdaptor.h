@@ -1,0 +1,152 @@
+#pragma once
+// Presents one MusicPlugin to a CLAP host: audio ports, the parameters in ParamList order with their IDs
+// equal to their index, the meters a host may show as read-only parameters after them, and the state as
+// the bank chunk text a VST 2 host stores, so a session can move between formats by its chunk.
+//
+// Threads, as CLAP defines them and real hosts behave (a state load while audio runs; no stop_processing
+// or on_main_thread guaranteed): the audio thread owns the live plug-in while it is active and is never
+// locked; the main thread owns it while inactive. The main thread keeps a shadow instance for texts and
+// the state. Values the audio thread applies are published through a ValueSnapshot; a loaded state's
+// values travel the other way through another one, which the audio thread takes at its next block.
+
+#include "Common/clap/ValueSnapshot.h"
+
+#include <clap/ext/audio-ports.h>
+#include <clap/ext/params.h>
+#include <clap/ext/state.h>
+#include <clap/ext/thread-check.h>
+#include <clap/plugin.h>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class MusicPlugin;
+class Param;
+
+class MusicPluginClapAdaptor
+{
+public:
+    // The first meter's parameter ID; a meter's ID is this plus its index among the plug-in's meters, so
+    // parameters added later never move it.
+    static constexpr clap_id firstMeterId = 0x10000;
+    // Sample rates activate accepts, Hz; others are refused as damaged host input.
+    static constexpr double lowestSampleRate = 1000.0;
+    static constexpr double highestSampleRate = 1536000.0;
+    // Longest state stream load reads; a longer one is refused.
+    static constexpr std::size_t maxStateBytes = 1u << 24;
+
+    // effect and shadow: two new instances of one plug-in. Throws std::logic_error when they differ.
+    MusicPluginClapAdaptor(const clap_plugin_descriptor_t* descriptor, const clap_host_t* host,
+                           std::unique_ptr<MusicPlugin> effectInstance,
+                           std::unique_ptr<MusicPlugin> shadowInstance);
+    ~MusicPluginClapAdaptor();
+    MusicPluginClapAdaptor(const MusicPluginClapAdaptor&) = delete;
+    MusicPluginClapAdaptor& operator=(const MusicPluginClapAdaptor&) = delete;
+
+    // The host's handle: its callbacks are the adaptor's, and destroy deletes the adaptor.
+    const clap_plugin_t* clapPlugin() const { return &clap; }
+
+    // The plug-in's interface, each on the thread CLAP names; none throws.
+    bool init() noexcept;
+    bool activate(double sampleRateHz, std::uint32_t minFrames, std::uint32_t maxFrames) noexcept;
+    void deactivate() noexcept;
+    bool startProcessing() noexcept;
+    void reset() noexcept;
+    clap_process_status process(const clap_process_t* process) noexcept;
+    const void* extension(const char* id) const noexcept;
+
+    std::uint32_t audioPortCount(bool isInput) const noexcept;
+    bool audioPortInfo(std::uint32_t index, bool isInput, clap_audio_port_info_t* info) const noexcept;
+
+    std::uint32_t paramCount() const noexcept;
+    bool paramInfo(std::uint32_t index, clap_param_info_t* info) const noexcept;
+    bool paramValue(clap_id id, double* value) const noexcept;
+    bool valueToText(clap_id id, double value, char* text, std::uint32_t size) noexcept;
+    bool textToValue(clap_id id, const char* text, double* value) noexcept;
+    void flush(const clap_input_events_t* in) noexcept;
+
+    bool saveState(const clap_ostream_t* stream) noexcept;
+    bool loadState(const clap_istream_t* stream) noexcept;
+
+private:
+    struct MeterRange
+    {
+        double minValue;
+        double maxValue;
+    };
+    struct Port
+    {
+        std::string name;
+        int firstChannel;
+        int channelCount;
+        bool isMain;
+    };
+    // A parameter's value as one double: base units for a real one, 0 or 1 for a switch.
+    static double valueOf(const Param& param);
+    // Clamped into range and rounded to a step; answers what the parameter then holds.
+    static double setValue(Param& param, double value);
+
+    bool onMainThread() const noexcept;
+    bool isActive() const noexcept { return active.load(std::memory_order_acquire); }
+    // The owner of the live plug-in (the audio thread while active) takes a loaded state's values.
+    void applyLoadedState() noexcept;
+    void applyEvents(const clap_input_events_t* in) noexcept;
+    void applyEvent(const clap_event_header_t* event) noexcept;
+    void applyTransport(const clap_event_transport_t& transport) noexcept;
+    void runAudio(const clap_process_t* process, std::uint32_t offset, std::uint32_t frames) noexcept;
+    void sendMeters(const clap_process_t* process) noexcept;
+    // Main thread: whether the audio thread has yet to take the state loaded last.
+    bool loadPending() const noexcept { return loadsTaken.load(std::memory_order_acquire) != loadsWritten; }
+    // The main thread's view: a loaded state not yet taken by the audio thread, else what it published.
+    void currentValues(double* values) const noexcept;
+    // The meter a parameter ID names, or -1.
+    int exposedMeterOf(clap_id id) const noexcept;
+
+    clap_plugin_t clap;
+    const clap_host_t* host;
+    const clap_host_thread_check_t* threadCheck = nullptr;
+    const clap_host_params_t* hostParams = nullptr;
+    bool initialised = false;
+    std::atomic<bool> active{false};
+
+    std::unique_ptr<MusicPlugin> effect;
+    std::unique_ptr<MusicPlugin> shadow;
+    std::vector<Param*> effectParams;
+    std::vector<Param*> shadowParams;
+    std::vector<Port> inputPorts;
+    std::vector<Port> outputPorts;
+    // The plug-in's meters that a host's generic interface shows, by their index among its meters.
+    std::vector<int> exposedMeters;
+    std::vector<MeterRange> meterRanges;
+
+    // A new plug-in's values, the defaults of its switches and steps.
+    std::vector<double> initialValues;
+
+    // The channels the host handed over (null where it left one out), the channel pointers for one call
+    // of MusicPlugin::process, and the stand-ins for channels left out: silence to read and a buffer to
+    // write into. Allocated once.
+    std::vector<const float*> hostInputs;
+    std::vector<float*> hostOutputs;
+    std::vector<const float*> channelInputs;
+    std::vector<float*> channelOutputs;
+    std::vector<float> silence;
+    std::vector<float> discard;
+
+    // Audio thread to main thread: every parameter value applied, and every meter's latest reading (by
+    // its index among the plug-in's meters). What went out to the host last, at first the meters' minimum,
+    // which get_value answers before any audio ran.
+    ValueSnapshot published;
+    ValueSnapshot meterReadings;
+    std::vector<double> lastSentMeters;
+    // Main thread to audio thread: a loaded state's values, counted by loadsWritten; the audio thread
+    // answers with the count it took.
+    ValueSnapshot loaded;
+    std::vector<double> loadedValues; // the main thread's copy
+    std::vector<double> takenValues;  // the audio thread's scratch
+    std::uint32_t loadsWritten = 0;
+    std::atomic<std::uint32_t> loadsOffered{0};
+    std::atomic<std::uint32_t> loadsTaken{0};
+};
