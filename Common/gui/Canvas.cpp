@@ -18,7 +18,9 @@ double distanceToSegment(double px, double py, Point a, Point b)
     const double lengthSquared = dx * dx + dy * dy;
     double t = lengthSquared > 0.0 ? ((px - a.x) * dx + (py - a.y) * dy) / lengthSquared : 0.0;
     t = std::clamp(t, 0.0, 1.0);
-    return std::hypot(px - (a.x + t * dx), py - (a.y + t * dy));
+    const double ex = px - (a.x + t * dx);
+    const double ey = py - (a.y + t * dy);
+    return std::sqrt(ex * ex + ey * ey);
 }
 
 Colour mix(Colour under, Colour over, int alpha)
@@ -104,7 +106,9 @@ void Canvas::disc(double centreX, double centreY, double radius, Colour colour)
     const int bottom = static_cast<int>(std::ceil(centreY + radius + 1.0));
     for (int y = top; y <= bottom; ++y)
         for (int x = left; x <= right; ++x) {
-            const double d = std::hypot(x + 0.5 - centreX, y + 0.5 - centreY) - radius;
+            const double dx = x + 0.5 - centreX;
+            const double dy = y + 0.5 - centreY;
+            const double d = std::sqrt(dx * dx + dy * dy) - radius;
             blendPixel(x, y, colour, static_cast<int>(std::lround(coverage(d) * 256.0)));
         }
 }

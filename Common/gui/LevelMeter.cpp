@@ -13,7 +13,14 @@ void LevelMeter::update(std::optional<double> readingDb, double nowSeconds)
 {
     const double elapsed = lastUpdate_ < 0.0 ? 0.0 : std::max(nowSeconds - lastUpdate_, 0.0);
     lastUpdate_ = nowSeconds;
-    double reading = readingDb && *readingDb == *readingDb ? *readingDb : floorDb_;
+    double reading = floorDb_;
+    if (readingDb && *readingDb == *readingDb) {
+        reading = *readingDb;
+        lastNews_ = nowSeconds;
+    } else if (nowSeconds - lastNews_ <= staleSeconds) {
+        // A gap between two readings (a host's long block): hold rather than flicker.
+        reading = barDb_;
+    }
     reading = std::clamp(reading, floorDb_, topDb_);
     barDb_ = std::max(reading, barDb_ - fallDbPerSecond * elapsed);
     if (barDb_ >= holdDb_) {

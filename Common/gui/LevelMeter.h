@@ -19,6 +19,8 @@ public:
 
     static constexpr double fallDbPerSecond = 24.0;
     static constexpr double holdSeconds = 1.5;
+    // With no reading for this long the host stopped processing: the bar falls.
+    static constexpr double staleSeconds = 0.25;
 
     LevelMeter(std::string label, double floorDb, double topDb, Direction direction, Colour colour);
 
@@ -46,6 +48,7 @@ private:
     double holdDb_;
     double holdSince_ = 0.0;
     double lastUpdate_ = -1.0;
+    double lastNews_ = -1e9;
     int trackPixels_ = 0;
     int paintedBar_ = -1;
     int paintedHold_ = -1;

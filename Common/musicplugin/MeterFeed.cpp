@@ -2,20 +2,26 @@
 
 #include "Common/musicplugin/MusicPlugin.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace
 {
 // "No reading since the last take".
 constexpr float none = -std::numeric_limits<float>::infinity();
+// Audio between two readings: 50 a second, more than an editor repaints.
+constexpr double readingSeconds = 0.02;
 } // namespace
 
-MeterFeed::MeterFeed(int numMeters)
-    : numMeters_(numMeters > 0 ? numMeters : 0),
-      largest_(new std::atomic<float>[static_cast<std::size_t>(numMeters_)])
+MeterFeed::MeterFeed(const MusicPlugin& plugin)
+    : numMeters_(std::max(plugin.numMeters(), 0)),
+      slots_(new std::atomic<float>[static_cast<std::size_t>(numMeters_)]),
+      latest_(new bool[static_cast<std::size_t>(numMeters_)])
 {
-    for (int i = 0; i < numMeters_; ++i)
-        largest_[i].store(none, std::memory_order_relaxed);
+    for (int i = 0; i < numMeters_; ++i) {
+        slots_[i].store(none, std::memory_order_relaxed);
+        latest_[i] = plugin.meterInfo(i).latest;
+    }
 }
 
 void MeterFeed::setWanted(bool wanted)
@@ -23,19 +29,26 @@ void MeterFeed::setWanted(bool wanted)
     wanted_.store(wanted, std::memory_order_relaxed);
 }
 
-void MeterFeed::publish(MusicPlugin& plugin) noexcept
+void MeterFeed::publish(MusicPlugin& plugin, int frames) noexcept
 {
     if (!wanted_.load(std::memory_order_relaxed)) {
         primed_ = false;
         return;
     }
+    framesSinceReading_ += frames;
+    if (primed_ && framesSinceReading_ < readingSeconds * plugin.sampleRate.getValue()) return;
+    framesSinceReading_ = 0.0;
     for (int i = 0; i < numMeters_; ++i) {
         const auto reading = static_cast<float>(plugin.takeMeterReading(i));
         if (!primed_ || !(reading == reading)) continue;
+        if (latest_[i]) {
+            slots_[i].store(reading, std::memory_order_relaxed);
+            continue;
+        }
         // An atomic maximum: the GUI thread may take the slot between our load and our store.
-        float current = largest_[i].load(std::memory_order_relaxed);
+        float current = slots_[i].load(std::memory_order_relaxed);
         while (reading > current &&
-               !largest_[i].compare_exchange_weak(current, reading, std::memory_order_relaxed)) {}
+               !slots_[i].compare_exchange_weak(current, reading, std::memory_order_relaxed)) {}
     }
     primed_ = true;
 }
@@ -43,7 +56,7 @@ void MeterFeed::publish(MusicPlugin& plugin) noexcept
 std::optional<double> MeterFeed::take(int index)
 {
     if (index < 0 || index >= numMeters_) return std::nullopt;
-    const float reading = largest_[index].exchange(none, std::memory_order_relaxed);
+    const float reading = slots_[index].exchange(none, std::memory_order_relaxed);
     if (reading == none) return std::nullopt;
     return reading;
 }

@@ -48,6 +48,8 @@ public:
         // Meant for the plug-in's own editor (band levels and the like): hosts' generic interfaces leave it
         // out, formats without output ports do not list it.
         bool editorOnly = false;
+        // The reading is the level at the end of the audio processed, not the largest since the last reading.
+        bool latest = false;
     };
     // Constant answers, asked while a bridge sets up (any thread).
     virtual int numMeters() const { return 0; }

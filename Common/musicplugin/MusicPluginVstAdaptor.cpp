@@ -28,7 +28,8 @@ constexpr size_t maxHostNameChars = 256;
 } // namespace
 
 MusicPluginVstAdaptor::MusicPluginVstAdaptor(audioMasterCallback audioMaster, MusicPlugin* fx)
-    : AudioEffectX(audioMaster, 0, 0), effect(fx), meters(fx != nullptr ? fx->numMeters() : 0),
+    : AudioEffectX(audioMaster, 0, 0), effect(fx),
+      meters(fx != nullptr ? *fx : throw std::invalid_argument("MusicPluginVstAdaptor needs a plug-in")),
       scratchOutputs(nullptr), scratchFrames(0), pendingEvents(nullptr), blockInputs(nullptr),
       blockOutputs(nullptr)
 {
@@ -225,7 +226,7 @@ void MusicPluginVstAdaptor::process(float** inputs, float** outputs, VstInt32 sa
     }
     ZR_ASSERT(events_iterator == events_end);
     ZR_ASSERT(current_pos == sampleFrames);
-    meters.publish(*effect);
+    meters.publish(*effect, sampleFrames);
 }
 
 bool MusicPluginVstAdaptor::blockIsUsable(float** inputs, float** outputs, VstInt32 sampleFrames) const
