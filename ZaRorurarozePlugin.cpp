@@ -11,6 +11,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#if defined(__SSE__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
 #include <string>
 #include <utility>
 
@@ -45,22 +48,30 @@ double decibels(double ratio, double dbPerOctave, double topDb) noexcept
     return db < levelFloorDb ? levelFloorDb : (db > topDb ? topDb : db);
 }
 
-// The largest magnitude among samples, NaN and infinities left out: on the bit patterns without their sign,
-// which order like the magnitudes, so the loop vectorises without fast-math.
+// The largest magnitude among samples, NaN left out. With SSE (every x86 build), four samples an instruction:
+// the compiler does not vectorise a float maximum by itself without fast-math.
 float peakOf(const float* samples, int count) noexcept
 {
-    constexpr std::uint32_t infinityBits = 0x7F800000u;
-    std::uint32_t largest = 0;
-    for (int i = 0; i < count; ++i) {
-        std::uint32_t bits;
-        std::memcpy(&bits, samples + i, sizeof bits);
-        bits &= 0x7FFFFFFFu;
-        bits = bits < infinityBits ? bits : 0u;
-        largest = bits > largest ? bits : largest;
+    int i = 0;
+    float largest = 0.0f;
+#if defined(__SSE__) || defined(_M_X64)
+    const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
+    __m128 a = _mm_setzero_ps();
+    __m128 b = _mm_setzero_ps();
+    for (; i + 8 <= count; i += 8) {
+        // maxps answers its second operand when either is NaN: the running maximum stays.
+        a = _mm_max_ps(_mm_and_ps(_mm_loadu_ps(samples + i), magnitude), a);
+        b = _mm_max_ps(_mm_and_ps(_mm_loadu_ps(samples + i + 4), magnitude), b);
     }
-    float peak;
-    std::memcpy(&peak, &largest, sizeof peak);
-    return peak;
+    alignas(16) float lanes[4];
+    _mm_store_ps(lanes, _mm_max_ps(a, b));
+    largest = std::max(std::max(lanes[0], lanes[1]), std::max(lanes[2], lanes[3]));
+#endif
+    for (; i < count; ++i) {
+        const float m = std::fabs(samples[i]);
+        largest = m > largest ? m : largest;
+    }
+    return largest;
 }
 
 inline double finiteOrZero(float sample)
@@ -175,7 +186,8 @@ void ZaRorurarozePlugin::process(const float* const* inputs, float* const* outpu
     float* outRight = outputs[1];
     if (inLeft == nullptr || inRight == nullptr || outLeft == nullptr || outRight == nullptr) return;
     // Before the outputs are written: they may be the input buffers.
-    inputPeak_ = std::max({inputPeak_, peakOf(inLeft, sampleFrames), peakOf(inRight, sampleFrames)});
+    if (editorMetersWanted)
+        inputPeak_ = std::max({inputPeak_, peakOf(inLeft, sampleFrames), peakOf(inRight, sampleFrames)});
     // Each block's input in double with its noise, made just before the compressor runs the block.
     compressor_.processBlock(
         [&](int offset, int frames, double* left, double* right) {
@@ -203,5 +215,6 @@ void ZaRorurarozePlugin::process(const float* const* inputs, float* const* outpu
             noiseSeed_ = seeds[rest];
         },
         outLeft, outRight, sampleFrames);
-    outputPeak_ = std::max({outputPeak_, peakOf(outLeft, sampleFrames), peakOf(outRight, sampleFrames)});
+    if (editorMetersWanted)
+        outputPeak_ = std::max({outputPeak_, peakOf(outLeft, sampleFrames), peakOf(outRight, sampleFrames)});
 }

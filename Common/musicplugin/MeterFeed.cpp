@@ -9,8 +9,8 @@ namespace
 {
 // "No reading since the last take".
 constexpr float none = -std::numeric_limits<float>::infinity();
-// Audio between two readings: 50 a second, more than an editor repaints.
-constexpr double readingSeconds = 0.02;
+// Audio between two readings: 30 a second, as often as an editor repaints.
+constexpr double readingSeconds = 1.0 / 30.0;
 } // namespace
 
 MeterFeed::MeterFeed(const MusicPlugin& plugin)
@@ -31,7 +31,10 @@ void MeterFeed::setWanted(bool wanted)
 
 void MeterFeed::publish(MusicPlugin& plugin, int frames) noexcept
 {
-    if (!wanted_.load(std::memory_order_relaxed)) {
+    const bool wanted = wanted_.load(std::memory_order_relaxed);
+    // From the next block on: the levels only an editor reads are tracked while one is open.
+    plugin.editorMetersWanted = wanted;
+    if (!wanted) {
         primed_ = false;
         return;
     }

@@ -57,6 +57,9 @@ public:
     // The reading over the audio processed since the last call, then starts anew. Audio thread: allocates
     // nothing, locks nothing.
     virtual double takeMeterReading(int index) noexcept;
+    // Whether anyone reads the meters marked editorOnly: a bridge clears it while no editor is open, so the
+    // plug-in need not track them. Set where the plug-in's process runs (audio thread rules).
+    bool editorMetersWanted = true;
 
     static std::int32_t packId(const std::string& string);
 

@@ -55,6 +55,8 @@ MusicPluginVstAdaptor::MusicPluginVstAdaptor(audioMasterCallback audioMaster, Mu
         throw;
     }
     cEffect.uniqueID = effect->uniqueId;
+    // Until an editor opens nobody reads the editor's meters.
+    effect->editorMetersWanted = false;
     canMono(true);
     canProcessReplacing(true);
     if (effect->numAudioInputs == 0) isSynth(true);

@@ -254,8 +254,8 @@ TEST(AdaptorTest, PluginStateTextsEqualTheChunks)
 }
 
 // The meters reach an open editor as the largest reading since it last took them, and only while one is
-// open; what piled up while it was closed is dropped on the first block after it opens. Blocks of 1024
-// frames: each is more than the 20 ms of audio between two readings.
+// open; what piled up while it was closed is dropped on the first block after it opens. Blocks of 2048
+// frames: each is more than the 1/30 s of audio between two readings.
 TEST(AdaptorTest, MeterFeedCarriesTheLargestReadingWhileWanted)
 {
     class Metered : public RecordingPlugin
@@ -269,16 +269,16 @@ TEST(AdaptorTest, MeterFeedCarriesTheLargestReadingWhileWanted)
     };
     auto* plugin = new Metered;
     InProcessHost host(plugin);
-    host.start(44100.0f, 1024);
-    const Stereo block{std::vector<float>(1024, 0.5f), std::vector<float>(1024, 0.5f)};
+    host.start(44100.0f, 2048);
+    const Stereo block{std::vector<float>(2048, 0.5f), std::vector<float>(2048, 0.5f)};
     MeterFeed& feed = host.adaptor().meterFeed();
     plugin->readings = {9.0};
-    host.processReplacing(block, 1024);
+    host.processReplacing(block, 2048);
     EXPECT_EQ(plugin->taken, 0u) << "no readings taken while no editor wants them";
     feed.setWanted(true);
     plugin->readings = {9.0, 3.0, 7.0, 2.0};
     for (int i = 0; i < 4; ++i)
-        host.processReplacing(block, 1024);
+        host.processReplacing(block, 2048);
     EXPECT_EQ(feed.take(0), 7.0) << "9 piled up before; then the largest of 3, 7 and 2";
     EXPECT_FALSE(feed.take(0).has_value()) << "nothing processed since";
     EXPECT_FALSE(feed.take(1).has_value()) << "no such meter";
