@@ -22,3 +22,17 @@ struct ZaRorurarozeParam
         count
     };
 };
+
+// The plug-in's meters by index: the order of its meter list and, after the control ports, of the LV2
+// output ports. Only ever grows at the end.
+struct ZaRorurarozeMeter
+{
+    enum Index : int
+    {
+        gainReduction, // dB of reduction, 0 to 60
+        inputLevel,    // peak dBFS of both input channels
+        outputLevel,   // peak dBFS of both output channels
+        firstBand,     // the detector's 33 band levels, lowest band first
+        count = firstBand + 33
+    };
+};

@@ -8,7 +8,14 @@
 #include "Common/musicplugin/Mapping.h"
 #include "Common/musicplugin/ValueListener.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
+#if defined(__SSE__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
+#include <string>
+#include <utility>
 
 namespace
 {
@@ -24,6 +31,48 @@ template <typename T> void connect(Value<T>& value, Compressor& compressor, void
 // side-chain filters and the detector and poison them for ever (or for many seconds), so it enters as
 // silence. Anything beyond +100 dBFS counts as absurd; NaN fails the comparison too.
 constexpr double largestSample = 1e5;
+
+// The level meters' range, dB: their floor is the LV2 ports' and the editor's.
+constexpr double levelFloorDb = -90.0;
+constexpr double levelTopDb = 12.0;
+constexpr double bandTopDb = 30.0;
+
+// 20 log10(2) and 10 log10(2): dB per octave of an amplitude and of a power.
+constexpr double amplitudeDbPerOctave = 6.020599913279624;
+constexpr double powerDbPerOctave = 3.010299956639812;
+
+// A ratio in dB, clamped to [levelFloorDb, topDb]; through fast_log2, as it runs on the audio thread.
+double decibels(double ratio, double dbPerOctave, double topDb) noexcept
+{
+    const double db = ratio > 0.0 ? dbPerOctave * fast_log2(ratio) : levelFloorDb;
+    return db < levelFloorDb ? levelFloorDb : (db > topDb ? topDb : db);
+}
+
+// The largest magnitude among samples, NaN left out. With SSE (every x86 build), four samples an instruction:
+// the compiler does not vectorise a float maximum by itself without fast-math.
+float peakOf(const float* samples, int count) noexcept
+{
+    int i = 0;
+    float largest = 0.0f;
+#if defined(__SSE__) || defined(_M_X64)
+    const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
+    __m128 a = _mm_setzero_ps();
+    __m128 b = _mm_setzero_ps();
+    for (; i + 8 <= count; i += 8) {
+        // maxps answers its second operand when either is NaN: the running maximum stays.
+        a = _mm_max_ps(_mm_and_ps(_mm_loadu_ps(samples + i), magnitude), a);
+        b = _mm_max_ps(_mm_and_ps(_mm_loadu_ps(samples + i + 4), magnitude), b);
+    }
+    alignas(16) float lanes[4];
+    _mm_store_ps(lanes, _mm_max_ps(a, b));
+    largest = std::max(std::max(lanes[0], lanes[1]), std::max(lanes[2], lanes[3]));
+#endif
+    for (; i < count; ++i) {
+        const float m = std::fabs(samples[i]);
+        largest = m > largest ? m : largest;
+    }
+    return largest;
+}
 
 inline double finiteOrZero(float sample)
 {
@@ -83,17 +132,49 @@ void ZaRorurarozePlugin::clear() noexcept
     compressor_.reset();
 }
 
+int ZaRorurarozePlugin::numMeters() const
+{
+    return ZaRorurarozeMeter::count;
+}
+
 MusicPlugin::MeterInfo ZaRorurarozePlugin::meterInfo(int index) const
 {
-    if (index != 0) return MusicPlugin::meterInfo(index);
-    return MeterInfo{"gainReduction", "Gain Reduction", "dB", 0.0, 60.0};
+    using Meter = ZaRorurarozeMeter;
+    switch (index) {
+    case Meter::gainReduction:
+        return MeterInfo{"gainReduction", "Gain Reduction", "dB", 0.0, 60.0};
+    case Meter::inputLevel:
+        return MeterInfo{"inputLevel", "Input Level", "dB", levelFloorDb, levelTopDb, true};
+    case Meter::outputLevel:
+        return MeterInfo{"outputLevel", "Output Level", "dB", levelFloorDb, levelTopDb, true};
+    default:
+        break;
+    }
+    if (index < Meter::firstBand || index >= Meter::count) return MusicPlugin::meterInfo(index);
+    const int band = index - Meter::firstBand;
+    const std::string number = std::to_string(band / 10) + std::to_string(band % 10);
+    return MeterInfo{
+        "band" + number, "Band " + std::to_string(band + 1), "dB", levelFloorDb, bandTopDb, true};
 }
 
 double ZaRorurarozePlugin::takeMeterReading(int index) noexcept
 {
-    if (index != 0) return 0.0;
-    const double db = compressor_.takeGainReductionDb();
-    return db < 60.0 ? db : 60.0;
+    using Meter = ZaRorurarozeMeter;
+    switch (index) {
+    case Meter::gainReduction: {
+        const double db = compressor_.takeGainReductionDb();
+        return db < 60.0 ? db : 60.0;
+    }
+    case Meter::inputLevel:
+        return decibels(std::exchange(inputPeak_, 0.0f), amplitudeDbPerOctave, levelTopDb);
+    case Meter::outputLevel:
+        return decibels(std::exchange(outputPeak_, 0.0f), amplitudeDbPerOctave, levelTopDb);
+    default:
+        break;
+    }
+    if (index < Meter::firstBand || index >= Meter::count) return 0.0;
+    const double power = compressor_.detector_.power_[index - Meter::firstBand];
+    return decibels(power / bandReferencePower, powerDbPerOctave, bandTopDb);
 }
 
 void ZaRorurarozePlugin::process(const float* const* inputs, float* const* outputs, int sampleFrames) noexcept
@@ -104,6 +185,9 @@ void ZaRorurarozePlugin::process(const float* const* inputs, float* const* outpu
     float* outLeft = outputs[0];
     float* outRight = outputs[1];
     if (inLeft == nullptr || inRight == nullptr || outLeft == nullptr || outRight == nullptr) return;
+    // Before the outputs are written: they may be the input buffers.
+    if (editorMetersWanted)
+        inputPeak_ = std::max({inputPeak_, peakOf(inLeft, sampleFrames), peakOf(inRight, sampleFrames)});
     // Each block's input in double with its noise, made just before the compressor runs the block.
     compressor_.processBlock(
         [&](int offset, int frames, double* left, double* right) {
@@ -131,4 +215,6 @@ void ZaRorurarozePlugin::process(const float* const* inputs, float* const* outpu
             noiseSeed_ = seeds[rest];
         },
         outLeft, outRight, sampleFrames);
+    if (editorMetersWanted)
+        outputPeak_ = std::max({outputPeak_, peakOf(outLeft, sampleFrames), peakOf(outRight, sampleFrames)});
 }

@@ -17,10 +17,18 @@ public:
 
     void clear() noexcept override;
     void process(const float* const* inputs, float* const* outputs, int sampleFrames) noexcept override;
-    // One meter: the gain reduction, in dB from 0 to 60.
-    int numMeters() const override { return 1; }
+    // The meters of ZaRorurarozeMeter: the gain reduction for every host; the input and output peak levels
+    // and the detector's band levels for the editor.
+    int numMeters() const override;
     MeterInfo meterInfo(int index) const override;
     double takeMeterReading(int index) noexcept override;
+
+    // The power a full-scale sine at a band's centre, in both channels, gives that band: the band level
+    // meters' 0 dB. Each band's response peaks at 2(r - 1)/(r + 1) = 0.2086 (r the bands' frequency ratio).
+    static constexpr double bandReferencePower = 0.2086 * 0.2086;
+
+    // The engine, read by the editor's own copy of the plug-in for its band view and transfer curve.
+    const Compressor& engine() const { return compressor_; }
 
     // The detector's code path (the widest the CPU has unless chosen here); for tests and benchmarks.
     // Refuses (false) a path this CPU cannot run.
@@ -30,6 +38,9 @@ public:
 private:
     // Starts at 0 in every instance so that renders are reproducible.
     std::uint32_t noiseSeed_ = 0;
+    // The largest magnitudes of both channels since the level meters were read.
+    float inputPeak_ = 0.0f;
+    float outputPeak_ = 0.0f;
 
     FrequencyParam sidechainHighpassCutoff_;
     FrequencyParam sidechainLowpassCutoff_;

@@ -31,6 +31,11 @@ cmake --preset bench >/dev/null
 cmake --build build/bench -j "$(nproc)" --target bench_frames >/dev/null
 build/bench/bench/bench_frames
 
+# The editor on the GUI thread: a full repaint at each scale, and an idle step at rest.
+echo
+cmake --build build/bench -j "$(nproc)" --target bench_editor >/dev/null
+build/bench/bench/bench_editor
+
 # lv2bench (lilv-utils) times 10 s at 48 kHz in 512-frame blocks: ours beside LSP's stereo compressor.
 if command -v lv2bench >/dev/null; then
     echo

@@ -1,8 +1,14 @@
 // The library's entry points: `main` (and `VSTPluginMain`, which hosts look up first) build one plug-in
-// and its VST 2 adaptor per call; `DllMain` only keeps the module handle on Windows.
+// and its VST 2 adaptor per call, with the editor where the build has one; `DllMain` only keeps the module
+// handle on Windows.
 
 #include "Common/musicplugin/MusicPluginVstAdaptor.h"
 #include "ZaRorurarozePlugin.h"
+
+#if ZR_WITH_EDITOR
+#include "Common/musicplugin/MusicPluginVstEditor.h"
+#include "editor/ZaRorurarozeEditor.h"
+#endif
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -31,6 +37,13 @@ extern "C" ZR_EXPORT AEffect* VST_CALLBACK VSTPluginMain(audioMasterCallback aud
             delete plugin;
             return nullptr;
         }
+#if ZR_WITH_EDITOR
+        try {
+            adaptor->setEditor(new MusicPluginVstEditor(*adaptor, &ZaRorurarozeEditor::create));
+        } catch (...) {
+            // Without memory for its editor the effect still works, as one without.
+        }
+#endif
         effect = adaptor;
         return adaptor->getAeffect();
     } catch (...) {

@@ -180,6 +180,10 @@ public:
         }
     }
 
+    // The gain the signal path applies for a detector power (the total tick returns), with the current
+    // settings: the static curve, for an editor. Sd Listen aside.
+    double staticGain(double power) const noexcept { return gainLaw().gain(power); }
+
     // The largest reduction the gain law applied since the last call, in dB (0 when it reduced nothing,
     // with the side-chain listened to, or when mix or output gain mute the law's effect); then starts anew.
     double takeGainReductionDb() noexcept;

@@ -7,6 +7,7 @@
 // Every figure is the thread's CPU time around the whole loop, after a warm-up run, median of several runs,
 // divided by the frames processed. Build in Release (bench.sh does).
 
+#include "Common/musicplugin/MusicPluginVstAdaptor.h"
 #include "Src/Compressor.h"
 #include "ZaRorurarozeParam.h"
 #include "ZaRorurarozePlugin.h"
@@ -207,6 +208,32 @@ double inProcessNs(DetectorPath path, const Signal& signal, int repeats, double 
     InProcess loop(path, attackKnob, releaseKnob);
     return nsPerFrame([&] { loop.run(signal, repeats); }, static_cast<double>(signalFrames) * repeats);
 }
+
+// The VST 2 adaptor in process, with an open editor's meter feed wanted or not.
+struct AdaptorLoop
+{
+    MusicPluginVstAdaptor adaptor{nullptr, new ZaRorurarozePlugin()};
+    std::vector<float> outLeft = touched(signalFrames), outRight = touched(signalFrames);
+
+    explicit AdaptorLoop(bool feedWanted)
+    {
+        adaptor.setSampleRate(static_cast<float>(sampleRateHz));
+        adaptor.setBlockSize(blockFrames);
+        adaptor.resume();
+        adaptor.meterFeed().setWanted(feedWanted);
+    }
+    void run(const Signal& signal)
+    {
+        for (int n = 0; n < signalFrames; n += blockFrames) {
+            float* inputs[2] = {const_cast<float*>(&signal.left[n]), const_cast<float*>(&signal.right[n])};
+            float* outputs[2] = {&outLeft[n], &outRight[n]};
+            adaptor.processReplacing(inputs, outputs, std::min(blockFrames, signalFrames - n));
+        }
+        // What an editor does between blocks: take the readings, so the feed keeps working.
+        for (int m = 0; m < ZaRorurarozeMeter::count; ++m)
+            adaptor.meterFeed().take(m);
+    }
+};
 
 // The host loop: the binary loaded and driven through its AEffect record, block 512, inputs beyond the
 // first two (a side-chain) silent. Negative when the binary cannot be loaded.
@@ -597,6 +624,17 @@ int main()
         reportBesideVst2("clap", ZR_BENCH_CLAP_FILE, clap, signal, widest);
     }
 #endif
+
+    std::printf("The VST 2 adaptor in process with an open editor's meter feed, timed in turn without it\n");
+    {
+        AdaptorLoop withFeed(true), withoutFeed(false);
+        const auto [feedNs, plainNs] =
+            nsPerFramePair([&] { withFeed.run(signal); }, [&] { withoutFeed.run(signal); }, signalFrames);
+        char note[64];
+        std::snprintf(note, sizeof note, "   without %.1f ns: %+.1f%%", plainNs,
+                      100.0 * (feedNs / plainNs - 1.0));
+        report(std::string("adaptor, editor open, ") + pathName(widest), feedNs, note);
+    }
 
     std::printf("Peers through the same host loop (ratio: their ns per frame over ours on the %s path)\n",
                 pathName(widest));

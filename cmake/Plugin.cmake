@@ -9,16 +9,21 @@ function(zr_export_only module script)
     set_property(TARGET ${module} APPEND PROPERTY LINK_DEPENDS ${script})
 endfunction()
 
-# zr_add_vst_plugin(<module> LIBRARY <library> COMPRESSOR <compressor library> OUTPUT_DIRECTORY <folder>):
-# the in-process plug-in library that tests and tools link, and the VST 2 module over it. One recipe for the
-# plug-in and for the pinned copies built over a compressor whose detector is capped.
+# zr_add_vst_plugin(<module> LIBRARY <library> COMPRESSOR <compressor library> OUTPUT_DIRECTORY <folder>
+#                   [EDITOR <editor library>]): the in-process plug-in library that tests and tools link, and the
+# VST 2 module over it, with the editor where the platform can show one. One recipe for the plug-in and for
+# the pinned copies built over a compressor whose detector is capped (those without an editor).
 function(zr_add_vst_plugin module)
-    cmake_parse_arguments(PARSE_ARGV 1 arg "" "LIBRARY;COMPRESSOR;OUTPUT_DIRECTORY" "")
+    cmake_parse_arguments(PARSE_ARGV 1 arg "" "LIBRARY;COMPRESSOR;OUTPUT_DIRECTORY;EDITOR" "")
     add_library(${arg_LIBRARY} STATIC ${CMAKE_SOURCE_DIR}/ZaRorurarozePlugin.cpp)
     target_link_libraries(${arg_LIBRARY} PUBLIC musicplugin ${arg_COMPRESSOR} zr_common)
 
     add_library(${module} MODULE ${CMAKE_SOURCE_DIR}/main.cpp)
     target_link_libraries(${module} PRIVATE ${arg_LIBRARY} musicplugin_vst)
+    if(arg_EDITOR AND TARGET musicplugin_vst_editor)
+        target_link_libraries(${module} PRIVATE musicplugin_vst_editor ${arg_EDITOR})
+        target_compile_definitions(${module} PRIVATE ZR_WITH_EDITOR=1)
+    endif()
     set_target_properties(${module} PROPERTIES
         PREFIX ""
         LIBRARY_OUTPUT_DIRECTORY ${arg_OUTPUT_DIRECTORY}
@@ -63,7 +68,10 @@ endfunction()
 zr_add_vst_plugin(ZaRoruraroze
     LIBRARY zaroruraroze_plugin
     COMPRESSOR compressor
-    OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+    OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}
+    EDITOR zaroruraroze_editor)
+# The compressor's editor, over the plug-in library above.
+add_subdirectory(${CMAKE_SOURCE_DIR}/editor ${CMAKE_BINARY_DIR}/editor)
 
 if(NOT WIN32)
     # Where Linux hosts look: ~/.vst for a user, /usr/lib/vst system-wide, or below an explicit prefix.

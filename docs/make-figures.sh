@@ -290,4 +290,28 @@ unset multiplot" 1000,1100
 (cd "$work" && "$render" --plugin "$plugin" --quiet "${common[@]}" --set Attack=5ms --set Release=80ms \
     demo.wav plot.wav --plot "$out/render-plot.png")
 
+# ---- The editor: the plug-in binary's own window in a VST 2 host on a virtual X display (Xvfb), while
+# three tones (100 Hz, 1 kHz, 6 kHz) play through it at Threshold -20 dB, Ratio 4 and Side HP at 60 Hz.
+host=$build/tests/editor/vst-editor-host
+if [ ! -x "$host" ] || ! command -v xvfb-run >/dev/null || ! command -v import >/dev/null; then
+    echo "make-figures: the editor's pictures need $host, xvfb-run and imagemagick" >&2
+    exit 1
+fi
+# editor_shot NAME HOST_STEPS...: the window when the steps are done (the host then waits for the shot).
+editor_shot() {
+    local name=$1
+    shift
+    xvfb-run -a -s "-screen 0 1600x1200x24" bash -c '
+        host=$1 plugin=$2 png=$3 cue=$4
+        shift 4
+        "$host" "$plugin" open "$@" say shoot until "$cue" close >"$cue.log" 2>&1 &
+        for i in $(seq 300); do grep -q "^shoot" "$cue.log" 2>/dev/null && break; sleep 0.1; done
+        read -r _ _ x y w h < <(grep "^window" "$cue.log")
+        import -window root -crop "${w}x${h}+$x+$y" +repage "$png"
+        touch "$cue"
+        wait' editor-shot "$host" "$plugin" "$out/$name.png" "$work/cue-$name" "$@"
+    [ -s "$out/$name.png" ] || { echo "make-figures: no picture of the editor ($name)" >&2; exit 1; }
+}
+editor_shot editor set 7 0.144589 set 8 0.428571 set 0 0.414741 process 2500 0.5
+
 echo "make-figures: $(ls "$out" | grep -c '\.png$') pictures in $out"

@@ -52,10 +52,13 @@ std::vector<Lv2TtlWriter::Preset> lv2Presets(const Lv2PortTable& table)
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: zaroruraroze-lv2-ttl BUNDLE_FOLDER\n");
+    const bool withUi = argc == 3 && std::string(argv[2]) == "--with-ui";
+    if (argc != 2 && !withUi) {
+        std::fprintf(stderr, "usage: zaroruraroze-lv2-ttl BUNDLE_FOLDER [--with-ui]\n");
         return 2;
     }
+    const Lv2TtlWriter::Ui ui{zaRorurarozeLv2UiUri, zaRorurarozeLv2UiModule, zaRorurarozeLv2UiDescription};
+    const Lv2TtlWriter::Ui* editor = withUi ? &ui : nullptr;
     const std::string folder = std::string(argv[1]) + "/";
     const ZaRorurarozePlugin plugin;
     const Lv2PortTable table(plugin);
@@ -69,11 +72,13 @@ int main(int argc, char** argv)
     const std::string stateKey = std::string(zaRorurarozeLv2Uri) + MusicPluginLv2Adaptor::chunkKeySuffix;
     const std::string manifest =
         Lv2TtlWriter::manifest(zaRorurarozeLv2Uri, zaRorurarozeLv2Module, zaRorurarozeLv2Description, presets,
-                               zaRorurarozeLv2Presets);
+                               zaRorurarozeLv2Presets, editor);
     const bool ok = writeFile(folder + "manifest.ttl", manifest) &&
                     writeFile(folder + zaRorurarozeLv2Description,
-                              Lv2TtlWriter::plugin(zaRorurarozeLv2Uri, plugin, table)) &&
+                              Lv2TtlWriter::plugin(zaRorurarozeLv2Uri, plugin, table, editor)) &&
                     writeFile(folder + zaRorurarozeLv2Presets,
-                              Lv2TtlWriter::presets(zaRorurarozeLv2Uri, stateKey, presets));
+                              Lv2TtlWriter::presets(zaRorurarozeLv2Uri, stateKey, presets)) &&
+                    (!withUi || writeFile(folder + zaRorurarozeLv2UiDescription,
+                                          Lv2TtlWriter::ui(zaRorurarozeLv2Uri, ui, table)));
     return ok ? 0 : 1;
 }

@@ -7,5 +7,9 @@ constexpr const char* zaRorurarozeLv2Uri = "urn:quenderlab:zaroruraroze";
 constexpr const char* zaRorurarozeLv2Module = "zaroruraroze.so";
 constexpr const char* zaRorurarozeLv2Description = "zaroruraroze.ttl";
 constexpr const char* zaRorurarozeLv2Presets = "presets.ttl";
+// Its editor: an X11 UI in a module of its own; hosts store the URI with a session's window settings.
+constexpr const char* zaRorurarozeLv2UiUri = "urn:quenderlab:zaroruraroze#ui";
+constexpr const char* zaRorurarozeLv2UiModule = "zaroruraroze_ui.so";
+constexpr const char* zaRorurarozeLv2UiDescription = "zaroruraroze_ui.ttl";
 // A factory preset's URI is this followed by its slug; sessions and host menus store it: never change it.
 constexpr const char* zaRorurarozeLv2PresetPrefix = "urn:quenderlab:zaroruraroze#preset-";

@@ -9,11 +9,13 @@ print_missing=0
 
 # Required: what the job cannot do without. Optional: what single steps of it need; without them those
 # steps are skipped, and say so.
-required=(cmake make g++ pkg-config libgtest-dev libsndfile1-dev locales lv2-dev)
+required=(cmake make g++ pkg-config libgtest-dev libsndfile1-dev locales lv2-dev libx11-dev)
 optional=()
 case "$job" in
 test)
     required+=(python3 gnuplot-nox)
+    required+=(libstb-dev fonts-dejavu-core)          # the editor's font baker, checked against its output
+    optional+=(xvfb xauth xdotool imagemagick x11-utils jalv) # the editors on a display, the manual's screenshot
     optional+=(clang-format)                         # style
     optional+=(liblilv-dev lilv-utils lv2file sordi) # the LV2 bundle in real LV2 tools
     optional+=(jackd2 libjack-jackd2-dev)            # the JACK client and its step

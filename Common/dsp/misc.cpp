@@ -4,6 +4,7 @@
 #include "Common/dsp/fastPowTables.h"
 
 #include <cfloat>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -26,6 +27,15 @@ double powerOfTwo(int exponent)
     std::memcpy(&result, &bits, sizeof result);
     return result;
 }
+
+// log2 of a positive float from its bit pattern: the exponent and a cubic of the mantissa (16 table rows).
+inline double log2OfBits(std::int32_t bits)
+{
+    const int e = (bits >> 23) - 127;
+    const double* logRow = fastPowLogTable[(bits >> 19) & 15];
+    const double m = static_cast<double>(bits & 0x7FFFF);
+    return e + (((logRow[0] * m + logRow[1]) * m + logRow[2]) * m + logRow[3]);
+}
 } // namespace
 
 double fast_pow(double x, double y)
@@ -35,10 +45,7 @@ double fast_pow(double x, double y)
     std::int32_t bits;
     std::memcpy(&bits, &xFloat, sizeof bits);
 
-    const int e = (bits >> 23) - 127;
-    const double* logRow = fastPowLogTable[(bits >> 19) & 15];
-    const double m = static_cast<double>(bits & 0x7FFFF);
-    const double log2x = e + (((logRow[0] * m + logRow[1]) * m + logRow[2]) * m + logRow[3]);
+    const double log2x = log2OfBits(bits);
 
     double z = (y * log2x) * 16.0;
     if (!(z > -zLimit && z < zLimit)) {
@@ -60,4 +67,14 @@ double fast_pow(double x, double y)
     const double* expRow = fastPowExpTable[k & 15];
     const double power = ((expRow[0] * frac + expRow[1]) * frac + expRow[2]) * frac + expRow[3];
     return power * powerOfTwo(k >> 4);
+}
+
+double fast_log2(double x)
+{
+    // Below the smallest normal float the exponent field no longer holds the exponent.
+    if (!(x >= static_cast<double>(FLT_MIN))) return x > 0.0 ? log2OfBits(0x00800000) : -HUGE_VAL;
+    const float xFloat = x < static_cast<double>(FLT_MAX) ? static_cast<float>(x) : FLT_MAX;
+    std::int32_t bits;
+    std::memcpy(&bits, &xFloat, sizeof bits);
+    return log2OfBits(bits);
 }

@@ -88,9 +88,12 @@ Lv2PortTable::Lv2PortTable(const MusicPlugin& plugin)
             c.minValue = real->getMinValue();
             c.defaultValueExact = real->getDefaultValue();
             c.maxValue = real->getMaxValue();
-            c.logarithmic = real->hasLogarithmicKnob() && c.unit != Unit::db;
-            c.silenceAtMinimum = c.unit == Unit::db && c.minValue <= 0.0;
-            const double low = c.silenceAtMinimum ? silenceDb : portUnits(c.unit, c.minValue);
+            c.zeroAtMinimum = (c.unit == Unit::db || c.unit == Unit::ms) && c.minValue <= 0.0;
+            c.logarithmic =
+                (real->hasLogarithmicKnob() && c.unit != Unit::db) || (c.zeroAtMinimum && c.unit == Unit::ms);
+            const double low = !c.zeroAtMinimum     ? portUnits(c.unit, c.minValue)
+                               : c.unit == Unit::db ? silenceDb
+                                                    : instantMs;
             c.minimum = static_cast<float>(low);
             c.maximum = static_cast<float>(portUnits(c.unit, c.maxValue));
             c.defaultValue = clampedFloat(portUnits(c.unit, c.defaultValueExact), c.minimum, c.maximum);
@@ -113,7 +116,7 @@ Lv2PortTable::Lv2PortTable(const MusicPlugin& plugin)
         const MusicPlugin::MeterInfo info = plugin.meterInfo(j);
         meters_.push_back(Meter{firstControl + static_cast<int>(controls_.size()) + j, info.symbol, info.name,
                                 info.unit, unitOfLabel(info.unit), static_cast<float>(info.minValue),
-                                static_cast<float>(info.maxValue)});
+                                static_cast<float>(info.maxValue), info.editorOnly});
     }
 }
 
@@ -163,4 +166,33 @@ float Lv2PortTable::meterPortValue(int meter, double reading) const
 {
     const Meter& m = meters_[static_cast<size_t>(meter)];
     return clampedFloat(reading, m.minimum, m.maximum);
+}
+
+double Lv2PortTable::setParamValue(Param& param, int control, double value) const
+{
+    switch (controls_[static_cast<size_t>(control)].kind) {
+    case Kind::real:
+        static_cast<RealParam&>(param).setValue(value);
+        break;
+    case Kind::toggle:
+        static_cast<BoolParam&>(param).setValue(value != 0.0);
+        break;
+    case Kind::integer:
+        static_cast<IntegerParam&>(param).setValue(static_cast<int>(value));
+        break;
+    }
+    return paramValue(param, control);
+}
+
+double Lv2PortTable::paramValue(const Param& param, int control) const
+{
+    switch (controls_[static_cast<size_t>(control)].kind) {
+    case Kind::real:
+        return static_cast<const RealParam&>(param).getValue();
+    case Kind::toggle:
+        return static_cast<const BoolParam&>(param).getValue() ? 1.0 : 0.0;
+    case Kind::integer:
+        return static_cast<const IntegerParam&>(param).getValue();
+    }
+    return 0.0;
 }

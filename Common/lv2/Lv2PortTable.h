@@ -10,6 +10,7 @@
 #include <vector>
 
 class MusicPlugin;
+class Param;
 
 class Lv2PortTable
 {
@@ -40,8 +41,9 @@ public:
         Kind kind;
         Unit unit;
         bool logarithmic;
-        // A dB port of a parameter whose range starts at 0: the minimum stands for silence (factor 0).
-        bool silenceAtMinimum;
+        // A dB or ms port of a parameter whose range starts at 0: the declared minimum stands for 0 (silence,
+        // an instant time), so the port has a finite end for a dB or logarithmic slider.
+        bool zeroAtMinimum;
         // In port units, as the description declares them.
         float minimum;
         float defaultValue;
@@ -61,10 +63,14 @@ public:
         Unit unit; // the reading is in this unit already
         float minimum;
         float maximum;
+        bool editorOnly; // hidden from hosts' generic interfaces
     };
 
     // Where a dB port of a parameter that may be 0 (silent) ends.
     static constexpr float silenceDb = -90.0f;
+    // Where an ms port of a time that may be 0 ends: its slider is logarithmic, so a generic host gives
+    // 0.1 to 100 ms most of the travel rather than the first percent of a linear 0 to 10 s.
+    static constexpr float instantMs = 0.01f;
 
     // From a freshly made plug-in: switches and steps take their current values as defaults.
     explicit Lv2PortTable(const MusicPlugin& plugin);
@@ -83,6 +89,11 @@ public:
     double valueOfPort(int control, float portValue) const;
     // The port value showing a parameter value (for a toggle, 0 or 1).
     float portOfValue(int control, double value) const;
+    // Sets the parameter behind control (of the plug-in the table was made from, or a copy) to a value
+    // valueOfPort gave: a toggle on for non-zero, an integer truncated. Answers what it then holds.
+    double setParamValue(Param& param, int control, double value) const;
+    // What the parameter behind control holds, in the parameter's units (a toggle 0 or 1).
+    double paramValue(const Param& param, int control) const;
     // A meter reading (already in the meter's unit) clamped to its range.
     float meterPortValue(int meter, double reading) const;
 

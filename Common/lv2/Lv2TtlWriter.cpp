@@ -80,17 +80,38 @@ std::string number(float value)
 }
 
 std::string manifest(const std::string& uri, const std::string& moduleFile, const std::string& pluginFile,
-                     const std::vector<Preset>& presets, const std::string& presetsFile)
+                     const std::vector<Preset>& presets, const std::string& presetsFile, const Ui* ui)
 {
     std::string ttl = "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n";
     if (!presets.empty()) ttl += "@prefix pset: <http://lv2plug.in/ns/ext/presets#> .\n";
-    ttl += "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n\n"
-           "<" +
-           uri + ">\n    a lv2:Plugin ;\n    lv2:binary <" + moduleFile + "> ;\n    rdfs:seeAlso <" +
+    ttl += "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n";
+    if (ui != nullptr) ttl += "@prefix ui: <http://lv2plug.in/ns/extensions/ui#> .\n";
+    ttl += "\n<" + uri + ">\n    a lv2:Plugin ;\n    lv2:binary <" + moduleFile + "> ;\n    rdfs:seeAlso <" +
            pluginFile + "> .\n";
     for (const Preset& preset : presets)
         ttl += presetHead(uri, preset) + " ;\n    rdfs:seeAlso <" + presetsFile + "> .\n";
+    if (ui != nullptr)
+        ttl += "\n<" + ui->uri + ">\n    a ui:X11UI ;\n    ui:binary <" + ui->moduleFile +
+               "> ;\n    rdfs:seeAlso <" + ui->descriptionFile + "> .\n";
     return ttl;
+}
+
+std::string ui(const std::string& pluginUri, const Ui& ui, const Lv2PortTable& table)
+{
+    std::string ttl = "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
+                      "@prefix ui: <http://lv2plug.in/ns/extensions/ui#> .\n\n"
+                      "<" +
+                      ui.uri +
+                      ">\n    a ui:X11UI ;\n"
+                      // Embedded in the host's window, idled by the host: no thread and no window of its own.
+                      "    lv2:requiredFeature ui:idleInterface, ui:parent ;\n"
+                      "    lv2:optionalFeature ui:resize, ui:touch ;\n"
+                      "    lv2:extensionData ui:idleInterface";
+    // Hosts send only control inputs unless asked: the meters are outputs.
+    for (const Lv2PortTable::Meter& m : table.meters())
+        ttl += " ;\n    ui:portNotification [\n        ui:plugin <" + pluginUri + "> ;\n        lv2:symbol " +
+               literal(m.symbol) + " ;\n        ui:protocol ui:floatProtocol\n    ]";
+    return ttl + " .\n";
 }
 
 std::string presets(const std::string& uri, const std::string& stateKey, const std::vector<Preset>& presets)
@@ -119,7 +140,7 @@ std::string presets(const std::string& uri, const std::string& stateKey, const s
     return ttl;
 }
 
-std::string plugin(const std::string& uri, const MusicPlugin& plugin, const Lv2PortTable& table)
+std::string plugin(const std::string& uri, const MusicPlugin& plugin, const Lv2PortTable& table, const Ui* ui)
 {
     std::ostringstream ttl;
     ttl << "@prefix atom: <http://lv2plug.in/ns/ext/atom#> .\n"
@@ -130,6 +151,7 @@ std::string plugin(const std::string& uri, const MusicPlugin& plugin, const Lv2P
            "@prefix rdf: <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .\n"
            "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
            "@prefix state: <http://lv2plug.in/ns/ext/state#> .\n"
+           "@prefix ui: <http://lv2plug.in/ns/extensions/ui#> .\n"
            "@prefix units: <http://lv2plug.in/ns/extensions/units#> .\n"
            "@prefix urid: <http://lv2plug.in/ns/ext/urid#> .\n\n";
     ttl << "<" << uri << ">\n"
@@ -140,7 +162,7 @@ std::string plugin(const std::string& uri, const MusicPlugin& plugin, const Lv2P
         // Nothing is required: a host without any feature still runs it (only the state needs urid:map).
         << "    lv2:optionalFeature lv2:hardRTCapable, urid:map ;\n"
         << "    lv2:extensionData state:interface ;\n"
-        << "    lv2:port";
+        << (ui != nullptr ? "    ui:ui <" + ui->uri + "> ;\n" : std::string()) << "    lv2:port";
     const char* separator = " [\n";
     const auto open = [&](const char* direction, const char* kind, int index, const std::string& symbol,
                           const std::string& name) {
@@ -172,14 +194,18 @@ std::string plugin(const std::string& uri, const MusicPlugin& plugin, const Lv2P
             lines += "        lv2:portProperty lv2:integer ;\n";
         else if (c.logarithmic)
             lines += "        lv2:portProperty pprop:logarithmic ;\n";
-        if (c.silenceAtMinimum)
-            lines +=
-                "        lv2:scalePoint [ rdfs:label \"-inf\" ; rdf:value " + number(c.minimum) + " ] ;\n";
+        if (c.zeroAtMinimum)
+            lines += "        lv2:scalePoint [ rdfs:label " +
+                     literal(c.unit == Lv2PortTable::Unit::db ? "-inf" : "0") + " ; rdf:value " +
+                     number(c.minimum) + " ] ;\n";
         close(c.defaultValue, c.minimum, c.maximum, lines);
     }
     for (const Lv2PortTable::Meter& m : table.meters()) {
         open("OutputPort", "ControlPort", m.portIndex, m.symbol, m.name);
-        close(m.minimum, m.minimum, m.maximum, unitLines(m.unit, m.label));
+        std::string lines = unitLines(m.unit, m.label);
+        // Band levels and the like are for the plug-in's own editor; generic interfaces leave them out.
+        if (m.editorOnly) lines += "        lv2:portProperty pprop:notOnGUI ;\n";
+        close(m.minimum, m.minimum, m.maximum, lines);
     }
     ttl << " .\n";
     return ttl.str();

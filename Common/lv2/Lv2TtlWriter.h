@@ -23,13 +23,25 @@ struct Preset
     std::string state;
 };
 
+// A plug-in's X11 user interface in a module of its own.
+struct Ui
+{
+    std::string uri;
+    std::string moduleFile;
+    std::string descriptionFile;
+};
+
 // moduleFile, pluginFile and presetsFile are file names inside the bundle; the manifest lists each preset
-// with its label, so hosts can show them before reading presetsFile.
+// with its label, so hosts can show them before reading presetsFile, and the user interface if there is one.
 std::string manifest(const std::string& uri, const std::string& moduleFile, const std::string& pluginFile,
-                     const std::vector<Preset>& presets = {}, const std::string& presetsFile = "");
+                     const std::vector<Preset>& presets = {}, const std::string& presetsFile = "",
+                     const Ui* ui = nullptr);
+// The user interface's features and the output ports it wants to hear of (every meter).
+std::string ui(const std::string& pluginUri, const Ui& ui, const Lv2PortTable& table);
 // The presets of plug-in uri, their state under the key stateKey (a URI).
 std::string presets(const std::string& uri, const std::string& stateKey, const std::vector<Preset>& presets);
-std::string plugin(const std::string& uri, const MusicPlugin& plugin, const Lv2PortTable& table);
+std::string plugin(const std::string& uri, const MusicPlugin& plugin, const Lv2PortTable& table,
+                   const Ui* ui = nullptr);
 // A float as a Turtle decimal that reads back as the same float: "20.0", "12.0412", "-90.0".
 std::string number(float value);
 } // namespace Lv2TtlWriter

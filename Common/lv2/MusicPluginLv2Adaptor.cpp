@@ -1,10 +1,7 @@
 #include "Common/lv2/MusicPluginLv2Adaptor.h"
 
-#include "Common/musicplugin/BoolParam.h"
-#include "Common/musicplugin/IntegerParam.h"
 #include "Common/musicplugin/MusicPlugin.h"
 #include "Common/musicplugin/PluginState.h"
-#include "Common/musicplugin/RealParam.h"
 
 #include <lv2/atom/atom.h>
 
@@ -200,33 +197,12 @@ void MusicPluginLv2Adaptor::applyControls()
 
 double MusicPluginLv2Adaptor::setParam(std::vector<Param*>& params, int control, double value)
 {
-    Param* param = params[static_cast<size_t>(control)];
-    switch (table.controls()[static_cast<size_t>(control)].kind) {
-    case Lv2PortTable::Kind::real:
-        static_cast<RealParam*>(param)->setValue(value);
-        break;
-    case Lv2PortTable::Kind::toggle:
-        static_cast<BoolParam*>(param)->setValue(value != 0.0);
-        break;
-    case Lv2PortTable::Kind::integer:
-        static_cast<IntegerParam*>(param)->setValue(static_cast<int>(value));
-        break;
-    }
-    return valueOf(params, control);
+    return table.setParamValue(*params[static_cast<size_t>(control)], control, value);
 }
 
 double MusicPluginLv2Adaptor::valueOf(const std::vector<Param*>& params, int control) const
 {
-    const Param* param = params[static_cast<size_t>(control)];
-    switch (table.controls()[static_cast<size_t>(control)].kind) {
-    case Lv2PortTable::Kind::real:
-        return static_cast<const RealParam*>(param)->getValue();
-    case Lv2PortTable::Kind::toggle:
-        return static_cast<const BoolParam*>(param)->getValue() ? 1.0 : 0.0;
-    case Lv2PortTable::Kind::integer:
-        return static_cast<const IntegerParam*>(param)->getValue();
-    }
-    return 0.0;
+    return table.paramValue(*params[static_cast<size_t>(control)], control);
 }
 
 void MusicPluginLv2Adaptor::publish(int control, double value)

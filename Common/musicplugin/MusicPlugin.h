@@ -48,6 +48,8 @@ public:
         // Meant for the plug-in's own editor (band levels and the like): hosts' generic interfaces leave it
         // out, formats without output ports do not list it.
         bool editorOnly = false;
+        // The reading is the level at the end of the audio processed, not the largest since the last reading.
+        bool latest = false;
     };
     // Constant answers, asked while a bridge sets up (any thread).
     virtual int numMeters() const { return 0; }
@@ -55,6 +57,9 @@ public:
     // The reading over the audio processed since the last call, then starts anew. Audio thread: allocates
     // nothing, locks nothing.
     virtual double takeMeterReading(int index) noexcept;
+    // Whether anyone reads the meters marked editorOnly: a bridge clears it while no editor is open, so the
+    // plug-in need not track them. Set where the plug-in's process runs (audio thread rules).
+    bool editorMetersWanted = true;
 
     static std::int32_t packId(const std::string& string);
 

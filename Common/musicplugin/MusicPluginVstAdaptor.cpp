@@ -28,8 +28,10 @@ constexpr size_t maxHostNameChars = 256;
 } // namespace
 
 MusicPluginVstAdaptor::MusicPluginVstAdaptor(audioMasterCallback audioMaster, MusicPlugin* fx)
-    : AudioEffectX(audioMaster, 0, 0), effect(fx), scratchOutputs(nullptr), scratchFrames(0),
-      pendingEvents(nullptr), blockInputs(nullptr), blockOutputs(nullptr)
+    : AudioEffectX(audioMaster, 0, 0), effect(fx),
+      meters(fx != nullptr ? *fx : throw std::invalid_argument("MusicPluginVstAdaptor needs a plug-in")),
+      scratchOutputs(nullptr), scratchFrames(0), pendingEvents(nullptr), blockInputs(nullptr),
+      blockOutputs(nullptr)
 {
     ZR_ASSERT(fx);
     if (fx == nullptr) throw std::invalid_argument("MusicPluginVstAdaptor needs a plug-in");
@@ -53,6 +55,8 @@ MusicPluginVstAdaptor::MusicPluginVstAdaptor(audioMasterCallback audioMaster, Mu
         throw;
     }
     cEffect.uniqueID = effect->uniqueId;
+    // Until an editor opens nobody reads the editor's meters.
+    effect->editorMetersWanted = false;
     canMono(true);
     canProcessReplacing(true);
     if (effect->numAudioInputs == 0) isSynth(true);
@@ -224,6 +228,7 @@ void MusicPluginVstAdaptor::process(float** inputs, float** outputs, VstInt32 sa
     }
     ZR_ASSERT(events_iterator == events_end);
     ZR_ASSERT(current_pos == sampleFrames);
+    meters.publish(*effect, sampleFrames);
 }
 
 bool MusicPluginVstAdaptor::blockIsUsable(float** inputs, float** outputs, VstInt32 sampleFrames) const
@@ -272,6 +277,10 @@ void MusicPluginVstAdaptor::setEditor(AEffEditor* newEditor)
 {
     delete editor;
     editor = newEditor;
+    if (editor != nullptr)
+        cEffect.flags |= effFlagsHasEditor;
+    else
+        cEffect.flags &= ~effFlagsHasEditor;
 }
 
 // --- parameters ---

@@ -4,6 +4,7 @@
 // blocks. The adaptor only translates: host calls to framework calls, floats to knob positions, buffers
 // to strings.
 
+#include "Common/musicplugin/MeterFeed.h"
 #include "Common/musicplugin/Mutex.h"
 #include "Common/vst/AudioEffectX.h"
 
@@ -49,7 +50,10 @@ public:
     void process(float** inputs, float** outputs, VstInt32 sampleFrames, bool replacing);
     void process_block(const float* const* inputs, float* const* outputs, int offset, VstInt32 length,
                        bool replacing);
+    // Attaches an editor (owned) and says so in the effect's flags; null detaches.
     void setEditor(AEffEditor* newEditor);
+    // The meters, from the audio thread to an open editor.
+    MeterFeed& meterFeed() { return meters; }
 
 private:
     // Scratch buffers hold at most this many frames whatever block size the host announces; accumulating
@@ -62,6 +66,7 @@ private:
 
     Mutex mutex;
     MusicPlugin* effect;
+    MeterFeed meters;
     std::string chunkText;
     float** scratchOutputs;
     VstInt32 scratchFrames;

@@ -3,6 +3,10 @@
 # picture docs/manual.md links was made there as a PNG, and is checked in beside the manual.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
+# The editor's picture is a screenshot on a virtual display.
+for tool in xvfb-run import; do
+    command -v $tool >/dev/null || { echo "SKIPPED: $tool is not installed (apt-get install xvfb imagemagick)"; exit 77; }
+done
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 if ! "$root/docs/make-figures.sh" "$1" "$scratch" >"$scratch/log" 2>&1; then

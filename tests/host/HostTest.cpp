@@ -49,7 +49,8 @@ TEST(HostTest, AnnouncesItselfInAEffect)
     EXPECT_EQ(e->numOutputs, 2);
     EXPECT_EQ(e->numPrograms, 1);
     EXPECT_EQ(e->numParams, Knob::count);
-    EXPECT_EQ(e->flags, 0x38);
+    // can-mono, can-replacing, program chunks, and has-editor where the build has an editor.
+    EXPECT_EQ(e->flags, ZR_PLUGIN_HAS_EDITOR ? 0x39 : 0x38);
     EXPECT_EQ(e->version, 1);
     EXPECT_EQ(e->ioRatio, 1.0f);
     EXPECT_EQ(e->initialDelay, 0);
@@ -70,8 +71,8 @@ TEST(HostTest, DispatcherAnswers)
     const Case cases[] = {
         {effGetProgram, 0},
         {effGetVu, 0},
-        {effEditGetRect, 0},
-        {effEditOpen, 0},
+        {effEditGetRect, ZR_PLUGIN_HAS_EDITOR}, // without a display too, before any open
+        {effEditOpen, 0},                       // text is no window to open in
         {effEditClose, 0},
         {effEditIdle, 0},
         {16, 0},

@@ -3,6 +3,11 @@
 
 #include "Common/musicplugin/PluginState.h"
 #include "ZaRorurarozeParam.h"
+
+#if ZR_LV2_UI
+#include "Common/lv2/MusicPluginLv2Ui.h"
+#include "Common/musicplugin/RealParam.h"
+#endif
 #include "tests/lv2/Lv2TestHost.h"
 
 #include <lv2/atom/atom.h>
@@ -34,8 +39,8 @@ TEST(Lv2PortTable, PortsReadInTheUnitsMusiciansUse)
         {"sidechainLowpassCutoff", U::hz, 100, 40000, 40000, true},
         {"sidechainListen", U::none, 0, 0, 1, false},
         {"drive", U::db, -20, 0, 60, false},
-        {"attack", U::ms, 0, 200, 10000, false},
-        {"release", U::ms, 0, 200, 10000, false},
+        {"attack", U::ms, 0.01f, 200, 10000, true}, // 0.01 ms stands for 0
+        {"release", U::ms, 0.01f, 200, 10000, true},
         {"hilbert", U::none, 0, 0, 1, false},
         {"threshold", U::db, -60, 0, 12.0412f, false},
         {"ratio", U::custom, 0.5, 32, 64, true},
@@ -67,7 +72,13 @@ TEST(Lv2PortTable, PortsReadInTheUnitsMusiciansUse)
     }
     EXPECT_EQ(table.meters().at(0).symbol, "gainReduction");
     EXPECT_EQ(table.meters().at(0).portIndex, 15);
-    EXPECT_EQ(table.numPorts(), 16);
+    EXPECT_EQ(table.numPorts(), 15 + ZaRorurarozeMeter::count);
+    // Only the gain reduction is for every host; the levels and bands are the editor's.
+    EXPECT_FALSE(table.meters().at(0).editorOnly);
+    EXPECT_TRUE(table.meters().at(ZaRorurarozeMeter::firstBand).editorOnly);
+    // A time of 0 sits at the logarithmic port's finite floor.
+    EXPECT_EQ(table.valueOfPort(Knob::attack, Lv2PortTable::instantMs), 0.0);
+    EXPECT_EQ(table.portOfValue(Knob::attack, 0.0), Lv2PortTable::instantMs);
     EXPECT_EQ(table.valueOfPort(Knob::attack, 5.0f), 0.005); // ms to s by division: exact
     EXPECT_EQ(table.valueOfPort(Knob::outputGain, -89.9f),
               std::pow(10.0, -89.9f / 20.0));                    // above the floor: a real gain
@@ -165,3 +176,55 @@ TEST(Lv2Adaptor, StateIsTheBankChunkAndDamagedStatesAreRefused)
     EXPECT_EQ(withoutMap.save(host), LV2_STATE_ERR_NO_FEATURE);
     EXPECT_EQ(withoutMap.restore(host), LV2_STATE_ERR_NO_FEATURE);
 }
+
+#if ZR_LV2_UI
+// The editor's bridge talks through ports alone: a knob position goes out as the port value of the
+// parameter it lands on, inside ui:touch; port values come back as knob positions; meters as their values.
+TEST(Lv2Ui, GesturesBecomePortWritesAndPortEventsKnobPositions)
+{
+    struct Record
+    {
+        std::vector<std::pair<uint32_t, float>> writes;
+        std::vector<std::pair<uint32_t, bool>> touches;
+    } record;
+    LV2UI_Touch touch{&record, [](LV2UI_Feature_Handle h, uint32_t port, bool grabbed) {
+                          static_cast<Record*>(h)->touches.push_back({port, grabbed});
+                      }};
+    const LV2_Feature touchFeature{LV2_UI__touch, &touch};
+    const LV2_Feature* features[] = {&touchFeature, nullptr};
+    const auto descriptor = MusicPluginLv2Ui::describe("urn:test#ui", &createPlugin, nullptr);
+    const auto write = [](LV2UI_Controller c, uint32_t port, uint32_t size, uint32_t format,
+                          const void* buffer) {
+        ASSERT_EQ(size, sizeof(float));
+        ASSERT_EQ(format, 0u);
+        static_cast<Record*>(c)->writes.push_back({port, *static_cast<const float*>(buffer)});
+    };
+    MusicPluginLv2Ui ui(descriptor, write, &record, features);
+    ZaRorurarozePlugin reference;
+    Lv2PortTable table(reference);
+
+    ui.beginEdit(Knob::attack);
+    ui.performEdit(Knob::attack, 0.25);
+    ui.endEdit(Knob::attack);
+    reference.paramList.param(Knob::attack)->setKnobPos(0.25);
+    const float expected = table.portOfValue(
+        Knob::attack, table.paramValue(*reference.paramList.param(Knob::attack), Knob::attack));
+    const auto port = static_cast<uint32_t>(table.controls()[Knob::attack].portIndex);
+    EXPECT_EQ(record.writes, (std::vector<std::pair<uint32_t, float>>{{port, expected}}));
+    EXPECT_EQ(record.touches, (std::vector<std::pair<uint32_t, bool>>{{port, true}, {port, false}}));
+
+    const float minus6 = -6.0f;
+    ui.portEvent(static_cast<uint32_t>(table.controls()[Knob::outputGain].portIndex), sizeof minus6, 0,
+                 &minus6);
+    reference.paramList.param(Knob::outputGain)->setKnobPos(0.0);
+    static_cast<RealParam*>(reference.paramList.param(Knob::outputGain))
+        ->setValue(std::pow(10.0, -6.0f / 20.0));
+    EXPECT_EQ(ui.knobPosition(Knob::outputGain), reference.paramList.param(Knob::outputGain)->getKnobPos());
+
+    EXPECT_FALSE(ui.takeMeterReading(0).has_value()) << "nothing heard yet";
+    const float reduction = 4.5f;
+    ui.portEvent(static_cast<uint32_t>(table.meters()[0].portIndex), sizeof reduction, 0, &reduction);
+    EXPECT_EQ(ui.takeMeterReading(0), 4.5);
+    EXPECT_EQ(ui.takeMeterReading(0), 4.5) << "kept: hosts send a port only when it changes";
+}
+#endif

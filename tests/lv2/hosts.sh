@@ -32,9 +32,11 @@ check() { # check NAME COMMAND...: one line per check
 check "lv2_validate" lv2_validate "$bundle"/*.ttl
 info=$(lv2info $uri 2>&1)
 controls=$(grep -c 'lv2core#ControlPort' <<<"$info")
-check "lv2info: 11 control inputs and the meter" test "$controls" -eq 12
+# 11 control inputs; the gain reduction, the input and output levels and the 33 band levels as outputs.
+check "lv2info: 11 control inputs and 36 meters" test "$controls" -eq 47
 for expected in 'Symbol:      threshold' 'Minimum:     -60.000000' 'Maximum:     12.041200' 'Default:     200.000000' \
-    'Symbol:      gainReduction' 'port-props#logarithmic'; do
+    'Symbol:      gainReduction' 'port-props#logarithmic' 'Symbol:      band32' 'port-props#notOnGUI' \
+    'Minimum:     0.010000'; do
     check "lv2info shows '$expected'" grep -qF -- "$expected" <<<"$info"
 done
 

@@ -252,3 +252,34 @@ TEST(AdaptorTest, PluginStateTextsEqualTheChunks)
     EXPECT_EQ(PluginState::saveBank(restored, 5), "");
     EXPECT_FALSE(PluginState::loadProgram(restored, -1, "Name\n\tX"));
 }
+
+// The meters reach an open editor as the largest reading since it last took them, and only while one is
+// open; what piled up while it was closed is dropped on the first block after it opens. Blocks of 2048
+// frames: each is more than the 1/30 s of audio between two readings.
+TEST(AdaptorTest, MeterFeedCarriesTheLargestReadingWhileWanted)
+{
+    class Metered : public RecordingPlugin
+    {
+    public:
+        Metered() : RecordingPlugin(false) {}
+        int numMeters() const override { return 1; }
+        double takeMeterReading(int) noexcept override { return readings.empty() ? 0.0 : readings[taken++]; }
+        std::vector<double> readings;
+        std::size_t taken = 0;
+    };
+    auto* plugin = new Metered;
+    InProcessHost host(plugin);
+    host.start(44100.0f, 2048);
+    const Stereo block{std::vector<float>(2048, 0.5f), std::vector<float>(2048, 0.5f)};
+    MeterFeed& feed = host.adaptor().meterFeed();
+    plugin->readings = {9.0};
+    host.processReplacing(block, 2048);
+    EXPECT_EQ(plugin->taken, 0u) << "no readings taken while no editor wants them";
+    feed.setWanted(true);
+    plugin->readings = {9.0, 3.0, 7.0, 2.0};
+    for (int i = 0; i < 4; ++i)
+        host.processReplacing(block, 2048);
+    EXPECT_EQ(feed.take(0), 7.0) << "9 piled up before; then the largest of 3, 7 and 2";
+    EXPECT_FALSE(feed.take(0).has_value()) << "nothing processed since";
+    EXPECT_FALSE(feed.take(1).has_value()) << "no such meter";
+}

@@ -40,11 +40,11 @@ void EffectHost::open(const std::function<AEffect*(audioMasterCallback)>& create
 }
 
 VstIntPtr EffectHost::hostCallback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value, void*,
-                                   float)
+                                   float opt)
 {
     EffectHost* self =
         effect != nullptr && effect->user != nullptr ? static_cast<EffectHost*>(effect->user) : opening;
-    if (self != nullptr && self->recordsHostCalls) self->hostCalls.push_back({opcode, index, value});
+    if (self != nullptr && self->recordsHostCalls) self->hostCalls.push_back({opcode, index, value, opt});
     switch (opcode) {
     case audioMasterVersion:
         return 2400;

@@ -32,6 +32,7 @@ struct HostCall
     VstInt32 opcode;
     VstInt32 index;
     VstIntPtr value;
+    float opt; // the automated value, for audioMasterAutomate
 };
 
 class EffectHost

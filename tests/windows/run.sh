@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The Windows builds: cross-compiles the 32- and 64-bit DLLs, VST 3 bundles and CLAP plug-ins with mingw-w64,
 # checks their machine type, export table and imports with objdump, and runs the host harness, the probe
-# host, a VST 3 host built on the SDK's own interface headers and the CLAP test host against each build: the
-# 64-bit one under wine64, the 32-bit one under wine32 where the kernel runs i386 programs itself. Every
-# render must equal the Linux build's bit for bit, every VST 3 state its bank chunk byte for byte. Where the 32-bit DLL cannot run, the output says why and
+# host, a VST 3 host built on the SDK's own interface headers, the CLAP test host and the editor's tests
+# (without a display, then in a Windows host window on Xvfb) against each build: the 64-bit one under wine64,
+# the 32-bit one under wine32 where the kernel runs i386 programs itself. Every render must equal the Linux
+# build's bit for bit, every VST 3 state its bank chunk byte for byte, and every editor picture the Linux
+# canvas pixel for pixel. Where the 32-bit DLL cannot run, the output says why and
 # the i386 step's 32-bit Linux build stands in for it.
 set -uo pipefail
 cd "$(dirname "$0")/../.."
@@ -23,7 +25,7 @@ fail() {
 build() { # build NAME
     cmake --preset "$1" >/dev/null &&
         cmake --build "build/$1" -j "$jobs" --target ZaRoruraroze vst-probe test_host ZaRorurarozeVst3 \
-            ZaRorurarozeClap clap-test-host
+            ZaRorurarozeClap clap-test-host test_editor vst-editor-host
 }
 
 # check_dll NAME FILE OBJDUMP FORMAT EXPORTS...
@@ -45,7 +47,7 @@ check_dll() {
     imports=$(grep -oE 'DLL Name: .*' <<<"$info" | sed 's/DLL Name: //' | sort -u | tr '\n' ' ')
     for dll_name in $imports; do
         case "${dll_name,,}" in
-        kernel32.dll | msvcrt.dll | user32.dll | advapi32.dll | ntdll.dll | api-ms-win-*) ;;
+        kernel32.dll | msvcrt.dll | user32.dll | gdi32.dll | advapi32.dll | ntdll.dll | api-ms-win-*) ;;
         *) fail "$name: imports $dll_name" ;;
         esac
     done
@@ -87,9 +89,10 @@ fi
 
 linux_probe=build/release/tests/probe/vst-probe
 linux_render=build/win64/probe-linux.raw
-if [ ! -x "$linux_probe" ]; then
+# The Linux editor's offline canvas is what the DLLs' editors must show.
+if [ ! -x "$linux_probe" ] || [ ! -x build/release/tests/editor/editor-snapshot ]; then
     cmake --preset release >/dev/null &&
-        cmake --build build/release -j "$jobs" --target ZaRoruraroze vst-probe || fail "linux build"
+        cmake --build build/release -j "$jobs" --target ZaRoruraroze vst-probe editor-snapshot || fail "linux build"
 fi
 "$linux_probe" build/release/ZaRoruraroze.so "$linux_render" || fail "linux probe"
 
@@ -203,14 +206,43 @@ run_vst3() {
     fi
 }
 
+# run_editor NAME WINE_LOADER WINE: the editor's tests without a display, then on an Xvfb display the DLL's
+# editor in a Windows host window: the display checks of the Linux build, against the Linux build's canvas.
+run_editor() {
+    local name=$1 loader=$2 wine=$3
+    local dir=build/$name dll="the ${name#win}-bit DLL"
+    if timeout 600 "$loader" "$dir/tests/editor/test_editor.exe" >"$dir/test_editor.log" 2>&1; then
+        echo "$wine, editor tests without a display: $(grep -E "^\[  PASSED  \]" "$dir/test_editor.log")"
+    else
+        cat "$dir/test_editor.log"
+        fail "$wine: editor tests"
+    fi
+    if ! command -v xvfb-run >/dev/null; then
+        echo "xvfb-run is not installed (apt-get install xvfb): the editor of $dll is not shown"
+        return
+    fi
+    # A wine server still up from the runs without a display would keep its desktop without one.
+    /usr/lib/wine/wineserver -k 2>/dev/null
+    if xvfb-run -a -s "-screen 0 1600x1200x24" tests/editor/display.sh build/release "$dir/ZaRoruraroze.dll" \
+        "$loader" "$dir/tests/editor/vst-editor-host.exe" >"$dir/display.log" 2>&1; then
+        echo "$wine, the editor of $dll on a display: $(grep -c '^PASS' "$dir/display.log") checks passed"
+    else
+        cat "$dir/display.log"
+        fail "$wine: the editor of $dll on a display"
+    fi
+    /usr/lib/wine/wineserver -k 2>/dev/null
+}
+
 run_dll win64 run_pe64 wine64
 run_vst3 win64 run_pe64 wine64
 run_clap win64 run_pe64 wine64
+run_editor win64 /usr/lib/wine/wine64 wine64
 case $wine32 in
 ready)
     run_dll win32 run_pe32 wine32
     run_vst3 win32 run_pe32 wine32
     run_clap win32 run_pe32 wine32
+    run_editor win32 /usr/lib/wine/wine wine32
     ;;
 missing)
     echo "wine32 is not installed: the 32-bit DLL is built and checked but not run; as root:" \

@@ -8,7 +8,7 @@ if ! command -v clang-format >/dev/null; then
     echo "clang-format is not installed (apt-get install clang-format): skipped"
     exit 77
 fi
-mapfile -t files < <(git ls-files '*.cpp' '*.h' '*.inc' | grep -v '^Common/dsp/fastPowTables\.cpp$')
+mapfile -t files < <(git ls-files '*.cpp' '*.h' '*.inc' | grep -v -e '^Common/dsp/fastPowTables\.cpp$' -e '^Common/gui/BakedFonts\.inc$')
 if [ "${1:-}" = "--fix" ]; then
     clang-format -i "${files[@]}"
     exit 0

@@ -1,0 +1,39 @@
+#pragma once
+// Meter readings carried from the audio thread to an editor on the GUI thread without a lock: for a peak
+// meter the largest reading since the editor last took it, so no peak between two repaints is lost; for a
+// level meter (MeterInfo::latest) the newest. While no editor wants them the audio thread takes no readings
+// at all, and while one does, it takes them 30 times a second of audio, not at every block: the plug-in
+// keeps its peaks between readings, and an editor repaints some 30 times a second.
+
+#include <atomic>
+#include <memory>
+#include <optional>
+
+class MusicPlugin;
+
+class MeterFeed
+{
+public:
+    // Set-up: one slot per meter of the plug-in.
+    explicit MeterFeed(const MusicPlugin& plugin);
+
+    // GUI thread: an editor opened (true) or closed (false).
+    void setWanted(bool wanted);
+    // Audio thread, after each processed block of `frames`: the plug-in's readings into the slots, when 1/30
+    // s of audio passed since the last ones; tells the plug-in whether its editor-only meters are wanted.
+    // Allocates nothing, locks nothing; the first call after the editor opened only clears what piled up
+    // while it was closed.
+    void publish(MusicPlugin& plugin, int frames) noexcept;
+    // GUI thread: meter `index`'s largest reading since the last take; nothing when no block was processed
+    // in between.
+    std::optional<double> take(int index);
+
+private:
+    int numMeters_;
+    std::unique_ptr<std::atomic<float>[]> slots_;
+    std::unique_ptr<bool[]> latest_;
+    std::atomic<bool> wanted_{false};
+    // Audio thread only.
+    bool primed_ = false;
+    double framesSinceReading_ = 0.0;
+};
