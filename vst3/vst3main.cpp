@@ -5,6 +5,11 @@
 #include "ZaRorurarozePlugin.h"
 #include "vst3/ZaRorurarozeVst3.h"
 
+#if ZR_WITH_EDITOR
+#include "Common/vst3/Vst3EditorView.h"
+#include "editor/ZaRorurarozeEditor.h"
+#endif
+
 #if defined(_WIN32)
 #define ZR_EXPORT
 #else
@@ -18,14 +23,29 @@ MusicPlugin* createPlugin()
     return new ZaRorurarozePlugin();
 }
 
+#if ZR_WITH_EDITOR
+vst3::IPlugView* createView(MusicPluginVst3Adaptor& adaptor)
+{
+    return new Vst3EditorView(adaptor, &ZaRorurarozeEditor::create);
+}
+#endif
+
 MusicPluginVst3Adaptor::Descriptor describe()
 {
     const ZaRorurarozePlugin plugin;
     const std::uint32_t* id = zaRorurarozeVst3ClassId;
-    return {vst3::makeUid(id[0], id[1], id[2], id[3]), plugin.effectName, plugin.vendorName,
+    return
+    {
+        vst3::makeUid(id[0], id[1], id[2], id[3]), plugin.effectName, plugin.vendorName,
             zaRorurarozeVst3SubCategories, ZR_VERSION, &createPlugin,
-            // No editor yet: hosts show their own controls.
-            nullptr};
+#if ZR_WITH_EDITOR
+            &createView
+    };
+#else
+            // Without a window to show an editor in, hosts show their own controls.
+            nullptr
+    };
+#endif
 }
 } // namespace
 

@@ -31,29 +31,43 @@ void MeterFeed::setWanted(bool wanted)
 
 void MeterFeed::publish(MusicPlugin& plugin, int frames) noexcept
 {
+    if (!due(plugin, frames)) return;
+    for (int i = 0; i < numMeters_; ++i)
+        offer(i, plugin.takeMeterReading(i));
+}
+
+bool MeterFeed::due(MusicPlugin& plugin, int frames) noexcept
+{
     const bool wanted = wanted_.load(std::memory_order_relaxed);
     // From the next block on: the levels only an editor reads are tracked while one is open.
     plugin.editorMetersWanted = wanted;
+    discarding_ = false;
     if (!wanted) {
         primed_ = false;
-        return;
+        return false;
     }
     framesSinceReading_ += frames;
-    if (primed_ && framesSinceReading_ < readingSeconds * plugin.sampleRate.getValue()) return;
+    if (primed_ && framesSinceReading_ < readingSeconds * plugin.sampleRate.getValue()) return false;
     framesSinceReading_ = 0.0;
-    for (int i = 0; i < numMeters_; ++i) {
-        const auto reading = static_cast<float>(plugin.takeMeterReading(i));
-        if (!primed_ || !(reading == reading)) continue;
-        if (latest_[i]) {
-            slots_[i].store(reading, std::memory_order_relaxed);
-            continue;
-        }
-        // An atomic maximum: the GUI thread may take the slot between our load and our store.
-        float current = slots_[i].load(std::memory_order_relaxed);
-        while (reading > current &&
-               !slots_[i].compare_exchange_weak(current, reading, std::memory_order_relaxed)) {}
-    }
+    discarding_ = !primed_;
     primed_ = true;
+    return true;
+}
+
+void MeterFeed::offer(int index, double reading) noexcept
+{
+    const auto value = static_cast<float>(reading);
+    if (discarding_ || index < 0 || index >= numMeters_ || !(value == value) ||
+        !wanted_.load(std::memory_order_relaxed))
+        return;
+    if (latest_[index]) {
+        slots_[index].store(value, std::memory_order_relaxed);
+        return;
+    }
+    // An atomic maximum: the GUI thread may take the slot between our load and our store.
+    float current = slots_[index].load(std::memory_order_relaxed);
+    while (value > current &&
+           !slots_[index].compare_exchange_weak(current, value, std::memory_order_relaxed)) {}
 }
 
 std::optional<double> MeterFeed::take(int index)

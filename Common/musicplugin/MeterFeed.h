@@ -20,10 +20,16 @@ public:
     // GUI thread: an editor opened (true) or closed (false).
     void setWanted(bool wanted);
     // Audio thread, after each processed block of `frames`: the plug-in's readings into the slots, when 1/30
-    // s of audio passed since the last ones; tells the plug-in whether its editor-only meters are wanted.
-    // Allocates nothing, locks nothing; the first call after the editor opened only clears what piled up
-    // while it was closed.
+    // s of audio passed since the last ones (due, then offer for each meter). Allocates nothing, locks
+    // nothing.
     void publish(MusicPlugin& plugin, int frames) noexcept;
+    // For a bridge that takes some readings itself every block (a meter the host shows): audio thread, after
+    // each block; tells the plug-in whether its editor-only meters are wanted, and whether every reading is
+    // to be taken and offered now. The first round after an editor opened only clears what piled up while it
+    // was closed.
+    bool due(MusicPlugin& plugin, int frames) noexcept;
+    // Audio thread: a reading the bridge took, into meter `index`'s slot while an editor wants it.
+    void offer(int index, double reading) noexcept;
     // GUI thread: meter `index`'s largest reading since the last take; nothing when no block was processed
     // in between.
     std::optional<double> take(int index);
@@ -35,5 +41,6 @@ private:
     std::atomic<bool> wanted_{false};
     // Audio thread only.
     bool primed_ = false;
+    bool discarding_ = false;
     double framesSinceReading_ = 0.0;
 };

@@ -125,6 +125,7 @@ public:
     // using it), and the latest reading of every meter, those meant for the editor only too (any thread).
     vst3::IComponentHandler* componentHandler() const { return handler; }
     double meterReading(int meter) const { return processor.meterReading(meter); }
+    MeterFeed& meterFeed() { return processor.meterFeed(); }
 
 protected:
     // The component's state is the plug-in's bank chunk; the controller keeps nothing of its own.

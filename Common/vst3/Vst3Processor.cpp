@@ -21,8 +21,11 @@ Vst3Processor::Vst3Processor(std::unique_ptr<MusicPlugin> plugin, const Vst3Para
       postedValues(new std::atomic<double>[static_cast<std::size_t>(numControls)]),
       postedKnobs(new std::atomic<double>[static_cast<std::size_t>(numControls)]),
       published(new std::atomic<double>[static_cast<std::size_t>(numControls)]),
-      meterReadings(new std::atomic<double>[static_cast<std::size_t>(effect->numMeters())])
+      meterReadings(new std::atomic<double>[static_cast<std::size_t>(effect->numMeters())]),
+      editorMeters(*effect)
 {
+    // Until an editor opens nobody reads the editor's meters.
+    effect->editorMetersWanted = false;
     for (int i = 0; i < numControls; ++i)
         published[i].store(paramValue(*effect->paramList.param(i)), std::memory_order_relaxed);
     for (int j = 0; j < effect->numMeters(); ++j) {
@@ -147,7 +150,7 @@ tresult Vst3Processor::process(ProcessData& data) noexcept
     runBlock(data.inputParameterChanges, frames, complete);
     if (frames > 0) {
         setSilenceFlags(data);
-        takeMeters(data.outputParameterChanges);
+        takeMeters(data.outputParameterChanges, frames);
     }
     return kResultOk;
 }
@@ -243,11 +246,15 @@ void Vst3Processor::setSilenceFlags(ProcessData& data) const noexcept
     }
 }
 
-void Vst3Processor::takeMeters(IParameterChanges* changes) noexcept
+void Vst3Processor::takeMeters(IParameterChanges* changes, int frames) noexcept
 {
+    // The meters hosts show every block; those only an editor shows while one is open, at its pace.
+    const bool everyMeter = editorMeters.due(*effect, frames);
     for (std::size_t j = 0; j < meterEntries.size(); ++j) {
         const int meter = static_cast<int>(j);
+        if (meterEntries[j] == nullptr && !everyMeter) continue;
         const double raw = effect->takeMeterReading(meter);
+        editorMeters.offer(meter, raw);
         const double reading =
             std::isnan(raw) ? meterMinimum[j] : std::clamp(raw, meterMinimum[j], meterMaximum[j]);
         meterReadings[meter].store(reading, std::memory_order_relaxed);

@@ -3,8 +3,10 @@
 // is never locked out: other threads only leave requests (a sample rate, a clear, a whole state) that it
 // takes at the start of its next block, and read what it published (the parameter values it applied and
 // the meter readings). Parameter changes in a block are applied at their sample offsets, the block cut
-// there; meters are read once per block and written into the host's output parameter changes.
+// there; meters hosts show are read once per block and written into the host's output parameter changes,
+// all of them for an open editor through a MeterFeed.
 
+#include "Common/musicplugin/MeterFeed.h"
 #include "Common/vst3/Vst3Interfaces.h"
 #include "Common/vst3/Vst3ParamTable.h"
 #include "Common/vst3/Vst3RestoreGuard.h"
@@ -48,6 +50,9 @@ public:
     // Audio thread.
     vst3::tresult process(vst3::ProcessData& data) noexcept;
 
+    // The meters for an open editor (the GUI thread takes them).
+    MeterFeed& meterFeed() { return editorMeters; }
+
 private:
     void takeRequests() noexcept;
     void takeState() noexcept;
@@ -58,7 +63,7 @@ private:
     void runBlock(vst3::IParameterChanges* changes, int frames, bool complete) noexcept;
     void processSegment(int offset, int frames) noexcept;
     void setSilenceFlags(vst3::ProcessData& data) const noexcept;
-    void takeMeters(vst3::IParameterChanges* changes) noexcept;
+    void takeMeters(vst3::IParameterChanges* changes, int frames) noexcept;
 
     std::unique_ptr<MusicPlugin> effect;
     const std::vector<int> inputBuses;
@@ -93,5 +98,6 @@ private:
     std::unique_ptr<std::atomic<double>[]> postedKnobs;
     std::unique_ptr<std::atomic<double>[]> published;
     std::unique_ptr<std::atomic<double>[]> meterReadings;
+    MeterFeed editorMeters;
     static_assert(std::atomic<double>::is_always_lock_free, "the audio thread must never wait on a value");
 };

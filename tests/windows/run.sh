@@ -2,7 +2,8 @@
 # The Windows builds: cross-compiles the 32- and 64-bit DLLs, VST 3 bundles and CLAP plug-ins with mingw-w64,
 # checks their machine type, export table and imports with objdump, and runs the host harness, the probe
 # host, a VST 3 host built on the SDK's own interface headers, the CLAP test host and the editor's tests
-# (without a display, then in a Windows host window on Xvfb) against each build: the 64-bit one under wine64,
+# (without a display, then in a Windows host window on Xvfb, as a VST 2 editor and as a VST 3 view) against
+# each build: the 64-bit one under wine64,
 # the 32-bit one under wine32 where the kernel runs i386 programs itself. Every render must equal the Linux
 # build's bit for bit, every VST 3 state its bank chunk byte for byte, and every editor picture the Linux
 # canvas pixel for pixel. Where the 32-bit DLL cannot run, the output says why and
@@ -185,9 +186,10 @@ else
     fail "the VST 3 check under wine could not be set up"
 fi
 
-# run_vst3 NAME RUNNER WINE: the SDK-header host (built for NAME) against build/NAME's bundle.
+# run_vst3 NAME RUNNER WINE WINE_LOADER: the SDK-header host (built for NAME) against build/NAME's bundle, and on
+# an Xvfb display its view in the host's window: the editor's display checks, against the Linux canvas.
 run_vst3() {
-    local name=$1 runner=$2 wine=$3
+    local name=$1 runner=$2 wine=$3 loader=$4
     local out=build/$name/vst3-check sdk_host
     [ $vst3_ready -eq 1 ] || return
     mkdir -p "$out"
@@ -204,6 +206,16 @@ run_vst3() {
         cat "$out/wine.log" "$out/compare.log" 2>/dev/null
         fail "$wine: the ${name#win}-bit VST 3 bundle differs from the Linux build"
     fi
+    command -v xvfb-run >/dev/null || return
+    /usr/lib/wine/wineserver -k 2>/dev/null
+    if xvfb-run -a -s "-screen 0 1600x1200x24" tests/editor/display.sh build/release \
+        "build/$name/vst3/ZaRoruraroze.vst3" "$loader" "$sdk_host" editor >"$out/display.log" 2>&1; then
+        echo "$wine, the view of the ${name#win}-bit VST 3 bundle on a display: $(grep -c '^PASS' "$out/display.log") checks passed"
+    else
+        cat "$out/display.log"
+        fail "$wine: the view of the ${name#win}-bit VST 3 bundle on a display"
+    fi
+    /usr/lib/wine/wineserver -k 2>/dev/null
 }
 
 # run_editor NAME WINE_LOADER WINE: the editor's tests without a display, then on an Xvfb display the DLL's
@@ -234,13 +246,13 @@ run_editor() {
 }
 
 run_dll win64 run_pe64 wine64
-run_vst3 win64 run_pe64 wine64
+run_vst3 win64 run_pe64 wine64 /usr/lib/wine/wine64
 run_clap win64 run_pe64 wine64
 run_editor win64 /usr/lib/wine/wine64 wine64
 case $wine32 in
 ready)
     run_dll win32 run_pe32 wine32
-    run_vst3 win32 run_pe32 wine32
+    run_vst3 win32 run_pe32 wine32 /usr/lib/wine/wine
     run_clap win32 run_pe32 wine32
     run_editor win32 /usr/lib/wine/wine wine32
     ;;

@@ -7,11 +7,18 @@
 //   sdk-vst3-host info BUNDLE
 //   sdk-vst3-host render BUNDLE IN.wav OUT.wav [--block N] [--set ID=NORMALISED]... [--load-state FILE]
 //                 [--save-state FILE]
+//   sdk-vst3-host editor BUNDLE STEP...   the plug-in's view in a window of the host's (X11, or Win32 under
+//                 wine), driven by the display tests' steps (tests/editor/StepScript.h); normalised values
+//                 are the knob positions those steps speak of
 
 #include "FloatWav.h"
 
+#include "HostFrame.h"
+#include "StepScript.h"
+
 #include "pluginterfaces/base/ibstream.h"
 #include "pluginterfaces/base/ipluginbase.h"
+#include "pluginterfaces/gui/iplugview.h"
 #include "pluginterfaces/vst/ivstaudioprocessor.h"
 #include "pluginterfaces/vst/ivstcomponent.h"
 #include "pluginterfaces/vst/ivsteditcontroller.h"
@@ -23,6 +30,8 @@
 #include <dlfcn.h>
 #endif
 
+#include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <deque>
 #include <map>
@@ -283,10 +292,230 @@ int render(const std::string& bundle, const std::string& in, const std::string& 
     wav.channels = output;
     return floatwav::write(out, wav) ? 0 : 1;
 }
+
+// --- the editor ---
+
+#if !defined(_WIN32)
+// The host's run loop: the view's timers, fired from the steps' idle.
+class RunLoop : public HostObject<Linux::IRunLoop>
+{
+public:
+    const TUID& iidOf() const override { return Linux::IRunLoop_iid; }
+    tresult PLUGIN_API registerEventHandler(Linux::IEventHandler*, Linux::FileDescriptor) override
+    {
+        return kResultOk;
+    }
+    tresult PLUGIN_API unregisterEventHandler(Linux::IEventHandler*) override { return kResultOk; }
+    tresult PLUGIN_API registerTimer(Linux::ITimerHandler* handler, Linux::TimerInterval) override
+    {
+        timers.push_back(handler);
+        return kResultOk;
+    }
+    tresult PLUGIN_API unregisterTimer(Linux::ITimerHandler* handler) override
+    {
+        for (auto& timer : timers)
+            if (timer == handler) timer = nullptr;
+        return kResultOk;
+    }
+    void fire()
+    {
+        for (std::size_t i = 0; i < timers.size(); ++i)
+            if (timers[i] != nullptr) timers[i]->onTimer();
+    }
+    std::vector<Linux::ITimerHandler*> timers;
+};
+#endif
+
+// The plug-in's edits, logged in the display tests' words and handed to the processor at the next block.
+class Handler : public HostObject<IComponentHandler>
+{
+public:
+    const TUID& iidOf() const override { return IComponentHandler_iid; }
+    tresult PLUGIN_API beginEdit(ParamID id) override
+    {
+        std::printf("begin %u\n", id);
+        return kResultOk;
+    }
+    tresult PLUGIN_API performEdit(ParamID id, ParamValue value) override
+    {
+        std::printf("automate %u %.6f\n", id, value);
+        int32 index = 0;
+        pending.addParameterData(id, index)->addPoint(0, value, index);
+        return kResultOk;
+    }
+    tresult PLUGIN_API endEdit(ParamID id) override
+    {
+        std::printf("end %u\n", id);
+        std::fflush(stdout);
+        return kResultOk;
+    }
+    tresult PLUGIN_API restartComponent(int32) override { return kResultOk; }
+    Changes pending;
+};
+
+class EditorInstance;
+
+class Frame : public HostObject<IPlugFrame>
+{
+public:
+    const TUID& iidOf() const override { return IPlugFrame_iid; }
+    tresult PLUGIN_API queryInterface(const TUID iid, void** obj) override
+    {
+#if !defined(_WIN32)
+        if (FUnknownPrivate::iidEqual(iid, Linux::IRunLoop_iid)) {
+            *obj = &runLoop;
+            runLoop.addRef();
+            return kResultOk;
+        }
+#endif
+        return HostObject<IPlugFrame>::queryInterface(iid, obj);
+    }
+    tresult PLUGIN_API resizeView(IPlugView* view, ViewRect* size) override
+    {
+        if (view == nullptr || size == nullptr) return kInvalidArgument;
+        std::printf("size %d %d\n", size->getWidth(), size->getHeight());
+        std::fflush(stdout);
+        return view->onSize(size) == kResultTrue ? kResultTrue : kResultFalse;
+    }
+#if !defined(_WIN32)
+    RunLoop runLoop;
+#endif
+};
+
+// One instance for the display tests' steps: the component, its view in a window of ours.
+class EditorInstance
+{
+public:
+    EditorInstance(const std::string& bundle, int offset) : plugin(bundle), offset(offset)
+    {
+        if (!plugin.ok()) fail("cannot load " + bundle);
+        plugin.controller->setComponentHandler(&handler);
+        ProcessSetup setup{kRealtime, kSample32, 512, sampleRateHz};
+        SpeakerArrangement stereo = SpeakerArr::kStereo;
+        plugin.processor->setupProcessing(setup);
+        plugin.processor->setBusArrangements(&stereo, 1, &stereo, 1);
+        plugin.component->activateBus(kAudio, kInput, 0, true);
+        plugin.component->activateBus(kAudio, kOutput, 0, true);
+        plugin.component->setActive(true);
+        plugin.processor->setProcessing(true);
+    }
+    ~EditorInstance()
+    {
+        if (view != nullptr) {
+            if (attached) view->removed();
+            view->setFrame(nullptr);
+            view->release();
+        }
+        plugin.processor->setProcessing(false);
+        plugin.component->setActive(false);
+        plugin.controller->setComponentHandler(nullptr);
+    }
+    static void fail(const std::string& why)
+    {
+        std::fprintf(stderr, "sdk-vst3-host: %s\n", why.c_str());
+        std::exit(1);
+    }
+    void open()
+    {
+        view = plugin.controller->createView(ViewType::kEditor);
+        if (view == nullptr || view->isPlatformTypeSupported(platform) != kResultTrue) fail("no editor view");
+        view->setFrame(&frame);
+        ViewRect size;
+        if (view->getSize(&size) != kResultOk) fail("no editor size");
+        window.reset(new hostframe::Frame(40, 40 + offset, size.getWidth(), size.getHeight()));
+        reopen();
+        window->pump();
+        int x = 0, y = 0;
+        window->origin(x, y);
+        std::printf("window %lu %d %d %d %d\n",
+                    static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(window->handle())), x, y,
+                    size.getWidth(), size.getHeight());
+        std::fflush(stdout);
+    }
+    void idle(double amplitude)
+    {
+        process(amplitude);
+#if !defined(_WIN32)
+        frame.runLoop.fire();
+#endif
+        if (window) window->pump();
+    }
+    void set(int index, float position)
+    {
+        plugin.controller->setParamNormalized(static_cast<ParamID>(index), position);
+    }
+    void print(int index)
+    {
+        std::printf("param %d %.6f\n", index,
+                    plugin.controller->getParamNormalized(static_cast<ParamID>(index)));
+        std::fflush(stdout);
+    }
+    void destroyParent()
+    {
+        if (window) window->destroy();
+    }
+    void close()
+    {
+        if (view != nullptr && attached) view->removed();
+        attached = false;
+    }
+    void reopen()
+    {
+        if (view == nullptr || !window || view->attached(window->handle(), platform) != kResultOk)
+            fail("the editor did not open");
+        attached = true;
+    }
+
+private:
+    // One idle period of three tones (silence at amplitude 0), with the edits since the last block.
+    void process(double amplitude)
+    {
+        const auto frames = static_cast<std::size_t>(sampleRateHz * stepscript::idleMilliseconds / 1000.0);
+        std::vector<float> left(frames), right(frames), outLeft(frames), outRight(frames);
+        for (std::size_t i = 0; i < frames; ++i, ++phase) {
+            const double t = 2.0 * 3.141592653589793 * static_cast<double>(phase) / sampleRateHz;
+            left[i] = right[i] = static_cast<float>(
+                amplitude * (std::sin(100.0 * t) + 0.5 * std::sin(1000.0 * t) + 0.25 * std::sin(6000.0 * t)));
+        }
+        float* ins[2] = {left.data(), right.data()};
+        float* outs[2] = {outLeft.data(), outRight.data()};
+        AudioBusBuffers inBus, outBus;
+        inBus.numChannels = outBus.numChannels = 2;
+        inBus.channelBuffers32 = ins;
+        outBus.channelBuffers32 = outs;
+        Changes meters;
+        ProcessData data;
+        data.numSamples = static_cast<int32>(frames);
+        data.numInputs = data.numOutputs = 1;
+        data.inputs = &inBus;
+        data.outputs = &outBus;
+        data.inputParameterChanges = &handler.pending;
+        data.outputParameterChanges = &meters;
+        plugin.processor->process(data);
+        handler.pending.queues.clear();
+    }
+
+    static constexpr double sampleRateHz = 44100.0;
+#if defined(_WIN32)
+    const char* platform = kPlatformTypeHWND;
+#else
+    const char* platform = kPlatformTypeX11EmbedWindowID;
+#endif
+    Plugin plugin;
+    int offset;
+    Handler handler;
+    Frame frame;
+    IPlugView* view = nullptr;
+    std::unique_ptr<hostframe::Frame> window;
+    bool attached = false;
+    long phase = 0;
+};
 } // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc >= 3 && std::string(argv[1]) == "editor")
+        return stepscript::run<EditorInstance>(argc, argv, 3, "sdk-vst3-host");
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (args.size() == 2 && args[0] == "info") return info(args[1]);
     if (args.size() >= 4 && args[0] == "render" && (args.size() - 4) % 2 == 0) {
@@ -312,6 +541,7 @@ int main(int argc, char** argv)
                    ? render(args[1], args[2], args[3], blockFrames, settings, loadState, saveState)
                    : 2;
     }
-    std::fprintf(stderr, "usage: sdk-vst3-host info BUNDLE | render BUNDLE IN.wav OUT.wav [options]\n");
+    std::fprintf(stderr, "usage: sdk-vst3-host info BUNDLE | render BUNDLE IN.wav OUT.wav [options] | editor "
+                         "BUNDLE STEP...\n");
     return 2;
 }

@@ -16,19 +16,22 @@ if [ ! -f "$sdk/pluginterfaces/vst/ivstaudioprocessor.h" ]; then
     exit 77
 fi
 case "$target" in
-linux) cxx=${CXX:-c++} binary="$out/sdk-vst3-host" libs=(-ldl) ;;
+linux) cxx=${CXX:-c++} binary="$out/sdk-vst3-host" libs=(-ldl -lX11) ;;
 win64 | win32)
     cxx=x86_64-w64-mingw32-g++-posix
     [ "$target" = win32 ] && cxx=i686-w64-mingw32-g++-posix
-    binary="$out/sdk-vst3-host.exe" libs=(-static -static-libgcc -static-libstdc++)
+    binary="$out/sdk-vst3-host.exe" libs=(-static -static-libgcc -static-libstdc++ -luser32)
     command -v "$cxx" >/dev/null || { echo "mingw-w64 is missing (apt-get install mingw-w64): skipped" >&2; exit 77; }
     ;;
 *) echo "unknown target $target" >&2; exit 2 ;;
 esac
 mkdir -p "$out"
+# The editor steps and frame window are the display tests' own (tests/editor).
+editor=$here/../../editor
 if [ ! -x "$binary" ] || [ "$here/SdkVst3Host.cpp" -nt "$binary" ] || [ "$here/FloatWav.h" -nt "$binary" ] ||
-    [ "$here/build-sdk-host.sh" -nt "$binary" ]; then
-    "$cxx" -std=c++17 -O2 -w -I"$sdk" "$here/SdkVst3Host.cpp" "${libs[@]}" -o "$binary.part"
+    [ "$here/build-sdk-host.sh" -nt "$binary" ] || [ "$editor/StepScript.h" -nt "$binary" ] ||
+    [ "$editor/HostFrame.h" -nt "$binary" ]; then
+    "$cxx" -std=c++17 -O2 -w -I"$sdk" -I"$editor" "$here/SdkVst3Host.cpp" "${libs[@]}" -o "$binary.part"
     mv "$binary.part" "$binary"
 fi
 echo "$binary"
