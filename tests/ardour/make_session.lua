@@ -62,15 +62,16 @@ for index, position in string.gmatch(os.getenv("ZR_KNOBS") or "", "(%d+)=([%d.eE
     end
 end
 
--- One line per control input, with its range: "param index label value lower upper". The index counts
--- control inputs (what set_processor_param takes), the label and range are looked up by port.
+-- One line per control input, with its range: "param index label value lower upper log|lin". The index
+-- counts control inputs (what set_processor_param takes), the label and range are looked up by port.
 local index = 0
 for port = 0, plugin:parameter_count() - 1 do
     if plugin:parameter_is_control(port) and plugin:parameter_is_input(port) then
         local range = ARDOUR.ParameterDescriptor()
         plugin:get_parameter_descriptor(port, range)
-        report:write(string.format("param\t%d\t%s\t%.9g\t%.9g\t%.9g\n", index, plugin:parameter_label(port),
-            ARDOUR.LuaAPI.get_processor_param(proc, index), range.lower, range.upper))
+        report:write(string.format("param\t%d\t%s\t%.9g\t%.9g\t%.9g\t%s\n", index, plugin:parameter_label(port),
+            ARDOUR.LuaAPI.get_processor_param(proc, index), range.lower, range.upper,
+            range.logarithmic and "log" or "lin"))
         index = index + 1
     end
 end

@@ -63,7 +63,9 @@ declare -A settings=(
 # listen switch (and not Out Gain to its floor, which is silence in LV2 but 10^-4.5 in the tool's dB).
 lv2_uri=urn:quenderlab:zaroruraroze
 lv2_units=(Hz Hz "" dB ms ms "" dB "" dB %)
-lv2_ranges="5..2000 100..40000 0..1 -20..60 0..10000 0..10000 0..1 -60..12.0412 0.5..64 -90..12.0412 0..100"
+lv2_ranges="5..2000 100..40000 0..1 -20..60 0.01..10000 0.01..10000 0..1 -60..12.0412 0.5..64 -90..12.0412 0..100"
+# Ardour's generic sliders: logarithmic for the cut-offs, the times (their 0.01 ms floor stands for 0) and Ratio.
+lv2_scales="log log lin lin log log lin lin log lin lin"
 lv2_setting="0=60 1=12000 3=6 4=5 5=80 6=1 7=-20 8=4 9=-3 10=80"
 # An LV2 plug-in applies new port values in its next run() and saves what it applied, so a save right
 # after setting them would store the old chunk: the engine processes this many frames first (a few of its
@@ -563,8 +565,11 @@ check_lv2_load() {
     [ "$labels" = "$(printf '%s\n' "${names[@]}" | paste -sd,)" ] || { echo "      controls: $labels"; ok=0; }
     ranges=$(awk -F'\t' '$1 == "param" { printf "%g..%g\n", $5, $6 }' "$report" | paste -sd' ')
     [ "$ranges" = "$lv2_ranges" ] || { echo "      ranges: $ranges"; ok=0; }
+    local scales
+    scales=$(awk -F'\t' '$1 == "param" { print $7 }' "$report" | paste -sd' ')
+    [ "$scales" = "$lv2_scales" ] || { echo "      scales: $scales"; ok=0; }
     lv2_values_as_set "$(awk -F'\t' '$1 == "param" { print $4 }' "$report")" || ok=0
-    verdict $ok "LV2 1 load: $plugin with $(grep -c '^param' "$report") controls ($labels), ranges $ranges; set in their units ($lv2_setting) and read back" \
+    verdict $ok "LV2 1 load: $plugin with $(grep -c '^param' "$report") controls ($labels), ranges $ranges, sliders $scales; set in their units ($lv2_setting) and read back" \
         "LV2 1 load: Ardour's picture of the LV2 plug-in is wrong"
 }
 
