@@ -48,7 +48,7 @@ read -r x y < <(xwininfo -id "$window" | awk '/Absolute upper-left X/ {x = $NF} 
 sleep 1 # a few of jalv's idle calls
 xdotool mousemove 1500 1100
 import -window root -crop "780x372+$x+$y" +repage "$work/shown.png"
-"$snapshot" "$work/defaults.ppm" >"$work/knobs"
+"$snapshot" "$work/defaults.ppm" --key >"$work/knobs"
 differ=$(compare -metric AE "$work/shown.png" "$work/defaults.ppm" null: 2>&1)
 [ "$differ" = 0 ] && pass "the editor in jalv equals the canvas" || fail "the editor in jalv: $differ pixels differ"
 
