@@ -15,7 +15,7 @@ namespace
 {
 MusicPlugin* createPlugin()
 {
-    return new ZaRorurarozePlugin();
+    return new ZaRorurarozePlugin(ZaRorurarozePlugin::KeyInput::stereo);
 }
 
 MusicPluginVst3Adaptor::Descriptor describe()
