@@ -18,7 +18,16 @@ work=$(mktemp -d)
 export JACK_DEFAULT_SERVER=zrui$$ JACK_NO_AUDIO_RESERVATION=1 JACK_NO_START_SERVER=1
 export LV2_PATH=$build/lv2
 pids=()
-trap 'kill "${pids[@]}" 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
+# jalv first, then the server: a server ended beside its client leaves its entry in JACK's registry of
+# servers, and once that registry is full no JACK server starts on the machine.
+cleanup() {
+    local i
+    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+        kill "${pids[i]}" 2>/dev/null && wait "${pids[i]}" 2>/dev/null
+    done
+    rm -rf "$work"
+}
+trap cleanup EXIT
 status=0
 pass() { echo "PASS $*"; }
 fail() { echo "FAIL $*"; status=1; }
