@@ -442,21 +442,4 @@ TEST(Compressor, TheKeyDrivesTheDetectorAndTheGainActsOnTheInput)
         EXPECT_GE(lowest, lowestGain) << k.what;
         EXPECT_LE(highest, highestGain) << k.what;
     }
-
-    // Listen plays the filtered key: the same bits as the key listened to as the engine's own input.
-    Compressor keyed, own;
-    for (Compressor* c : {&keyed, &own}) {
-        c->sidechainHighpassCutoff(300.0);
-        c->sidechainLowpassCutoff(2000.0);
-        c->sidechainListen(true);
-    }
-    keyed.sidechainSource(true);
-    for (int n = 0; n < 2000; ++n) {
-        const double x = std::sin(0.3 * n), key = std::sin(0.05 * n) + 0.3 * std::sin(0.7 * n);
-        double keyedLeft, keyedRight, ownLeft, ownRight;
-        keyed.processSample(x, -x, key, 0.5 * key, keyedLeft, keyedRight);
-        own.processSample(key, 0.5 * key, ownLeft, ownRight);
-        ASSERT_EQ(keyedLeft, ownLeft) << n;
-        ASSERT_EQ(keyedRight, ownRight) << n;
-    }
 }
