@@ -1,8 +1,8 @@
 #pragma once
-// The plug-in's parameters by index, in the order it lists them: the VST 2 parameter indices, the order of
-// the chunk text and, after the four audio ports, of the LV2 control ports. Hosts and stored chunks rely on
-// this order, so it only ever grows at the end. Header-only, for tests, tools and benchmarks that talk to
-// the binary and link none of the plug-in's code.
+// The plug-in's parameters by index, in the order it lists them: the VST 2 parameter indices and the order
+// of the LV2 control ports (the first eleven after the four audio ports, later ones after the meters and the
+// key ports). Hosts and stored chunks rely on this order, so it only ever grows at the end. Header-only, for
+// tests, tools and benchmarks that talk to the binary and link none of the plug-in's code.
 
 struct ZaRorurarozeParam
 {
@@ -19,7 +19,12 @@ struct ZaRorurarozeParam
         ratio,
         outputGain,
         mix,
-        count
+        // The VST 2 plug-in's eleven.
+        count,
+        // Only in the builds whose formats can carry a key signal (LV2, VST3, CLAP, JACK): whether the
+        // detector listens to the plug-in's own input (0) or to the key (1).
+        sidechainSource = count,
+        countWithKey
     };
 };
 

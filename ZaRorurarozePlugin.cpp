@@ -91,9 +91,46 @@ constexpr std::uint32_t noiseIncrement4 =
     ((noiseIncrement * noiseMultiplier + noiseIncrement) * noiseMultiplier + noiseIncrement) *
         noiseMultiplier +
     noiseIncrement;
+
+// A host's channel and where its samples go in double.
+struct Conversion
+{
+    const float* from;
+    double* to;
+};
+
+// frames samples of each channel from frame offset on, in double with the noise added (the same noise to
+// every channel at a frame); advances the generator's state by frames steps.
+template <std::size_t count>
+void convertWithNoise(std::uint32_t& seed, const Conversion (&channels)[count], int offset,
+                      int frames) noexcept
+{
+    // The generator's states for four frames in a row, each advanced four steps at a time: four short
+    // chains instead of one long one, and the same numbers.
+    std::uint32_t seeds[4];
+    seeds[0] = seed;
+    for (int k = 1; k < 4; ++k)
+        seeds[k] = seeds[k - 1] * noiseMultiplier + noiseIncrement;
+    int i = 0;
+    for (; i + 4 <= frames; i += 4)
+        for (int k = 0; k < 4; ++k) {
+            const double noise = static_cast<double>(seeds[k]) * noiseScale;
+            seeds[k] = seeds[k] * noiseMultiplier4 + noiseIncrement4;
+            for (const Conversion& c : channels)
+                c.to[i + k] = finiteOrZero(c.from[offset + i + k]) + noise;
+        }
+    const int rest = frames - i;
+    for (int k = 0; k < rest; ++k) {
+        const double noise = static_cast<double>(seeds[k]) * noiseScale;
+        for (const Conversion& c : channels)
+            c.to[i + k] = finiteOrZero(c.from[offset + i + k]) + noise;
+    }
+    // seeds[rest] is the state for the frame after the block (rest < 4).
+    seed = seeds[rest];
+}
 } // namespace
 
-ZaRorurarozePlugin::ZaRorurarozePlugin()
+ZaRorurarozePlugin::ZaRorurarozePlugin(KeyInput keyInput)
     : MusicPlugin("zlSB", "ZaRoruraroze", "Orrel @ Quenderlab", "", 2, 2, false),
       sidechainHighpassCutoff_(&paramList, "sidechainHighpassCutoff", "Side HP", 20.0, 5.0, 2000.0),
       sidechainLowpassCutoff_(&paramList, "sidechainLowpassCutoff", "Side LP", 40000.0, 100.0, 40000.0),
@@ -119,9 +156,18 @@ ZaRorurarozePlugin::ZaRorurarozePlugin()
     connect<double>(outputGain_, compressor_, &Compressor::outputGain);
     connect<double>(mix_, compressor_, &Compressor::mix);
     connect<bool>(hilbert_, compressor_, &Compressor::hilbert);
+    if (keyInput == KeyInput::stereo) {
+        numKeyInputs = 2;
+        // Saved only when on: at its default the state is the VST 2 build's, byte for byte, and a state
+        // without it (any VST 2 state) loads as "own input".
+        sidechainSource_.emplace(&paramList, "sidechainSource", "Sd Source", false, "own input", "key");
+        sidechainSource_->omitFromPresetsAtDefault();
+        connect<bool>(*sidechainSource_, compressor_, &Compressor::sidechainSource);
+    }
     connect<double>(sampleRate, compressor_, &Compressor::sampleRate);
     // The order the parameters were added in is the exported index order.
-    ZR_ASSERT(paramList.numParams() == ZaRorurarozeParam::count);
+    ZR_ASSERT(paramList.numParams() ==
+              (keyInput == KeyInput::stereo ? ZaRorurarozeParam::countWithKey : ZaRorurarozeParam::count));
     ZR_ASSERT(paramList.param(ZaRorurarozeParam::mix) == &mix_);
 }
 
@@ -179,6 +225,20 @@ double ZaRorurarozePlugin::takeMeterReading(int index) noexcept
 
 void ZaRorurarozePlugin::process(const float* const* inputs, float* const* outputs, int sampleFrames) noexcept
 {
+    render(inputs, nullptr, nullptr, outputs, sampleFrames);
+}
+
+void ZaRorurarozePlugin::processWithKey(const float* const* inputs, const float* const* keyInputs,
+                                        float* const* outputs, int sampleFrames) noexcept
+{
+    const bool offered =
+        numKeyInputs == 2 && keyInputs != nullptr && keyInputs[0] != nullptr && keyInputs[1] != nullptr;
+    render(inputs, offered ? keyInputs[0] : nullptr, offered ? keyInputs[1] : nullptr, outputs, sampleFrames);
+}
+
+void ZaRorurarozePlugin::render(const float* const* inputs, const float* keyLeft, const float* keyRight,
+                                float* const* outputs, int sampleFrames) noexcept
+{
     if (sampleFrames <= 0 || inputs == nullptr || outputs == nullptr) return;
     const float* inLeft = inputs[0];
     const float* inRight = inputs[1];
@@ -188,33 +248,20 @@ void ZaRorurarozePlugin::process(const float* const* inputs, float* const* outpu
     // Before the outputs are written: they may be the input buffers.
     if (editorMetersWanted)
         inputPeak_ = std::max({inputPeak_, peakOf(inLeft, sampleFrames), peakOf(inRight, sampleFrames)});
-    // Each block's input in double with its noise, made just before the compressor runs the block.
+    // Each block's input (and key, when the side-chain takes it) in double with its noise, made just before
+    // the compressor runs the block.
     compressor_.processBlock(
-        [&](int offset, int frames, double* left, double* right) {
-            // The generator's states for four frames in a row, each advanced four steps at a time: four
-            // short chains instead of one long one, and the same numbers.
-            std::uint32_t seeds[4];
-            seeds[0] = noiseSeed_;
-            for (int k = 1; k < 4; ++k)
-                seeds[k] = seeds[k - 1] * noiseMultiplier + noiseIncrement;
-            int i = 0;
-            for (; i + 4 <= frames; i += 4)
-                for (int k = 0; k < 4; ++k) {
-                    const double noise = static_cast<double>(seeds[k]) * noiseScale;
-                    seeds[k] = seeds[k] * noiseMultiplier4 + noiseIncrement4;
-                    left[i + k] = finiteOrZero(inLeft[offset + i + k]) + noise;
-                    right[i + k] = finiteOrZero(inRight[offset + i + k]) + noise;
-                }
-            const int rest = frames - i;
-            for (int k = 0; k < rest; ++k) {
-                const double noise = static_cast<double>(seeds[k]) * noiseScale;
-                left[i + k] = finiteOrZero(inLeft[offset + i + k]) + noise;
-                right[i + k] = finiteOrZero(inRight[offset + i + k]) + noise;
+        [&](int offset, int frames, double* left, double* right, double* toKeyLeft, double* toKeyRight) {
+            if (toKeyLeft == nullptr) {
+                const Conversion channels[] = {{inLeft, left}, {inRight, right}};
+                convertWithNoise(noiseSeed_, channels, offset, frames);
+            } else {
+                const Conversion channels[] = {
+                    {inLeft, left}, {inRight, right}, {keyLeft, toKeyLeft}, {keyRight, toKeyRight}};
+                convertWithNoise(noiseSeed_, channels, offset, frames);
             }
-            // seeds[rest] is the state for the frame after the block (rest < 4).
-            noiseSeed_ = seeds[rest];
         },
-        outLeft, outRight, sampleFrames);
+        outLeft, outRight, sampleFrames, keyLeft != nullptr && keyRight != nullptr);
     if (editorMetersWanted)
         outputPeak_ = std::max({outputPeak_, peakOf(outLeft, sampleFrames), peakOf(outRight, sampleFrames)});
 }

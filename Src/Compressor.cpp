@@ -314,6 +314,11 @@ void Compressor::sidechainListen(bool on) noexcept
     sidechainListen_ = on;
 }
 
+void Compressor::sidechainSource(bool key) noexcept
+{
+    sidechainSource_ = key;
+}
+
 void Compressor::ratio(double ratio) noexcept
 {
     // No ratio at or below 0 (or NaN) has a meaning; such a value keeps the previous gain law.
@@ -390,12 +395,15 @@ detector_kernel::GainLaw Compressor::gainLaw() const noexcept
                                     fastPowExpTable};
 }
 
-void Compressor::processSample(double inLeft, double inRight, double& outLeft, double& outRight) noexcept
+void Compressor::processSample(double inLeft, double inRight, double keyLeft, double keyRight,
+                               double& outLeft, double& outRight) noexcept
 {
+    const double sideInLeft = sidechainSource_ ? keyLeft : inLeft;
+    const double sideInRight = sidechainSource_ ? keyRight : inRight;
     const double sideLeft = Biquad::step(lowpassCoeffs_, lowpassStateLeft_,
-                                         Biquad::step(highpassCoeffs_, highpassStateLeft_, inLeft));
+                                         Biquad::step(highpassCoeffs_, highpassStateLeft_, sideInLeft));
     const double sideRight = Biquad::step(lowpassCoeffs_, lowpassStateRight_,
-                                          Biquad::step(highpassCoeffs_, highpassStateRight_, inRight));
+                                          Biquad::step(highpassCoeffs_, highpassStateRight_, sideInRight));
     const double power = detector_.tick(drive_ * sideLeft, drive_ * sideRight);
     if (sidechainListen_) {
         outLeft = sideLeft;
@@ -415,11 +423,17 @@ struct ArrayInput
 {
     const double* left;
     const double* right;
+    const double* keyLeft;
+    const double* keyRight;
 
-    void operator()(int offset, int count, double* toLeft, double* toRight) const
+    void operator()(int offset, int count, double* toLeft, double* toRight, double* toKeyLeft,
+                    double* toKeyRight) const
     {
         std::copy(left + offset, left + offset + count, toLeft);
         std::copy(right + offset, right + offset + count, toRight);
+        if (toKeyLeft == nullptr) return;
+        std::copy(keyLeft + offset, keyLeft + offset + count, toKeyLeft);
+        std::copy(keyRight + offset, keyRight + offset + count, toKeyRight);
     }
 };
 } // namespace
@@ -428,17 +442,25 @@ void Compressor::processBlock(const double* inLeft, const double* inRight, doubl
                               int frames) noexcept
 {
     if (inLeft == nullptr || inRight == nullptr) return;
-    processBlock(ArrayInput{inLeft, inRight}, outLeft, outRight, frames);
+    processBlock(ArrayInput{inLeft, inRight, nullptr, nullptr}, outLeft, outRight, frames);
 }
 
 void Compressor::processBlock(const double* inLeft, const double* inRight, float* outLeft, float* outRight,
                               int frames) noexcept
 {
     if (inLeft == nullptr || inRight == nullptr) return;
-    processBlock(ArrayInput{inLeft, inRight}, outLeft, outRight, frames);
+    processBlock(ArrayInput{inLeft, inRight, nullptr, nullptr}, outLeft, outRight, frames);
 }
 
-void Compressor::runSideChain(const double* inLeft, const double* inRight,
+void Compressor::processBlock(const double* inLeft, const double* inRight, const double* keyLeft,
+                              const double* keyRight, double* outLeft, double* outRight, int frames) noexcept
+{
+    if (inLeft == nullptr || inRight == nullptr) return;
+    const bool keyOffered = keyLeft != nullptr && keyRight != nullptr;
+    processBlock(ArrayInput{inLeft, inRight, keyLeft, keyRight}, outLeft, outRight, frames, keyOffered);
+}
+
+void Compressor::runSideChain(const double* sideInLeft, const double* sideInRight,
                               const detector_kernel::GainLaw* law, int frames) noexcept
 {
     const BiquadCoeffs& hp = highpassCoeffs_;
@@ -456,7 +478,7 @@ void Compressor::runSideChain(const double* inLeft, const double* inRight,
     if (detector_.kernelState(state)) {
         state.sideChain = &side;
         state.gainLaw = law;
-        if (detector_kernel::run(detector_.path(), state, inLeft, inRight, gains_, frames)) return;
+        if (detector_kernel::run(detector_.path(), state, sideInLeft, sideInRight, gains_, frames)) return;
     }
     // The reference: processSample's steps, frame by frame.
     Biquad highpassLeft(hp, highpassStateLeft_);
@@ -464,8 +486,8 @@ void Compressor::runSideChain(const double* inLeft, const double* inRight,
     Biquad lowpassLeft(lp, lowpassStateLeft_);
     Biquad lowpassRight(lp, lowpassStateRight_);
     for (int n = 0; n < frames; ++n) {
-        sideLeft_[n] = lowpassLeft.run(highpassLeft.run(inLeft[n]));
-        sideRight_[n] = lowpassRight.run(highpassRight.run(inRight[n]));
+        sideLeft_[n] = lowpassLeft.run(highpassLeft.run(sideInLeft[n]));
+        sideRight_[n] = lowpassRight.run(highpassRight.run(sideInRight[n]));
         const double total = detector_.tick(drive_ * sideLeft_[n], drive_ * sideRight_[n]);
         gains_[n] = law != nullptr ? law->gain(total) : total;
     }
@@ -476,13 +498,13 @@ void Compressor::runSideChain(const double* inLeft, const double* inRight,
 }
 
 template <typename Sample>
-void Compressor::runBlock(const double* inLeft, const double* inRight, Sample* outLeft, Sample* outRight,
-                          int frames) noexcept
+void Compressor::runBlock(const double* inLeft, const double* inRight, const double* sideInLeft,
+                          const double* sideInRight, Sample* outLeft, Sample* outRight, int frames) noexcept
 {
     ZR_ASSERT(frames <= maxBlockFrames);
     if (sidechainListen_) {
         // The detector still runs: its state must be where processSample would leave it.
-        runSideChain(inLeft, inRight, nullptr, frames);
+        runSideChain(sideInLeft, sideInRight, nullptr, frames);
         for (int n = 0; n < frames; ++n) {
             outLeft[n] = static_cast<Sample>(sideLeft_[n]);
             outRight[n] = static_cast<Sample>(sideRight_[n]);
@@ -490,7 +512,7 @@ void Compressor::runBlock(const double* inLeft, const double* inRight, Sample* o
         return;
     }
     const detector_kernel::GainLaw law = gainLaw();
-    runSideChain(inLeft, inRight, &law, frames);
+    runSideChain(sideInLeft, sideInRight, &law, frames);
     for (int n = 0; n < frames; ++n) {
         // The block's input is the compressor's own copy, so no output can overwrite it.
         const double left = inLeft[n];
@@ -531,5 +553,7 @@ double Compressor::takeGainReductionDb() noexcept
     return factor > 1e-10 ? -6.020599913279624 * fast_log2(factor) : 200.0;
 }
 
-template void Compressor::runBlock(const double*, const double*, float*, float*, int) noexcept;
-template void Compressor::runBlock(const double*, const double*, double*, double*, int) noexcept;
+template void Compressor::runBlock(const double*, const double*, const double*, const double*, float*, float*,
+                                   int) noexcept;
+template void Compressor::runBlock(const double*, const double*, const double*, const double*, double*,
+                                   double*, int) noexcept;

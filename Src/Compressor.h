@@ -136,6 +136,9 @@ public:
     void sidechainHighpassCutoff(double cutoff) noexcept;
     void sidechainLowpassCutoff(double cutoff) noexcept;
     void sidechainListen(bool on) noexcept;
+    // Where the side-chain (filters, listen, detector) takes its input: false the signal's own, true a key
+    // signal the caller offers beside it. Without a key offered, the signal's own.
+    void sidechainSource(bool key) noexcept;
     void ratio(double ratio) noexcept;
     void threshold(double t) noexcept;
     void outputGain(double gain) noexcept;
@@ -153,7 +156,14 @@ public:
     // One sample pair of the signal path (the caller adds its noise before): side-chain high-pass and
     // low-pass, the detector on the driven side-chain, the gain law, mix and output gain. Expects finite
     // input. Outputs are in double; the caller narrows them.
-    void processSample(double inLeft, double inRight, double& outLeft, double& outRight) noexcept;
+    void processSample(double inLeft, double inRight, double& outLeft, double& outRight) noexcept
+    {
+        processSample(inLeft, inRight, inLeft, inRight, outLeft, outRight);
+    }
+    // The same with a key pair offered: with sidechainSource(true) the side-chain runs on the key (and
+    // listen plays the filtered key), while the gain applies to the input.
+    void processSample(double inLeft, double inRight, double keyLeft, double keyRight, double& outLeft,
+                       double& outRight) noexcept;
 
     // The longest block the engine runs at once. processBlock cuts a longer run into blocks of at most this
     // many frames; it is the one place a run of frames is cut.
@@ -166,17 +176,27 @@ public:
     // The same with the outputs narrowed to single precision on the way out, as the plug-in stores them.
     void processBlock(const double* inLeft, const double* inRight, float* outLeft, float* outRight,
                       int frames) noexcept;
-    // The same with the input made block by block: input(offset, count, left, right) writes input pairs
-    // offset .. offset + count - 1, in double, to left[0 ..] and right[0 ..] just before their block runs.
-    // It lets the plug-in convert its input and add its noise without buffers or cuts of its own.
+    // The same with a key offered (see the keyed processSample).
+    void processBlock(const double* inLeft, const double* inRight, const double* keyLeft,
+                      const double* keyRight, double* outLeft, double* outRight, int frames) noexcept;
+    // The same with the input made block by block: input(offset, count, left, right, keyLeft, keyRight)
+    // writes input pairs offset .. offset + count - 1, in double, to left[0 ..] and right[0 ..] just before
+    // their block runs, and the key pairs likewise to keyLeft and keyRight unless these are null: they are
+    // when no key is offered (keyOffered false) or the side-chain takes the signal's own input. It lets the
+    // plug-in convert its input and add its noise without buffers or cuts of its own.
     template <typename Input, typename Sample>
-    void processBlock(Input&& input, Sample* outLeft, Sample* outRight, int frames) noexcept
+    void processBlock(Input&& input, Sample* outLeft, Sample* outRight, int frames,
+                      bool keyOffered = false) noexcept
     {
         if (frames <= 0 || outLeft == nullptr || outRight == nullptr) return;
+        double* keyLeft = keyOffered && sidechainSource_ ? keyLeft_ : nullptr;
+        double* keyRight = keyLeft != nullptr ? keyRight_ : nullptr;
         for (int offset = 0; offset < frames; offset += maxBlockFrames) {
             const int count = std::min(frames - offset, maxBlockFrames);
-            input(offset, count, inputLeft_, inputRight_);
-            runBlock(inputLeft_, inputRight_, outLeft + offset, outRight + offset, count);
+            input(offset, count, inputLeft_, inputRight_, keyLeft, keyRight);
+            runBlock(inputLeft_, inputRight_, keyLeft != nullptr ? keyLeft : inputLeft_,
+                     keyRight != nullptr ? keyRight : inputRight_, outLeft + offset, outRight + offset,
+                     count);
         }
     }
 
@@ -191,6 +211,7 @@ public:
     double sidechainHighpassCutoff_ = 20.0;   // Hz
     double sidechainLowpassCutoff_ = 40000.0; // Hz
     bool sidechainListen_ = false;
+    bool sidechainSource_ = false;  // the key, when one is offered
     double gainExponent_ = -0.5;    // -0.5 * (1 - 1/ratio)
     double thresholdFactor_ = 16.0; // 8 / threshold^2
     double outputGain_ = 1.0;
@@ -212,20 +233,23 @@ private:
     // processSample's gain law, its factors formed once: G = wet * fast_pow(1 + total * thresholdFactor,
     // gainExponent) + dry with wet = (mix * outputGain) * drive and dry = 1 - mix.
     detector_kernel::GainLaw gainLaw() const noexcept;
-    // The input pairs of a block of at most maxBlockFrames through the side-chain filters (into sideLeft_,
-    // sideRight_) and the detector, and, with a law, the gains into gains_.
-    void runSideChain(const double* inLeft, const double* inRight, const detector_kernel::GainLaw* law,
-                      int frames) noexcept;
+    // The side-chain's input pairs of a block of at most maxBlockFrames through the side-chain filters
+    // (into sideLeft_, sideRight_) and the detector, and, with a law, the gains into gains_.
+    void runSideChain(const double* sideInLeft, const double* sideInRight,
+                      const detector_kernel::GainLaw* law, int frames) noexcept;
     // The meter's stage: the smallest factor of the law among a block's gains into smallestLawFactor_.
     void trackSmallestGain(const detector_kernel::GainLaw& law, int frames) noexcept;
-    // One block of at most maxBlockFrames frames.
+    // One block of at most maxBlockFrames frames, the side-chain on sideIn (the input itself unless a key
+    // is in use).
     template <typename Sample>
-    void runBlock(const double* inLeft, const double* inRight, Sample* outLeft, Sample* outRight,
-                  int frames) noexcept;
+    void runBlock(const double* inLeft, const double* inRight, const double* sideInLeft,
+                  const double* sideInRight, Sample* outLeft, Sample* outRight, int frames) noexcept;
 
-    // Scratch of a block: its input, the filtered side-chain and the gains.
+    // Scratch of a block: its input and key, the filtered side-chain and the gains.
     alignas(64) double inputLeft_[maxBlockFrames] = {};
     alignas(64) double inputRight_[maxBlockFrames] = {};
+    alignas(64) double keyLeft_[maxBlockFrames] = {};
+    alignas(64) double keyRight_[maxBlockFrames] = {};
     alignas(64) double sideLeft_[maxBlockFrames] = {};
     alignas(64) double sideRight_[maxBlockFrames] = {};
     alignas(64) double gains_[maxBlockFrames] = {};

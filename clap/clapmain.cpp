@@ -9,7 +9,7 @@ namespace
 {
 MusicPlugin* createPlugin()
 {
-    return new ZaRorurarozePlugin();
+    return new ZaRorurarozePlugin(ZaRorurarozePlugin::KeyInput::stereo);
 }
 
 const char* features[] = {CLAP_PLUGIN_FEATURE_AUDIO_EFFECT, CLAP_PLUGIN_FEATURE_COMPRESSOR,

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Makes every picture of docs/manual.md from the built binaries: the render tool driving the plug-in
-# binary (transfer curves, the demo music, the side-chain in listen mode), figure-data for what only the
-# engine classes can show (the band filters, the band times) and for reading rendered files, and gnuplot.
+# binary (transfer curves, the demo music, the side-chain in listen mode), lv2file driving the LV2 bundle
+# where a key signal is needed (the VST 2 plug-in takes none), figure-data for what only the engine classes
+# can show (the band filters, the band times) and for reading rendered files, and gnuplot.
 #
 # usage: docs/make-figures.sh [BUILD_FOLDER [OUTPUT_FOLDER]]
 #        (defaults: build/release and docs/figures; build first:
@@ -24,6 +25,10 @@ for program in "$render" "$data" "$demo" "$plugin"; do
 done
 if ! command -v gnuplot >/dev/null; then
     echo "make-figures: gnuplot is missing (Debian package gnuplot-nox)" >&2
+    exit 1
+fi
+if ! command -v lv2file >/dev/null || ! command -v python3 >/dev/null || [ ! -d "$build/lv2/ZaRoruraroze.lv2" ]; then
+    echo "make-figures: the side-chain picture needs lv2file, python3 and the LV2 bundle (lv2-dev)" >&2
     exit 1
 fi
 work=$(mktemp -d)
@@ -255,6 +260,32 @@ plot '$work/listenHp100.dat' w l ls 1 title 'Side HP 100 Hz', '$work/listenHp500
   '$work/listenLp2k.dat' w l ls 3 title 'Side LP 2 kHz', \
   '$work/listenBand.dat' w l ls 4 dt 4 title 'Side HP 200 Hz and Side LP 5 kHz', \
   '$work/listenDefault.dat' w l ls 7 dt 2 title 'defaults: Side HP 20 Hz, Side LP 40 kHz'"
+
+# ---- A voice ducking music: the demo music with a voice-like signal as its key (the third and fourth
+# channels of one file), through the LV2 bundle in lv2file with Sd Source on "key".
+"$data" voice "$work/voice.wav" 10
+python3 "$docs/../tests/ardour/audio_file.py" join "$work/keyed.wav" "$work/demo.wav" "$work/voice.wav"
+LV2_PATH=$build/lv2 lv2file -b 1024 -p sidechainSource:1 -p sidechainHighpassCutoff:100 -p threshold:-30 \
+    -p ratio:4 -p attack:50 -p release:1000 -i "$work/keyed.wav" -o "$work/ducked.wav" \
+    urn:quenderlab:zaroruraroze >/dev/null
+"$data" levels "$work/demo.wav" "$work/ducked.wav" >"$work/ducked.dat"
+"$data" levels "$work/voice.wav" "$work/voice.wav" >"$work/voice.dat"
+plot_png sidechain-ducking "set multiplot title 'A voice ducking music through the key input (Sd Source on \"key\")'
+$upper_panel
+set format x ''
+set ylabel 'level (dBFS, RMS 10 ms)'
+set yrange [-60:0]
+set key bottom right
+plot '$work/voice.dat' u 1:2 w l ls 1 lw 1.5 title 'voice (the key)', \
+  '$work/ducked.dat' u 1:2 w l lc rgb '#9a9a9a' lw 1.5 title 'music in', '' u 1:3 w l ls 2 lw 1.5 title 'music out'
+$lower_panel
+set format x '%g'
+set xlabel 'time (s)'
+set ylabel 'gain change of the music (dB)'
+set yrange [-20:1]
+set key bottom right
+plot '$work/ducked.dat' u 1:4 w l ls 2 lw 2 title 'Threshold -30 dB, Ratio 4, Attack 50 ms, Release 1 s, Side HP 100 Hz'
+unset multiplot" 1000,800
 
 # ---- The factory presets: their transfer curves, and their gain change on the demo music (Out Gain at 0 dB,
 # so the make-up gain does not hide the reduction).

@@ -67,6 +67,14 @@ void BandView::setFilters(const ZaRorurarozePlugin& model)
     markDirty();
 }
 
+void BandView::setDetectorInput(const std::string& input, bool external)
+{
+    if (input == detectorInput_ && external == externalInput_) return;
+    detectorInput_ = input;
+    externalInput_ = external;
+    markDirty();
+}
+
 void BandView::update(const std::array<std::optional<double>, numBands>& readingsDb, double nowSeconds)
 {
     const double elapsed = lastUpdate_ < 0.0 ? 0.0 : std::max(nowSeconds - lastUpdate_, 0.0);
@@ -92,6 +100,14 @@ void BandView::paint(Canvas& canvas, const Style& style)
     paintedPlot_ = p;
     canvas.fill(p, Style::panel);
     canvas.text(b.x + style.px(4), b.y + style.px(13), "Detector bands", style.text, Style::textColour);
+    if (!detectorInput_.empty()) {
+        // An external input stands out: the bands are then another signal's than the one heard.
+        const int right = p.right();
+        canvas.text(right, b.y + style.px(13), detectorInput_, style.text,
+                    externalInput_ ? Style::accent : Style::textColour, Canvas::Align::right);
+        canvas.text(right - style.text.width(detectorInput_) - style.px(4), b.y + style.px(13),
+                    "listening to", style.text, Style::dimText, Canvas::Align::right);
+    }
     for (double db = topDb - 12.0; db > floorDb; db -= 12.0) {
         const int y = yOfDb(db, p);
         canvas.fill(Rect{p.x, y, p.width, 1}, Style::grid);

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <optional>
+#include <string>
 #include <vector>
 
 class ZaRorurarozePlugin;
@@ -25,6 +26,9 @@ public:
 
     // The side-chain filters of the editor's copy of the plug-in.
     void setFilters(const ZaRorurarozePlugin& model);
+    // The input that drives the detector ("own input", "key"), shown over the bands, and whether it is an
+    // external one; empty where the plug-in has no choice.
+    void setDetectorInput(const std::string& input, bool external);
     // GUI thread, every idle: the bands' readings in dB (0 dB: a full-scale sine at the band's centre).
     void update(const std::array<std::optional<double>, numBands>& readingsDb, double nowSeconds);
     double levelDb(int band) const { return levels_[static_cast<std::size_t>(band)]; }
@@ -45,6 +49,8 @@ private:
     double lastUpdate_ = -1.0;
     double highpassHz_ = 0.0;
     double lowpassHz_ = 0.0;
+    std::string detectorInput_;
+    bool externalInput_ = false;
     // The filters' response in dB at log-spaced frequencies from 20 Hz to 20 kHz.
     std::vector<double> responseDb_;
     Rect paintedPlot_;

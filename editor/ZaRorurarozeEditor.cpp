@@ -13,19 +13,23 @@
 
 namespace
 {
-// The controls' row: three groups of the parameters in their index order.
+// The controls' row: three groups of parameters, left to right.
 struct Group
 {
     const char* title;
-    int first;
-    int last;
+    std::vector<int> params;
 };
-constexpr Group groups[] = {
-    {"SIDE-CHAIN", ZaRorurarozeParam::sidechainHighpassCutoff, ZaRorurarozeParam::sidechainListen},
-    {"DETECTOR", ZaRorurarozeParam::drive, ZaRorurarozeParam::hilbert},
-    {"GAIN", ZaRorurarozeParam::threshold, ZaRorurarozeParam::mix},
-};
-constexpr double controlWidth = 66.0;
+std::vector<Group> groupsOf(const MusicPlugin& plugin)
+{
+    using P = ZaRorurarozeParam;
+    Group side{"SIDE-CHAIN", {P::sidechainHighpassCutoff, P::sidechainLowpassCutoff, P::sidechainListen}};
+    if (plugin.paramList.numParams() > P::sidechainSource) side.params.push_back(P::sidechainSource);
+    return {side,
+            {"DETECTOR", {P::drive, P::attack, P::release, P::hilbert}},
+            {"GAIN", {P::threshold, P::ratio, P::outputGain, P::mix}}};
+}
+constexpr double rowLeft = 12.0;
+constexpr double rowRight = 766.0;
 constexpr double groupGap = 14.0;
 constexpr double controlsTop = 262.0;
 constexpr double controlHeight = 100.0;
@@ -33,25 +37,28 @@ constexpr double viewsTop = 32.0;
 constexpr double viewsHeight = 212.0;
 // The band meters' floor, where a silent band rests.
 constexpr double bandFloorDb = -90.0;
-
-double controlLeft(int index)
-{
-    int group = 0;
-    while (index > groups[group].last)
-        ++group;
-    return 12.0 + index * controlWidth + group * groupGap;
-}
 } // namespace
 
-ZaRorurarozeEditor::ZaRorurarozeEditor(EditorHost& host) : Editor(host, baseWidth, baseHeight)
+ZaRorurarozeEditor::ZaRorurarozeEditor(EditorHost& host, ZaRorurarozePlugin::KeyInput keyInput)
+    : Editor(host, baseWidth, baseHeight), model_(keyInput)
 {
     bandReadingsDb_.fill(bandFloorDb);
-    for (int i = 0; i < ZaRorurarozeParam::count; ++i) {
+    const int numParams = model_.paramList.numParams();
+    for (int i = 0; i < numParams; ++i) {
         Param& param = *model_.paramList.param(i);
         const bool toggle = dynamic_cast<BoolParam*>(&param) != nullptr;
         controls_.push_back(add(std::make_unique<ParamControl>(
             host, param, i, toggle ? ParamControl::Kind::toggle : ParamControl::Kind::knob)));
     }
+    // The row keeps its width: with a twelfth control each is narrower (66 base pixels for eleven).
+    const std::vector<Group> groups = groupsOf(model_);
+    controlWidth_ = std::floor((rowRight - rowLeft - groupGap * (groups.size() - 1)) / numParams);
+    controlLefts_.assign(static_cast<std::size_t>(numParams), 0.0);
+    int slot = 0;
+    for (std::size_t g = 0; g < groups.size(); ++g)
+        for (int param : groups[g].params)
+            controlLefts_.at(static_cast<std::size_t>(param)) =
+                rowLeft + slot++ * controlWidth_ + g * groupGap;
     bands_ = add(std::make_unique<BandView>());
     transfer_ = add(std::make_unique<TransferView>());
     input_ = add(std::make_unique<LevelMeter>("IN", -60.0, 12.0, LevelMeter::Direction::up, Style::level));
@@ -71,11 +78,15 @@ std::unique_ptr<Editor> ZaRorurarozeEditor::create(EditorHost& host)
     return std::make_unique<ZaRorurarozeEditor>(host);
 }
 
+std::unique_ptr<Editor> ZaRorurarozeEditor::createWithKey(EditorHost& host)
+{
+    return std::make_unique<ZaRorurarozeEditor>(host, ZaRorurarozePlugin::KeyInput::stereo);
+}
+
 void ZaRorurarozeEditor::layout(const Style& style)
 {
-    for (int i = 0; i < ZaRorurarozeParam::count; ++i)
-        controls_[static_cast<std::size_t>(i)]->setBounds(
-            style.rect(controlLeft(i), controlsTop, controlWidth, controlHeight));
+    for (std::size_t i = 0; i < controls_.size(); ++i)
+        controls_[i]->setBounds(style.rect(controlLefts_[i], controlsTop, controlWidth_, controlHeight));
     bands_->setBounds(style.rect(8, viewsTop, 476, viewsHeight));
     transfer_->setBounds(style.rect(488, viewsTop, 214, viewsHeight));
     input_->setBounds(style.rect(704, viewsTop + 20, 24, viewsHeight - 20));
@@ -92,9 +103,9 @@ void ZaRorurarozeEditor::paintBackground(Canvas& canvas, const Style& style)
                 "33-band compressor", style.text, Style::dimText);
     canvas.text(style.px(740), style.px(viewsTop + 13), "dB", style.text, Style::dimText,
                 Canvas::Align::centre);
-    for (const Group& group : groups) {
-        const double left = controlLeft(group.first);
-        const double right = controlLeft(group.last) + controlWidth;
+    for (const Group& group : groupsOf(model_)) {
+        const double left = controlLefts_.at(static_cast<std::size_t>(group.params.front()));
+        const double right = controlLefts_.at(static_cast<std::size_t>(group.params.back())) + controlWidth_;
         const int y = style.px(controlsTop - 8);
         canvas.text(style.px(left + 4), y + style.px(4), group.title, style.text, Style::dimText);
         const int lineLeft = style.px(left + 4) + style.text.width(group.title) + style.px(6);
@@ -107,6 +118,11 @@ void ZaRorurarozeEditor::update(double nowSeconds)
     for (ParamControl* control : controls_)
         control->follow(host().knobPosition(control->index()));
     bands_->setFilters(model_);
+    if (model_.paramList.numParams() > ZaRorurarozeParam::sidechainSource) {
+        const auto& source =
+            static_cast<const BoolParam&>(*model_.paramList.param(ZaRorurarozeParam::sidechainSource));
+        bands_->setDetectorInput(source.getDisplayValue(), source.getValue());
+    }
     transfer_->setCurve(model_);
 
     using Meter = ZaRorurarozeMeter;

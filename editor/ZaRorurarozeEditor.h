@@ -1,8 +1,9 @@
 #pragma once
-// The compressor's editor: the eleven controls, the input, gain-reduction and output meters, the detector's
-// 33 bands with the side-chain filters over them, and the transfer curve with its live operating point.
-// It keeps a copy of the plug-in whose parameters follow the host's: that copy writes the controls' texts
-// (the texts the host shows) and carries the settings the band view and the curve are computed from.
+// The compressor's editor: a control per parameter (eleven, or twelve with Sd Source where the plug-in takes
+// a key), the input, gain-reduction and output meters, the detector's 33 bands with the side-chain filters
+// over them and the input that drives them, and the transfer curve with its live operating point. It keeps
+// a copy of the plug-in whose parameters follow the host's: that copy writes the controls' texts (the texts
+// the host shows) and carries the settings the band view and the curve are computed from.
 
 #include "Common/gui/Editor.h"
 #include "ZaRorurarozePlugin.h"
@@ -22,10 +23,13 @@ public:
     static constexpr int baseWidth = 780;
     static constexpr int baseHeight = 372;
 
-    explicit ZaRorurarozeEditor(EditorHost& host);
+    // keyInput as the plug-in behind the host was made with.
+    explicit ZaRorurarozeEditor(EditorHost& host,
+                                ZaRorurarozePlugin::KeyInput keyInput = ZaRorurarozePlugin::KeyInput::none);
     ~ZaRorurarozeEditor() override;
-    // The factory the format bridges are given.
+    // The factories the format bridges are given: for the plug-in without a key (VST 2) and with one.
     static std::unique_ptr<Editor> create(EditorHost& host);
+    static std::unique_ptr<Editor> createWithKey(EditorHost& host);
 
     ParamControl& control(int paramIndex) { return *controls_.at(static_cast<std::size_t>(paramIndex)); }
     LevelMeter& inputMeter() { return *input_; }
@@ -42,6 +46,9 @@ protected:
 private:
     ZaRorurarozePlugin model_;
     std::vector<ParamControl*> controls_;
+    // Base-layout left edges of the controls, by parameter index.
+    std::vector<double> controlLefts_;
+    double controlWidth_;
     LevelMeter* input_;
     LevelMeter* reduction_;
     LevelMeter* output_;

@@ -32,7 +32,7 @@ std::vector<Lv2TtlWriter::Preset> lv2Presets(const Lv2PortTable& table)
 {
     std::vector<Lv2TtlWriter::Preset> presets;
     for (const FactoryPreset& factory : factoryPresets()) {
-        ZaRorurarozePlugin plugin;
+        ZaRorurarozePlugin plugin(ZaRorurarozePlugin::KeyInput::stereo);
         loadFactoryPreset(plugin, factory, 0);
         Lv2TtlWriter::Preset preset;
         preset.uri = zaRorurarozeLv2PresetPrefix + factory.slug;
@@ -60,8 +60,8 @@ int main(int argc, char** argv)
     const Lv2TtlWriter::Ui ui{zaRorurarozeLv2UiUri, zaRorurarozeLv2UiModule, zaRorurarozeLv2UiDescription};
     const Lv2TtlWriter::Ui* editor = withUi ? &ui : nullptr;
     const std::string folder = std::string(argv[1]) + "/";
-    const ZaRorurarozePlugin plugin;
-    const Lv2PortTable table(plugin);
+    const ZaRorurarozePlugin plugin(ZaRorurarozePlugin::KeyInput::stereo);
+    const Lv2PortTable table(plugin, zaRorurarozeLv2ControlsBeforeMeters);
     std::vector<Lv2TtlWriter::Preset> presets;
     try {
         presets = lv2Presets(table);

@@ -8,11 +8,11 @@ namespace
 {
 MusicPlugin* createPlugin()
 {
-    return new ZaRorurarozePlugin();
+    return new ZaRorurarozePlugin(ZaRorurarozePlugin::KeyInput::stereo);
 }
 
 const MusicPluginLv2Adaptor::Descriptor descriptor =
-    MusicPluginLv2Adaptor::describe(zaRorurarozeLv2Uri, &createPlugin);
+    MusicPluginLv2Adaptor::describe(zaRorurarozeLv2Uri, &createPlugin, zaRorurarozeLv2ControlsBeforeMeters);
 } // namespace
 
 extern "C" LV2_SYMBOL_EXPORT const LV2_Descriptor* lv2_descriptor(uint32_t index)

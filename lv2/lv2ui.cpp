@@ -9,11 +9,12 @@ namespace
 {
 MusicPlugin* createPlugin()
 {
-    return new ZaRorurarozePlugin();
+    return new ZaRorurarozePlugin(ZaRorurarozePlugin::KeyInput::stereo);
 }
 
 const MusicPluginLv2Ui::Descriptor descriptor =
-    MusicPluginLv2Ui::describe(zaRorurarozeLv2UiUri, &createPlugin, &ZaRorurarozeEditor::create);
+    MusicPluginLv2Ui::describe(zaRorurarozeLv2UiUri, &createPlugin, &ZaRorurarozeEditor::createWithKey,
+                               zaRorurarozeLv2ControlsBeforeMeters);
 } // namespace
 
 extern "C" LV2_SYMBOL_EXPORT const LV2UI_Descriptor* lv2ui_descriptor(uint32_t index)

@@ -20,13 +20,13 @@ namespace
 {
 MusicPlugin* createPlugin()
 {
-    return new ZaRorurarozePlugin();
+    return new ZaRorurarozePlugin(ZaRorurarozePlugin::KeyInput::stereo);
 }
 
 #if ZR_WITH_EDITOR
 vst3::IPlugView* createView(MusicPluginVst3Adaptor& adaptor)
 {
-    return new Vst3EditorView(adaptor, &ZaRorurarozeEditor::create);
+    return new Vst3EditorView(adaptor, &ZaRorurarozeEditor::createWithKey);
 }
 #endif
 

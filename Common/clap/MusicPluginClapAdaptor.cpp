@@ -207,7 +207,7 @@ MusicPluginClapAdaptor::MusicPluginClapAdaptor(const clap_plugin_descriptor_t* d
            &::onMainThread},
       host(host), effect(std::move(effectInstance)), shadow(std::move(shadowInstance)),
       effectParams(paramsOf(*effect)), shadowParams(paramsOf(*shadow)),
-      hostInputs(static_cast<std::size_t>(effect->numAudioInputs), nullptr),
+      hostInputs(static_cast<std::size_t>(effect->numAudioInputs + effect->numKeyInputs), nullptr),
       hostOutputs(static_cast<std::size_t>(effect->numAudioOutputs), nullptr), silence(standInFrames, 0.0f),
       discard(standInFrames, 0.0f), published(static_cast<int>(effectParams.size())),
       meterReadings(effect->numMeters()), loaded(static_cast<int>(effectParams.size())),
@@ -215,11 +215,14 @@ MusicPluginClapAdaptor::MusicPluginClapAdaptor(const clap_plugin_descriptor_t* d
 {
     if (effectParams.size() != shadowParams.size() || effect->numAudioInputs != shadow->numAudioInputs)
         throw std::logic_error("the factory made two different plug-ins");
-    // The main ports carry every channel the plug-in has.
+    // The main ports carry every channel the plug-in has; its key comes through a port of its own.
     if (effect->numAudioInputs > 0) inputPorts.push_back(Port{"Main In", 0, effect->numAudioInputs, true});
+    if (effect->numKeyInputs > 0)
+        inputPorts.push_back(Port{"Side-chain", effect->numAudioInputs, effect->numKeyInputs, false});
     if (effect->numAudioOutputs > 0)
         outputPorts.push_back(Port{"Main Out", 0, effect->numAudioOutputs, true});
     channelInputs.assign(static_cast<std::size_t>(effect->numAudioInputs), nullptr);
+    channelKeys.assign(static_cast<std::size_t>(effect->numKeyInputs), nullptr);
     channelOutputs.assign(static_cast<std::size_t>(effect->numAudioOutputs), nullptr);
     for (int j = 0; j < effect->numMeters(); ++j)
         if (!effect->meterInfo(j).editorOnly) exposedMeters.push_back(j);
@@ -574,9 +577,12 @@ void MusicPluginClapAdaptor::runAudio(const clap_process_t* process, std::uint32
                 usable ? buffer->data32[std::min(static_cast<std::uint32_t>(c), buffer->channel_count - 1)]
                        : nullptr;
             hostInputs[static_cast<std::size_t>(inputPorts[p].firstChannel + c)] = data;
-            standIns = standIns || data == nullptr;
+            standIns = standIns || (data == nullptr && inputPorts[p].isMain);
         }
     }
+    bool keyed = !channelKeys.empty();
+    for (std::size_t c = 0; c < channelKeys.size(); ++c)
+        keyed = keyed && hostInputs[channelInputs.size() + c] != nullptr;
     for (std::size_t p = 0; p < outputPorts.size(); ++p) {
         clap_audio_buffer_t* buffer = process->audio_outputs != nullptr && p < process->audio_outputs_count
                                           ? &process->audio_outputs[p]
@@ -595,11 +601,14 @@ void MusicPluginClapAdaptor::runAudio(const clap_process_t* process, std::uint32
     for (std::uint32_t start = 0; start < frames;) {
         const std::uint32_t n = std::min(pieceFrames, frames - start);
         const std::uint32_t at = offset + start;
-        for (std::size_t c = 0; c < hostInputs.size(); ++c)
+        for (std::size_t c = 0; c < channelInputs.size(); ++c)
             channelInputs[c] = hostInputs[c] != nullptr ? hostInputs[c] + at : silence.data();
         for (std::size_t c = 0; c < hostOutputs.size(); ++c)
             channelOutputs[c] = hostOutputs[c] != nullptr ? hostOutputs[c] + at : discard.data();
-        effect->process(channelInputs.data(), channelOutputs.data(), static_cast<int>(n));
+        for (std::size_t c = 0; keyed && c < channelKeys.size(); ++c)
+            channelKeys[c] = hostInputs[channelInputs.size() + c] + at;
+        effect->processWithKey(channelInputs.data(), keyed ? channelKeys.data() : nullptr,
+                               channelOutputs.data(), static_cast<int>(n));
         start += n;
     }
 }

@@ -1,5 +1,6 @@
 #pragma once
-// Presents one MusicPlugin to a CLAP host: audio ports, the parameters in ParamList order with their IDs
+// Presents one MusicPlugin to a CLAP host: audio ports (a side-chain port for a plug-in's key after the main
+// one), the parameters in ParamList order with their IDs
 // equal to their index, the meters a host may show as read-only parameters after them, and the state as
 // the bank chunk text a VST 2 host stores, so a session can move between formats by its chunk.
 //
@@ -125,13 +126,14 @@ private:
     // A new plug-in's values, the defaults of its switches and steps.
     std::vector<double> initialValues;
 
-    // The channels the host handed over (null where it left one out), the channel pointers for one call
-    // of MusicPlugin::process, and the stand-ins for channels left out: silence to read and a buffer to
-    // write into. Allocated once.
+    // The channels the host handed over (null where it left one out; the inputs' followed by the key's),
+    // the channel pointers for one call of MusicPlugin::processWithKey, and the stand-ins for channels left
+    // out: silence to read and a buffer to write into. A key the host leaves out is no key. Allocated once.
     std::vector<const float*> hostInputs;
     std::vector<float*> hostOutputs;
     std::vector<const float*> channelInputs;
     std::vector<float*> channelOutputs;
+    std::vector<const float*> channelKeys;
     std::vector<float> silence;
     std::vector<float> discard;
 

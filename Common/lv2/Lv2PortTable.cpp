@@ -5,6 +5,7 @@
 #include "Common/musicplugin/MusicPlugin.h"
 #include "Common/musicplugin/RealParam.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace
@@ -63,13 +64,19 @@ std::string channelWord(int channel, int channels)
 }
 } // namespace
 
-Lv2PortTable::Lv2PortTable(const MusicPlugin& plugin)
-    : numAudioInputs_(plugin.numAudioInputs), numAudioOutputs_(plugin.numAudioOutputs)
+Lv2PortTable::Lv2PortTable(const MusicPlugin& plugin, int controlsBeforeMeters)
+    : numAudioInputs_(plugin.numAudioInputs), numAudioOutputs_(plugin.numAudioOutputs),
+      numKeyInputs_(plugin.numKeyInputs)
 {
+    const int numParams = plugin.paramList.numParams();
+    controlsBeforeMeters_ = controlsBeforeMeters < 0 ? numParams : std::min(controlsBeforeMeters, numParams);
     const int firstControl = numAudioInputs_ + numAudioOutputs_;
-    for (int i = 0; i < plugin.paramList.numParams(); ++i) {
+    const int firstMeter = firstControl + controlsBeforeMeters_;
+    firstKeyPort_ = firstMeter + plugin.numMeters();
+    const int firstLateControl = firstKeyPort_ + numKeyInputs_;
+    for (int i = 0; i < numParams; ++i) {
         const Param* param = plugin.paramList.param(i);
-        Control c{firstControl + i,
+        Control c{i < controlsBeforeMeters_ ? firstControl + i : firstLateControl + i - controlsBeforeMeters_,
                   param->getSaveName(),
                   param->getDisplayName(),
                   param->getDisplayLabel(),
@@ -114,30 +121,50 @@ Lv2PortTable::Lv2PortTable(const MusicPlugin& plugin)
     }
     for (int j = 0; j < plugin.numMeters(); ++j) {
         const MusicPlugin::MeterInfo info = plugin.meterInfo(j);
-        meters_.push_back(Meter{firstControl + static_cast<int>(controls_.size()) + j, info.symbol, info.name,
-                                info.unit, unitOfLabel(info.unit), static_cast<float>(info.minValue),
-                                static_cast<float>(info.maxValue), info.editorOnly});
+        meters_.push_back(Meter{firstMeter + j, info.symbol, info.name, info.unit, unitOfLabel(info.unit),
+                                static_cast<float>(info.minValue), static_cast<float>(info.maxValue),
+                                info.editorOnly});
     }
 }
 
 int Lv2PortTable::numPorts() const
 {
-    return numAudioInputs_ + numAudioOutputs_ + static_cast<int>(controls_.size() + meters_.size());
+    return numAudioInputs_ + numAudioOutputs_ + numKeyInputs_ +
+           static_cast<int>(controls_.size() + meters_.size());
+}
+
+Lv2PortTable::PortRef Lv2PortTable::port(int portIndex) const
+{
+    const int firstOutput = numAudioInputs_;
+    const int firstControl = firstOutput + numAudioOutputs_;
+    const int firstMeter = firstControl + controlsBeforeMeters_;
+    const int firstLateControl = firstKeyPort_ + numKeyInputs_;
+    if (portIndex < 0 || portIndex >= numPorts()) return {PortKind::none, -1};
+    if (portIndex < firstOutput) return {PortKind::audioInput, portIndex};
+    if (portIndex < firstControl) return {PortKind::audioOutput, portIndex - firstOutput};
+    if (portIndex < firstMeter) return {PortKind::control, portIndex - firstControl};
+    if (portIndex < firstKeyPort_) return {PortKind::meter, portIndex - firstMeter};
+    if (portIndex < firstLateControl) return {PortKind::keyInput, portIndex - firstKeyPort_};
+    return {PortKind::control, controlsBeforeMeters_ + portIndex - firstLateControl};
 }
 
 std::string Lv2PortTable::audioSymbol(int portIndex) const
 {
-    if (portIndex < numAudioInputs_) return "in_" + channelWord(portIndex, numAudioInputs_);
-    return "out_" + channelWord(portIndex - numAudioInputs_, numAudioOutputs_);
+    const PortRef p = port(portIndex);
+    if (p.kind == PortKind::audioInput) return "in_" + channelWord(p.slot, numAudioInputs_);
+    if (p.kind == PortKind::keyInput) return "key_" + channelWord(p.slot, numKeyInputs_);
+    return "out_" + channelWord(p.slot, numAudioOutputs_);
 }
 
 std::string Lv2PortTable::audioName(int portIndex) const
 {
-    std::string word = portIndex < numAudioInputs_
-                           ? channelWord(portIndex, numAudioInputs_)
-                           : channelWord(portIndex - numAudioInputs_, numAudioOutputs_);
+    const PortRef p = port(portIndex);
+    const int channels = p.kind == PortKind::audioInput ? numAudioInputs_
+                         : p.kind == PortKind::keyInput ? numKeyInputs_
+                                                        : numAudioOutputs_;
+    std::string word = channelWord(p.slot, channels);
     word[0] = static_cast<char>(word[0] >= 'a' && word[0] <= 'z' ? word[0] - 'a' + 'A' : word[0]);
-    return (portIndex < numAudioInputs_ ? "In " : "Out ") + word;
+    return (p.kind == PortKind::audioInput ? "In " : p.kind == PortKind::keyInput ? "Key " : "Out ") + word;
 }
 
 double Lv2PortTable::valueOfPort(int control, float portValue) const

@@ -1,10 +1,13 @@
 #pragma once
 // How a MusicPlugin appears to an LV2 host: its audio ports, one control input per parameter in ParamList
-// order and one control output per meter, each with a symbol, a name, a unit and a range in the units a
-// musician reads (dB, ms, Hz, %), and the conversion between a port's float and the parameter's value.
-// The description generator and the running plug-in both read this one table, so they cannot drift apart.
+// order, one control output per meter and its key (side-chain) inputs, each with a symbol, a name, a unit
+// and a range in the units a musician reads (dB, ms, Hz, %), and the conversion between a port's float and
+// the parameter's value. The description generator, the running plug-in and its UI all read this one
+// table, so they cannot drift apart.
 //
-// Port indices never change: audio inputs, then audio outputs, then the parameters, then the meters.
+// Port indices never change: audio inputs, audio outputs, the parameters a plug-in had when its meters
+// came, the meters, the key inputs, then the parameters added since. Hosts store ports by index as well as
+// by symbol, so what a plug-in gains goes at the end.
 
 #include <string>
 #include <vector>
@@ -72,12 +75,35 @@ public:
     // 0.1 to 100 ms most of the travel rather than the first percent of a linear 0 to 10 s.
     static constexpr float instantMs = 0.01f;
 
-    // From a freshly made plug-in: switches and steps take their current values as defaults.
-    explicit Lv2PortTable(const MusicPlugin& plugin);
+    // What a port index is: its kind, and its place among the audio inputs, the audio outputs, the key
+    // inputs, controls() or meters().
+    enum class PortKind
+    {
+        audioInput,
+        audioOutput,
+        keyInput,
+        control,
+        meter,
+        none, // no port of ours
+    };
+    struct PortRef
+    {
+        PortKind kind;
+        int slot;
+    };
+
+    // From a freshly made plug-in: switches and steps take their current values as defaults. The first
+    // controlsBeforeMeters parameters (all when negative) come before the meters, the rest after the key
+    // inputs.
+    explicit Lv2PortTable(const MusicPlugin& plugin, int controlsBeforeMeters = -1);
 
     int numAudioInputs() const { return numAudioInputs_; }
     int numAudioOutputs() const { return numAudioOutputs_; }
+    int numKeyInputs() const { return numKeyInputs_; }
+    int firstKeyPort() const { return firstKeyPort_; }
     int numPorts() const;
+    PortRef port(int portIndex) const;
+    // The audio ports' (inputs, outputs, key inputs) symbols and names, by port index.
     std::string audioSymbol(int portIndex) const;
     std::string audioName(int portIndex) const;
     const std::vector<Control>& controls() const { return controls_; }
@@ -100,6 +126,9 @@ public:
 private:
     int numAudioInputs_;
     int numAudioOutputs_;
+    int numKeyInputs_;
+    int controlsBeforeMeters_ = 0;
+    int firstKeyPort_ = 0;
     std::vector<Control> controls_;
     std::vector<Meter> meters_;
 };

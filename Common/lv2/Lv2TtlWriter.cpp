@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <locale>
+#include <map>
 #include <sstream>
 
 namespace
@@ -163,30 +164,30 @@ std::string plugin(const std::string& uri, const MusicPlugin& plugin, const Lv2P
         << "    lv2:optionalFeature lv2:hardRTCapable, urid:map ;\n"
         << "    lv2:extensionData state:interface ;\n"
         << (ui != nullptr ? "    ui:ui <" + ui->uri + "> ;\n" : std::string()) << "    lv2:port";
-    const char* separator = " [\n";
-    const auto open = [&](const char* direction, const char* kind, int index, const std::string& symbol,
-                          const std::string& name) {
-        ttl << separator << "        a lv2:" << direction << ", lv2:" << kind << " ;\n"
-            << "        lv2:index " << index << " ;\n"
-            << "        lv2:symbol " << literal(symbol) << " ;\n"
-            << "        lv2:name " << literal(name);
-        separator = " , [\n";
+    // Each port's description by its index, so the file lists them in index order.
+    std::map<int, std::string> ports;
+    const auto open = [](const char* direction, const char* kind, int index, const std::string& symbol,
+                         const std::string& name) {
+        return std::string("        a lv2:") + direction + ", lv2:" + kind + " ;\n" + "        lv2:index " +
+               std::to_string(index) + " ;\n" + "        lv2:symbol " + literal(symbol) + " ;\n" +
+               "        lv2:name " + literal(name);
     };
-    // A control port's range, then its further property lines (each ending " ;\n"), and the port's end.
-    const auto close = [&](float defaultValue, float minimum, float maximum, const std::string& lines) {
-        ttl << " ;\n        lv2:default " << number(defaultValue) << " ;\n"
-            << "        lv2:minimum " << number(minimum) << " ;\n"
-            << "        lv2:maximum " << number(maximum);
-        if (!lines.empty()) ttl << " ;\n" << lines.substr(0, lines.size() - 3);
-        ttl << "\n    ]";
+    // A control port's range, then its further property lines (each ending " ;\n").
+    const auto close = [](float defaultValue, float minimum, float maximum, const std::string& lines) {
+        std::string text = " ;\n        lv2:default " + number(defaultValue) + " ;\n" +
+                           "        lv2:minimum " + number(minimum) + " ;\n" + "        lv2:maximum " +
+                           number(maximum);
+        if (!lines.empty()) text += " ;\n" + lines.substr(0, lines.size() - 3);
+        return text;
     };
-    for (int port = 0; port < table.numAudioInputs() + table.numAudioOutputs(); ++port) {
-        open(port < table.numAudioInputs() ? "InputPort" : "OutputPort", "AudioPort", port,
-             table.audioSymbol(port), table.audioName(port));
-        ttl << "\n    ]";
-    }
+    for (int port = 0; port < table.numAudioInputs() + table.numAudioOutputs(); ++port)
+        ports[port] = open(port < table.numAudioInputs() ? "InputPort" : "OutputPort", "AudioPort", port,
+                           table.audioSymbol(port), table.audioName(port));
+    // A key input drives the plug-in without being a main input; a host may leave it unconnected.
+    for (int port = table.firstKeyPort(); port < table.firstKeyPort() + table.numKeyInputs(); ++port)
+        ports[port] = open("InputPort", "AudioPort", port, table.audioSymbol(port), table.audioName(port)) +
+                      " ;\n        lv2:portProperty lv2:isSideChain, lv2:connectionOptional";
     for (const Lv2PortTable::Control& c : table.controls()) {
-        open("InputPort", "ControlPort", c.portIndex, c.symbol, c.name);
         std::string lines = unitLines(c.unit, c.label);
         if (c.kind == Lv2PortTable::Kind::toggle)
             lines += "        lv2:portProperty lv2:toggled, lv2:integer ;\n";
@@ -198,14 +199,20 @@ std::string plugin(const std::string& uri, const MusicPlugin& plugin, const Lv2P
             lines += "        lv2:scalePoint [ rdfs:label " +
                      literal(c.unit == Lv2PortTable::Unit::db ? "-inf" : "0") + " ; rdf:value " +
                      number(c.minimum) + " ] ;\n";
-        close(c.defaultValue, c.minimum, c.maximum, lines);
+        ports[c.portIndex] = open("InputPort", "ControlPort", c.portIndex, c.symbol, c.name) +
+                             close(c.defaultValue, c.minimum, c.maximum, lines);
     }
     for (const Lv2PortTable::Meter& m : table.meters()) {
-        open("OutputPort", "ControlPort", m.portIndex, m.symbol, m.name);
         std::string lines = unitLines(m.unit, m.label);
         // Band levels and the like are for the plug-in's own editor; generic interfaces leave them out.
         if (m.editorOnly) lines += "        lv2:portProperty pprop:notOnGUI ;\n";
-        close(m.minimum, m.minimum, m.maximum, lines);
+        ports[m.portIndex] = open("OutputPort", "ControlPort", m.portIndex, m.symbol, m.name) +
+                             close(m.minimum, m.minimum, m.maximum, lines);
+    }
+    const char* separator = " [\n";
+    for (const auto& entry : ports) {
+        ttl << separator << entry.second << "\n    ]";
+        separator = " , [\n";
     }
     ttl << " .\n";
     return ttl.str();

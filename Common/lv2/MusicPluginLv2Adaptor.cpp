@@ -95,21 +95,23 @@ std::vector<Param*> paramsOf(MusicPlugin& plugin)
 }
 } // namespace
 
-MusicPluginLv2Adaptor::Descriptor MusicPluginLv2Adaptor::describe(const char* uri,
-                                                                  MusicPlugin* (*createPlugin)())
+MusicPluginLv2Adaptor::Descriptor
+MusicPluginLv2Adaptor::describe(const char* uri, MusicPlugin* (*createPlugin)(), int controlsBeforeMeters)
 {
     return Descriptor{
         {uri, &instantiate, &::connectPort, &::activate, &::run, nullptr, &cleanup, &extensionData},
-        createPlugin};
+        createPlugin,
+        controlsBeforeMeters};
 }
 
 MusicPluginLv2Adaptor::MusicPluginLv2Adaptor(const Descriptor& descriptor, double sampleRateHz,
                                              const LV2_Feature* const* features)
-    : effect(descriptor.createPlugin()), shadow(descriptor.createPlugin()), table(*effect),
-      effectParams(paramsOf(*effect)), shadowParams(paramsOf(*shadow)),
-      audioInputs(static_cast<size_t>(table.numAudioInputs()), nullptr),
+    : effect(descriptor.createPlugin()), shadow(descriptor.createPlugin()),
+      table(*effect, descriptor.controlsBeforeMeters), effectParams(paramsOf(*effect)),
+      shadowParams(paramsOf(*shadow)), audioInputs(static_cast<size_t>(table.numAudioInputs()), nullptr),
       audioOutputs(static_cast<size_t>(table.numAudioOutputs()), nullptr),
-      blockInputs(audioInputs.size(), nullptr), blockOutputs(audioOutputs.size(), nullptr),
+      keyInputs(static_cast<size_t>(table.numKeyInputs()), nullptr), blockInputs(audioInputs.size(), nullptr),
+      blockOutputs(audioOutputs.size(), nullptr), blockKeys(keyInputs.size(), nullptr),
       controlPorts(table.controls().size(), nullptr), meterPorts(table.meters().size(), nullptr),
       lastPortValues(table.controls().size(), std::numeric_limits<float>::quiet_NaN()),
       published(new std::atomic<double>[table.controls().size()])
@@ -134,15 +136,27 @@ MusicPluginLv2Adaptor::~MusicPluginLv2Adaptor() = default;
 
 void MusicPluginLv2Adaptor::connectPort(uint32_t port, void* data) noexcept
 {
-    size_t index = port;
-    if (index < audioInputs.size())
-        audioInputs[index] = static_cast<const float*>(data);
-    else if ((index -= audioInputs.size()) < audioOutputs.size())
-        audioOutputs[index] = static_cast<float*>(data);
-    else if ((index -= audioOutputs.size()) < controlPorts.size())
-        controlPorts[index] = static_cast<const float*>(data);
-    else if ((index -= controlPorts.size()) < meterPorts.size())
-        meterPorts[index] = static_cast<float*>(data);
+    const Lv2PortTable::PortRef p = table.port(port < 0x7fffffffu ? static_cast<int>(port) : -1);
+    const auto slot = static_cast<size_t>(p.slot);
+    switch (p.kind) {
+    case Lv2PortTable::PortKind::audioInput:
+        audioInputs[slot] = static_cast<const float*>(data);
+        break;
+    case Lv2PortTable::PortKind::audioOutput:
+        audioOutputs[slot] = static_cast<float*>(data);
+        break;
+    case Lv2PortTable::PortKind::keyInput:
+        keyInputs[slot] = static_cast<const float*>(data);
+        break;
+    case Lv2PortTable::PortKind::control:
+        controlPorts[slot] = static_cast<const float*>(data);
+        break;
+    case Lv2PortTable::PortKind::meter:
+        meterPorts[slot] = static_cast<float*>(data);
+        break;
+    case Lv2PortTable::PortKind::none:
+        break;
+    }
 }
 
 void MusicPluginLv2Adaptor::activate() noexcept
@@ -162,6 +176,9 @@ void MusicPluginLv2Adaptor::run(uint32_t frames) noexcept
         connected = connected && input != nullptr;
     for (float* output : audioOutputs)
         connected = connected && output != nullptr;
+    bool keyed = !keyInputs.empty();
+    for (const float* key : keyInputs)
+        keyed = keyed && key != nullptr;
     if (!connected) {
         for (float* output : audioOutputs)
             if (output != nullptr) std::memset(output, 0, sizeof(float) * frames);
@@ -172,7 +189,10 @@ void MusicPluginLv2Adaptor::run(uint32_t frames) noexcept
                 blockInputs[c] = audioInputs[c] + offset;
             for (size_t c = 0; c < audioOutputs.size(); ++c)
                 blockOutputs[c] = audioOutputs[c] + offset;
-            effect->process(blockInputs.data(), blockOutputs.data(), static_cast<int>(count));
+            for (size_t c = 0; keyed && c < keyInputs.size(); ++c)
+                blockKeys[c] = keyInputs[c] + offset;
+            effect->processWithKey(blockInputs.data(), keyed ? blockKeys.data() : nullptr,
+                                   blockOutputs.data(), static_cast<int>(count));
         }
     }
     for (size_t j = 0; j < meterPorts.size(); ++j) {

@@ -27,14 +27,17 @@ class Param;
 class MusicPluginLv2Adaptor
 {
 public:
-    // The host-visible descriptor, with the factory that makes the plug-in behind it.
+    // The host-visible descriptor, with the factory that makes the plug-in behind it and the port layout
+    // (Lv2PortTable's controlsBeforeMeters).
     struct Descriptor
     {
         LV2_Descriptor lv2;
         MusicPlugin* (*createPlugin)();
+        int controlsBeforeMeters;
     };
     // Its callbacks are the adaptor's; uri and createPlugin must outlive the module.
-    static Descriptor describe(const char* uri, MusicPlugin* (*createPlugin)());
+    static Descriptor describe(const char* uri, MusicPlugin* (*createPlugin)(),
+                               int controlsBeforeMeters = -1);
 
     // The state key is the plug-in's URI with this suffix; its value the bank chunk text, an atom:String.
     static constexpr const char* chunkKeySuffix = "#chunk";
@@ -70,9 +73,12 @@ private:
 
     std::vector<const float*> audioInputs;
     std::vector<float*> audioOutputs;
+    // The key (side-chain) inputs: a host may leave them unconnected, and then offers no key.
+    std::vector<const float*> keyInputs;
     // The channel pointers of one block of a run, allocated once.
     std::vector<const float*> blockInputs;
     std::vector<float*> blockOutputs;
+    std::vector<const float*> blockKeys;
     std::vector<const float*> controlPorts;
     std::vector<float*> meterPorts;
     // The float each control port held when run last looked; NaN at first, so the first run applies all.

@@ -73,16 +73,19 @@ std::vector<Param*> paramsOf(MusicPlugin& plugin)
 } // namespace
 
 MusicPluginLv2Ui::Descriptor MusicPluginLv2Ui::describe(const char* uri, MusicPlugin* (*createPlugin)(),
-                                                        EditorFactory createEditor)
+                                                        EditorFactory createEditor, int controlsBeforeMeters)
 {
-    return Descriptor{
-        {uri, &instantiate, &cleanup, &::portEvent, &extensionData}, createPlugin, createEditor};
+    return Descriptor{{uri, &instantiate, &cleanup, &::portEvent, &extensionData},
+                      createPlugin,
+                      createEditor,
+                      controlsBeforeMeters};
 }
 
 MusicPluginLv2Ui::MusicPluginLv2Ui(const Descriptor& descriptor, LV2UI_Write_Function write,
                                    LV2UI_Controller controller, const LV2_Feature* const* features)
-    : plugin_(descriptor.createPlugin()), table_(*plugin_), params_(paramsOf(*plugin_)), write_(write),
-      controller_(controller), parent_(const_cast<void*>(feature(features, LV2_UI__parent))),
+    : plugin_(descriptor.createPlugin()), table_(*plugin_, descriptor.controlsBeforeMeters),
+      params_(paramsOf(*plugin_)), write_(write), controller_(controller),
+      parent_(const_cast<void*>(feature(features, LV2_UI__parent))),
       resize_(static_cast<const LV2UI_Resize*>(feature(features, LV2_UI__resize))),
       touch_(static_cast<const LV2UI_Touch*>(feature(features, LV2_UI__touch))),
       meters_(table_.meters().size())

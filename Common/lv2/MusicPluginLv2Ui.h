@@ -24,15 +24,18 @@ class MusicPluginLv2Ui : public EditorHost
 public:
     using EditorFactory = std::unique_ptr<Editor> (*)(EditorHost& host);
 
-    // The host-visible descriptor with the factories behind it.
+    // The host-visible descriptor with the factories behind it and the plug-in's port layout (see
+    // Lv2PortTable).
     struct Descriptor
     {
         LV2UI_Descriptor lv2;
         MusicPlugin* (*createPlugin)();
         EditorFactory createEditor;
+        int controlsBeforeMeters;
     };
     // Its callbacks are the bridge's; uri and the factories must outlive the module.
-    static Descriptor describe(const char* uri, MusicPlugin* (*createPlugin)(), EditorFactory createEditor);
+    static Descriptor describe(const char* uri, MusicPlugin* (*createPlugin)(), EditorFactory createEditor,
+                               int controlsBeforeMeters = -1);
 
     // Without a window: the port traffic alone (tests use it so). open() then shows the editor.
     MusicPluginLv2Ui(const Descriptor& descriptor, LV2UI_Write_Function write, LV2UI_Controller controller,

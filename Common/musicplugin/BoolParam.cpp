@@ -24,12 +24,22 @@ void BoolParam::loadString(std::string text)
 
 std::string BoolParam::getDisplayValue() const
 {
-    return value_ ? "true" : "false";
+    return displayWord(value_);
+}
+
+std::string BoolParam::displayWord(bool value) const
+{
+    return value ? "true" : "false";
 }
 
 void BoolParam::resetToDefault()
 {
     setValue(defaultValue_);
+}
+
+bool BoolParam::isAtDefault() const
+{
+    return value_ == defaultValue_;
 }
 
 double BoolParam::getKnobPos() const
@@ -58,16 +68,27 @@ OnOffParam::OnOffParam(ParamList* list, std::string saveName, std::string displa
     : BoolParam(list, std::move(saveName), std::move(displayName), defaultValue)
 {}
 
-std::string OnOffParam::getDisplayValue() const
+std::string OnOffParam::displayWord(bool value) const
 {
-    return getValue() ? "on" : "off";
+    return value ? "on" : "off";
 }
 
 YesNoParam::YesNoParam(ParamList* list, std::string saveName, std::string displayName, bool defaultValue)
     : BoolParam(list, std::move(saveName), std::move(displayName), defaultValue)
 {}
 
-std::string YesNoParam::getDisplayValue() const
+std::string YesNoParam::displayWord(bool value) const
 {
-    return getValue() ? "yes" : "no";
+    return value ? "yes" : "no";
+}
+
+NamedSwitchParam::NamedSwitchParam(ParamList* list, std::string saveName, std::string displayName,
+                                   bool defaultValue, std::string offWord, std::string onWord)
+    : BoolParam(list, std::move(saveName), std::move(displayName), defaultValue),
+      offWord_(std::move(offWord)), onWord_(std::move(onWord))
+{}
+
+std::string NamedSwitchParam::displayWord(bool value) const
+{
+    return value ? onWord_ : offWord_;
 }

@@ -89,6 +89,11 @@ void IntegerParam::resetToDefault()
     setValue(myDefaultValue);
 }
 
+bool IntegerParam::isAtDefault() const
+{
+    return myValue == myDefaultValue;
+}
+
 void IntegerParam::loadString(std::string text)
 {
     std::istringstream numberStream(text);

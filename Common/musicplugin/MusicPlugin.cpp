@@ -27,6 +27,12 @@ std::int32_t MusicPlugin::packId(const std::string& string)
     return static_cast<std::int32_t>(packed);
 }
 
+void MusicPlugin::processWithKey(const float* const* inputs, const float* const*, float* const* outputs,
+                                 int sampleFrames) noexcept
+{
+    process(inputs, outputs, sampleFrames);
+}
+
 void MusicPlugin::processMidi(const unsigned char* midiData) noexcept
 {
     (void)midiData;

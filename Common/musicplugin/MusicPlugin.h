@@ -32,6 +32,12 @@ public:
     virtual void clear() noexcept = 0;
     // Writes every output channel (the host bridge accumulates itself where the host wants it). Audio thread.
     virtual void process(const float* const* inputs, float* const* outputs, int sampleFrames) noexcept = 0;
+    // process for bridges whose format carries a key (side-chain) signal: keyInputs holds numKeyInputs
+    // channel pointers, or is null when the host gives no key (no buffer, an inactive bus). A host may feed
+    // silence to a key input nobody connected, so a plug-in lets its user choose the key rather than guess
+    // from the samples. By default the key is ignored. Audio thread.
+    virtual void processWithKey(const float* const* inputs, const float* const* keyInputs,
+                                float* const* outputs, int sampleFrames) noexcept;
     // One MIDI message, status byte first, from within the bridge's processing; a plug-in that sets
     // receivesMidi must override it. Audio thread.
     virtual void processMidi(const unsigned char* midiData) noexcept;
@@ -70,6 +76,10 @@ public:
     std::string productName;
     int numAudioInputs;
     int numAudioOutputs;
+    // Channels of a key signal that drives the plug-in without being processed itself, apart from the
+    // audio inputs; a plug-in that takes one sets this in its constructor. Bridges of formats without key
+    // inputs (VST 2) ignore it.
+    int numKeyInputs = 0;
     bool receivesMidi;
     ParamList paramList;
     PresetBank presetBank;

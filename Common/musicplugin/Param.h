@@ -27,6 +27,7 @@ public:
     virtual std::string getDisplayValue() const = 0;
     virtual std::string getDisplayLabel() const;
     virtual void resetToDefault() = 0;
+    virtual bool isAtDefault() const = 0;
     virtual double getKnobPos() const = 0;
     virtual void setKnobPos(double knobPos) = 0;
     // Delivers the current knob position at once; the listener list owns the listener from then on.
@@ -34,11 +35,18 @@ public:
     virtual void removeKnobListener(ValueListener<double>* listener);
     virtual void notifyKnobListeners();
 
+    // A parameter a plug-in gained after its presets were in use leaves itself out of a saved preset while
+    // it holds its default: such a preset reads as one of the plug-in without it, and a preset without it
+    // loads it at its default anyway (ParamList).
+    void omitFromPresetsAtDefault() { omittedAtDefault_ = true; }
+    bool omittedAtDefault() const { return omittedAtDefault_; }
+
 private:
     std::string saveName_;
     std::string displayName_;
     std::string displayLabel_;
     ValueListenerList<double> knobListeners_;
+    bool omittedAtDefault_ = false;
 };
 
 // A parameter that program code reads, and listens to, in its own type.

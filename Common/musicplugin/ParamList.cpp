@@ -61,7 +61,8 @@ void ParamList::savePreset(Preset& preset) const
 {
     preset.values.clear();
     for (const Param* param : list)
-        preset.values[param->getSaveName()] = param->saveString();
+        if (!param->omittedAtDefault() || !param->isAtDefault())
+            preset.values[param->getSaveName()] = param->saveString();
 }
 
 void ParamList::loadPreset(const Preset& preset)

@@ -30,7 +30,8 @@ public:
     std::string getDisplayValue(int index) const;
     std::string getDisplayUnits(int index) const;
 
-    // Replaces the preset's values (not its name) by every parameter's save text.
+    // Replaces the preset's values (not its name) by every parameter's save text, leaving out a parameter
+    // that omits itself while it holds its default.
     void savePreset(Preset& preset) const;
     // Parameters without an entry in the preset go back to their defaults.
     void loadPreset(const Preset& preset);

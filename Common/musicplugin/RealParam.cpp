@@ -135,6 +135,11 @@ void RealParam::resetToDefault()
     setValue(defaultValue_);
 }
 
+bool RealParam::isAtDefault() const
+{
+    return value_ == defaultValue_;
+}
+
 double RealParam::getKnobPos() const
 {
     double knobPos = mapping_->positionOfValue(value_, minValue_, maxValue_);

@@ -21,6 +21,7 @@ public:
     void loadString(std::string text) override;
     std::string getDisplayValue() const override;
     void resetToDefault() override;
+    bool isAtDefault() const override;
     double getKnobPos() const override;
     void setKnobPos(double knobPos) override;
     double getValue() const override;

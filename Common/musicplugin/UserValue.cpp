@@ -165,11 +165,14 @@ std::optional<double> parseUserValue(std::string_view text, ValueUnit unit, cons
 std::optional<double> parseParamText(const Param& param, std::string_view text)
 {
     const std::string_view word = trim(text);
-    if (dynamic_cast<const BoolParam*>(&param) != nullptr) {
+    if (const auto* toggle = dynamic_cast<const BoolParam*>(&param)) {
         for (const char* on : {"on", "yes", "true", "1"})
             if (equalsNoCase(word, on)) return 1.0;
         for (const char* off : {"off", "no", "false", "0"})
             if (equalsNoCase(word, off)) return 0.0;
+        // The switch's own words, such as "key".
+        for (bool value : {true, false})
+            if (equalsNoCase(word, toggle->displayWord(value))) return value ? 1.0 : 0.0;
         return std::nullopt;
     }
     const std::string label = param.getDisplayLabel();

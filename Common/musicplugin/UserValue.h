@@ -33,8 +33,8 @@ std::optional<double> parseNumber(std::string_view text);
 std::optional<double> parseUserValue(std::string_view text, ValueUnit unit, const std::string& label);
 
 // Text for one parameter, as its display writes it or a user types it, with or without the unit: its value
-// (a switch's as 0 or 1, "on"/"off", "yes"/"no", "true"/"false"; an integer's rounded), not yet limited to
-// its range; nullopt when the text is no value of it.
+// (a switch's as 0 or 1, "on"/"off", "yes"/"no", "true"/"false" or its own words; an integer's rounded),
+// not yet limited to its range; nullopt when the text is no value of it.
 std::optional<double> parseParamText(const Param& param, std::string_view text);
 
 // A base-unit value shown in the user's unit, for messages: "-60.00 dB", "2 kHz", "10 ms", "50 %".

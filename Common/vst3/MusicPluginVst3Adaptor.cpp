@@ -56,7 +56,7 @@ MusicPluginVst3Adaptor::MusicPluginVst3Adaptor(const Descriptor& descriptor)
 // The shadow, fresh from the factory, describes the plug-in before the controller takes it.
 MusicPluginVst3Adaptor::MusicPluginVst3Adaptor(const Descriptor& descriptor,
                                                std::unique_ptr<MusicPlugin> shadow)
-    : descriptor(descriptor), table(*shadow), inputBuses(mainBus("Input", shadow->numAudioInputs)),
+    : descriptor(descriptor), table(*shadow), inputBuses(inputBusesOf(*shadow)),
       outputBuses(mainBus("Output", shadow->numAudioOutputs)),
       processor(make(descriptor), table, channelsOf(inputBuses), channelsOf(outputBuses)),
       controller(std::move(shadow), make(descriptor), table, processor)
@@ -72,6 +72,14 @@ std::vector<MusicPluginVst3Adaptor::Bus> MusicPluginVst3Adaptor::mainBus(const c
     // Later buses (a side-chain) follow the main one; every bus maps onto the plug-in's channels in order.
     if (channels <= 0) return {};
     return {Bus{name, channels, kMain, true}};
+}
+
+std::vector<MusicPluginVst3Adaptor::Bus> MusicPluginVst3Adaptor::inputBusesOf(const MusicPlugin& plugin)
+{
+    std::vector<Bus> list = mainBus("Input", plugin.numAudioInputs);
+    // Off until the host switches it on, as hosts expect of an auxiliary bus.
+    if (plugin.numKeyInputs > 0) list.push_back(Bus{"Side-chain", plugin.numKeyInputs, kAux, false});
+    return list;
 }
 
 std::vector<int> MusicPluginVst3Adaptor::channelsOf(const std::vector<Bus>& list)
@@ -190,7 +198,9 @@ tresult MusicPluginVst3Adaptor::activateBus(MediaType type, BusDirection dir, st
     std::vector<Bus>* list = buses(type, dir);
     if (list == nullptr || index < 0 || index >= static_cast<std::int32_t>(list->size()))
         return kInvalidArgument;
-    (*list)[static_cast<std::size_t>(index)].active = state != 0;
+    Bus& bus = (*list)[static_cast<std::size_t>(index)];
+    bus.active = state != 0;
+    if (dir == kInput && bus.type == kAux) processor.setKeyActive(bus.active);
     return kResultOk;
 }
 
@@ -226,11 +236,12 @@ tresult MusicPluginVst3Adaptor::setBusArrangements(SpeakerArrangement* inputs, s
 {
     if (!initialized()) return kNotInitialized;
     if ((numIns > 0 && inputs == nullptr) || (numOuts > 0 && outputs == nullptr)) return kInvalidArgument;
-    // Only the arrangements the buses have: anything else is refused and they stay as they are.
+    // Only the arrangements the buses have: anything else is refused and they stay as they are. A host
+    // may leave out the buses after the main one (the side-chain), which then stay as they are too.
     const auto same = [](const std::vector<Bus>& list, const SpeakerArrangement* asked, std::int32_t count) {
-        if (count != static_cast<std::int32_t>(list.size())) return false;
-        for (std::size_t i = 0; i < list.size(); ++i)
-            if (asked[i] != arrangementOf(list[i].channels)) return false;
+        if (count > static_cast<std::int32_t>(list.size()) || (count < 1 && !list.empty())) return false;
+        for (std::int32_t i = 0; i < count; ++i)
+            if (asked[i] != arrangementOf(list[static_cast<std::size_t>(i)].channels)) return false;
         return true;
     };
     return same(inputBuses, inputs, numIns) && same(outputBuses, outputs, numOuts) ? kResultTrue

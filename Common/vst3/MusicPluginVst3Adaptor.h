@@ -146,6 +146,8 @@ private:
     MusicPluginVst3Adaptor(const Descriptor& descriptor, std::unique_ptr<MusicPlugin> shadow);
     ~MusicPluginVst3Adaptor();
     static std::vector<Bus> mainBus(const char* name, int channels);
+    // The main input bus and, for a plug-in with key channels, the side-chain bus after it.
+    static std::vector<Bus> inputBusesOf(const MusicPlugin& plugin);
     static std::vector<int> channelsOf(const std::vector<Bus>& list);
     bool initialized() const { return initializations.load(std::memory_order_acquire) > 0; }
     std::vector<Bus>* buses(vst3::MediaType type, vst3::BusDirection dir);

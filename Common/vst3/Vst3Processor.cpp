@@ -12,10 +12,12 @@ Vst3Processor::Vst3Processor(std::unique_ptr<MusicPlugin> plugin, const Vst3Para
                              std::vector<int> inputBuses, std::vector<int> outputBuses)
     : effect(std::move(plugin)), inputBuses(std::move(inputBuses)), outputBuses(std::move(outputBuses)),
       numControls(effect->paramList.numParams()), guard(numControls),
-      inputChannels(static_cast<std::size_t>(effect->numAudioInputs), nullptr),
+      inputChannels(static_cast<std::size_t>(effect->numAudioInputs + effect->numKeyInputs), nullptr),
       outputChannels(static_cast<std::size_t>(effect->numAudioOutputs), nullptr),
-      blockInputs(inputChannels.size(), nullptr), blockOutputs(outputChannels.size(), nullptr),
-      silence(scratchFrames, 0.0f), discard(outputChannels.size() * scratchFrames, 0.0f),
+      blockInputs(static_cast<std::size_t>(effect->numAudioInputs), nullptr),
+      blockOutputs(outputChannels.size(), nullptr),
+      blockKeys(static_cast<std::size_t>(effect->numKeyInputs), nullptr), silence(scratchFrames, 0.0f),
+      discard(outputChannels.size() * scratchFrames, 0.0f),
       stateValues(static_cast<std::size_t>(numControls)), stateKnobs(static_cast<std::size_t>(numControls)),
       appliedRateHz(effect->sampleRate.getValue()), requestedRateHz(appliedRateHz),
       postedValues(new std::atomic<double>[static_cast<std::size_t>(numControls)]),
@@ -146,6 +148,7 @@ tresult Vst3Processor::process(ProcessData& data) noexcept
         std::isfinite(context->tempo))
         effect->tempo.setValue(context->tempo);
     // A block without frames only carries parameter changes; its buffers need not be valid.
+    keyOffered = false;
     const bool complete = frames == 0 || mapChannels(data);
     runBlock(data.inputParameterChanges, frames, complete);
     if (frames > 0) {
@@ -158,26 +161,30 @@ tresult Vst3Processor::process(ProcessData& data) noexcept
 bool Vst3Processor::mapChannels(const ProcessData& data) noexcept
 {
     // Channels the host leaves out (a bus it passes no buffers for, a null pointer) read silence and write
-    // into scratch buffers: a later bus may be inactive, and a sloppy host must not crash us.
-    bool complete = true;
-    const auto map = [&complete](const std::vector<int>& buses, const AudioBusBuffers* buffers,
-                                 int numBuffers, auto& channels) {
+    // into scratch buffers: a later bus may be inactive, and a sloppy host must not crash us. The key is
+    // another matter: a host may pass its bus's buffers while the bus is off (Ardour does), and a key it
+    // leaves out is no key.
+    const auto map = [](const std::vector<int>& buses, const AudioBusBuffers* buffers, int numBuffers,
+                        auto& channels) {
         std::size_t channel = 0;
         for (std::size_t b = 0; b < buses.size(); ++b) {
             const AudioBusBuffers* bus =
                 buffers != nullptr && static_cast<int>(b) < numBuffers ? &buffers[b] : nullptr;
-            for (int c = 0; c < buses[b] && channel < channels.size(); ++c, ++channel) {
-                float* pointer = bus != nullptr && bus->channelBuffers32 != nullptr && c < bus->numChannels
-                                     ? bus->channelBuffers32[c]
-                                     : nullptr;
-                channels[channel] = pointer;
-                complete = complete && pointer != nullptr;
-            }
+            for (int c = 0; c < buses[b] && channel < channels.size(); ++c, ++channel)
+                channels[channel] = bus != nullptr && bus->channelBuffers32 != nullptr && c < bus->numChannels
+                                        ? bus->channelBuffers32[c]
+                                        : nullptr;
         }
     };
     map(inputBuses, data.inputs, data.numInputs, inputChannels);
     map(outputBuses, data.outputs, data.numOutputs, outputChannels);
-    return complete;
+    const auto given = [](auto first, auto last) {
+        return std::all_of(first, last, [](const void* pointer) { return pointer != nullptr; });
+    };
+    const auto keys = inputChannels.begin() + static_cast<std::ptrdiff_t>(blockInputs.size());
+    keyOffered =
+        !blockKeys.empty() && keyActive.load(std::memory_order_acquire) && given(keys, inputChannels.end());
+    return given(inputChannels.begin(), keys) && given(outputChannels.begin(), outputChannels.end());
 }
 
 void Vst3Processor::runBlock(IParameterChanges* changes, int frames, bool complete) noexcept
@@ -218,12 +225,15 @@ void Vst3Processor::runBlock(IParameterChanges* changes, int frames, bool comple
 
 void Vst3Processor::processSegment(int offset, int frames) noexcept
 {
-    for (std::size_t c = 0; c < inputChannels.size(); ++c)
+    for (std::size_t c = 0; c < blockInputs.size(); ++c)
         blockInputs[c] = inputChannels[c] != nullptr ? inputChannels[c] + offset : silence.data();
     for (std::size_t c = 0; c < outputChannels.size(); ++c)
         blockOutputs[c] =
             outputChannels[c] != nullptr ? outputChannels[c] + offset : discard.data() + c * scratchFrames;
-    effect->process(blockInputs.data(), blockOutputs.data(), frames);
+    for (std::size_t c = 0; keyOffered && c < blockKeys.size(); ++c)
+        blockKeys[c] = inputChannels[blockInputs.size() + c] + offset;
+    effect->processWithKey(blockInputs.data(), keyOffered ? blockKeys.data() : nullptr, blockOutputs.data(),
+                           frames);
 }
 
 void Vst3Processor::setSilenceFlags(ProcessData& data) const noexcept

@@ -4,7 +4,8 @@
 // takes at the start of its next block, and read what it published (the parameter values it applied and
 // the meter readings). Parameter changes in a block are applied at their sample offsets, the block cut
 // there; meters hosts show are read once per block and written into the host's output parameter changes,
-// all of them for an open editor through a MeterFeed.
+// all of them for an open editor through a MeterFeed. A plug-in's key channels come after its inputs, in a
+// bus of their own that the host switches on and off.
 
 #include "Common/musicplugin/MeterFeed.h"
 #include "Common/vst3/Vst3Interfaces.h"
@@ -28,7 +29,8 @@ public:
     // Parameter queues read per block: more than any host sends for the parameters there are.
     static constexpr int maxQueues = 64;
 
-    // Takes the live plug-in; its channels come in buses of these sizes, in the host's bus order.
+    // Takes the live plug-in; its channels come in buses of these sizes, in the host's bus order: the input
+    // buses carry its inputs and then its key channels.
     Vst3Processor(std::unique_ptr<MusicPlugin> plugin, const Vst3ParamTable& table,
                   std::vector<int> inputBuses, std::vector<int> outputBuses);
     ~Vst3Processor();
@@ -38,6 +40,8 @@ public:
     // Any thread: taken at the start of the next block.
     void requestSampleRate(double sampleRateHz) noexcept;
     void requestClear() noexcept;
+    // Whether the host has switched the key's bus on: only then does the plug-in get the key.
+    void setKeyActive(bool active) noexcept { keyActive.store(active, std::memory_order_release); }
     // One caller at a time (the controller's lock): every parameter's value (paramValue) and the knob
     // position it shows, for the audio thread to take whole at the start of a block.
     void postState(const std::vector<double>& values, const std::vector<double>& knobPositions) noexcept;
@@ -80,6 +84,9 @@ private:
     std::vector<float*> outputChannels;
     std::vector<const float*> blockInputs;
     std::vector<float*> blockOutputs;
+    std::vector<const float*> blockKeys;
+    // This block's key, when the bus is on and the host gave every channel of it.
+    bool keyOffered = false;
     std::vector<float> silence;
     std::vector<float> discard;
     std::array<std::int32_t, maxQueues> cursors{};
@@ -91,6 +98,7 @@ private:
     // Between the threads.
     std::atomic<double> requestedRateHz;
     std::atomic<bool> clearRequested{false};
+    std::atomic<bool> keyActive{false};
     // A state being posted makes the sequence odd; the audio thread takes a state only when the sequence
     // is even and the same before and after it read the values.
     std::atomic<std::uint32_t> stateSequence{0};

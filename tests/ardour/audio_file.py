@@ -15,6 +15,10 @@
       writes IN after FRAMES frames of silence, to replay a host's silent pre-roll.
   audio_file.py stats FILE.wav
       prints the peak; fails when a sample is not finite or every sample is zero.
+  audio_file.py join OUT.wav FIRST.wav MORE.wav... [--gain-more G]
+      writes the files' channels one after the other, the more ones cut or padded with silence to the first
+      one's length and times G (in single precision): a signal with its key (side-chain) signal, as tools
+      with one file for all inputs take them.
 """
 
 import argparse
@@ -231,6 +235,11 @@ def main():
     p.add_argument("frames", type=int)
     t = sub.add_parser("stats")
     t.add_argument("file")
+    j = sub.add_parser("join")
+    j.add_argument("output")
+    j.add_argument("first")
+    j.add_argument("more", nargs="+")
+    j.add_argument("--gain-more", type=float, default=1.0)
     args = parser.parse_args()
 
     if args.command == "signal":
@@ -246,6 +255,16 @@ def main():
         return 0
     if args.command == "stats":
         return 0 if stats(args.file) else 1
+    if args.command == "join":
+        first = read_wav(args.first)
+        gain = array("f", [args.gain_more])[0]
+        joined = list(first.channels)
+        for path in args.more:
+            for samples in read_wav(path).channels:
+                scaled = array("f", [x * gain for x in samples[:first.frames]])
+                joined.append(scaled + array("f", bytes(4 * (first.frames - len(scaled)))))
+        write_wav_float(args.output, first.rate, joined)
+        return 0
     return 0 if compare(args.a, args.b, args.tolerance, args.differ, args.gain_a, args.skip_a, args.max_lag) else 1
 
 

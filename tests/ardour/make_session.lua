@@ -75,6 +75,12 @@ for port = 0, plugin:parameter_count() - 1 do
         index = index + 1
     end
 end
+-- The audio inputs as Ardour's descriptor shows them: "input index name is_sidechain".
+local inputs = plugin:get_info().n_inputs:n_audio()
+for i = 0, inputs - 1 do
+    local port = plugin:describe_io_port(ARDOUR.DataType("audio"), true, i)
+    report:write(string.format("input\t%d\t%s\t%s\n", i, port.name, tostring(port.is_sidechain)))
+end
 -- Then the outputs (meters), by port: "meter port label lower upper", and each input's unit, step and
 -- default: "desc port label unit toggled integer_step default".
 for port = 0, plugin:parameter_count() - 1 do

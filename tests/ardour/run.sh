@@ -3,9 +3,10 @@
 # through it at three settings and compares each render with the render tool's through the same binary,
 # saves and restores it in fresh processes (also from its chunk alone), and takes its chunk over and over
 # while its audio thread runs. The LV2 bundle of the same build goes through Ardour too: loaded with its
-# controls set in their units, rendered against the render tool, saved with the VST 2 build's chunk and
-# restored in a fresh process. So does the VST 3 bundle: scanned, loaded with its parameters and meter as
-# Ardour describes them, rendered against the render tool, saved with the VST 2 build's chunk, restored
+# controls set in their units and its key inputs declared as side-chain inputs, rendered against the render
+# tool, saved with the VST 2 build's chunk and restored in a fresh process. So does the VST 3 bundle:
+# scanned, loaded with its parameters, meter and side-chain bus as Ardour describes them, rendered against
+# the render tool, saved with the VST 2 build's chunk, restored
 # (the state winning over the parameter values saved beside it), metered while rolling, stressed, and
 # given a factory preset. A tiny unity-gain plug-in proves first that the scripts pass a signal
 # through Ardour unchanged. Prints one line per check with its time; exits non-zero on any failure and 77
@@ -63,9 +64,14 @@ declare -A settings=(
 # listen switch (and not Out Gain to its floor, which is silence in LV2 but 10^-4.5 in the tool's dB).
 lv2_uri=urn:quenderlab:zaroruraroze
 lv2_units=(Hz Hz "" dB ms ms "" dB "" dB %)
-lv2_ranges="5..2000 100..40000 0..1 -20..60 0.01..10000 0.01..10000 0..1 -60..12.0412 0.5..64 -90..12.0412 0..100"
+# (Attack and Release end at 0.01 ms, which stands for 0.)
+lv2_ranges="5..2000 100..40000 0..1 -20..60 0.01..10000 0.01..10000 0..1 -60..12.0412 0.5..64 -90..12.0412 0..100 0..1"
+# The audio inputs as Ardour's descriptor shows them, "name=is_sidechain", and the controls' names: the
+# eleven and, with the key, Sd Source.
+lv2_inputs="In Left=false,In Right=false,Key Left=true,Key Right=true"
+lv2_names=("${names[@]}" "Sd Source")
 # Ardour's generic sliders: logarithmic for the cut-offs, the times (their 0.01 ms floor stands for 0) and Ratio.
-lv2_scales="log log lin lin log log lin lin log lin lin"
+lv2_scales="log log lin lin log log lin lin log lin lin lin"
 lv2_setting="0=60 1=12000 3=6 4=5 5=80 6=1 7=-20 8=4 9=-3 10=80"
 # An LV2 plug-in applies new port values in its next run() and saves what it applied, so a save right
 # after setting them would store the old chunk: the engine processes this many frames first (a few of its
@@ -75,9 +81,13 @@ lv2_settle_frames=4096
 # The VST 3 plug-in: its parameters by their full names, with plain values in the units shown (Ardour sets
 # and stores plain values); the setting moves every main control. tests/vst3/vst3-knobs tells the knob
 # positions these plain values arrive as, which the render tool is then given.
-vst3_names=("Side HP" "Side LP" "Sd Listen" "Drive" "Attack" "Release" "Hilbert" "Threshold" "Ratio" "Out Gain" "Mix")
-vst3_ranges="5..2000 100..40000 0..1 -20..60 0..10 0..10 0..1 -60..12.0412 0.5..64 -90..12.0412 0..100"
-vst3_defaults="20 40000 0 0 0.2 0.2 0 0 32 0 100"
+vst3_names=("Side HP" "Side LP" "Sd Listen" "Drive" "Attack" "Release" "Hilbert" "Threshold" "Ratio" "Out Gain" "Mix"
+    "Sd Source")
+vst3_ranges="5..2000 100..40000 0..1 -20..60 0..10 0..10 0..1 -60..12.0412 0.5..64 -90..12.0412 0..100 0..1"
+vst3_defaults="20 40000 0 0 0.2 0.2 0 0 32 0 100 0"
+# The side-chain bus's two channels after the main ones, and the meter after the twelve parameters.
+vst3_inputs="Input 1=false,Input 2=false,Side-chain 1=true,Side-chain 2=true"
+vst3_meter=12
 vst3_setting="0=60 1=12000 3=6 4=0.005 5=0.08 6=1 7=-20 8=4 9=-3 10=80"
 vst3_class=5A61526F72757261726F7A6556535433
 # The VST 2 build's unique ID 'zlSB', for bank files of the VST 3 plug-in's state.
@@ -548,8 +558,9 @@ lv2_values_as_set() {
     done
 }
 
-# LV2 1. Ardour finds the bundle on LV2_PATH and instantiates it: its name, maker, the eleven controls by
-# name with their ranges in their units, and the values set through Ardour read back unchanged.
+# LV2 1. Ardour finds the bundle on LV2_PATH and instantiates it: its name, maker, the twelve controls by
+# name with their ranges in their units, the key inputs as side-chain inputs, and the values set through
+# Ardour read back unchanged.
 check_lv2_load() {
     begin
     lv2_made=0
@@ -558,18 +569,20 @@ check_lv2_load() {
         make_session zr lv2 "$lv2_uri" "$lv2_setting" UnityGain ||
         { fail "LV2 1 load: Ardour cannot load the LV2 plug-in"; return; }
     lv2_made=1
-    local plugin labels ranges
+    local plugin labels ranges inputs
     plugin=$(awk -F'\t' '$1 == "plugin" { print $2 " by " $4 ", " $3 }' "$report")
     [ "$plugin" = "ZaRoruraroze by Orrel @ Quenderlab, $lv2_uri" ] || { echo "      plug-in: $plugin"; ok=0; }
     labels=$(awk -F'\t' '$1 == "param" { print $3 }' "$report" | paste -sd,)
-    [ "$labels" = "$(printf '%s\n' "${names[@]}" | paste -sd,)" ] || { echo "      controls: $labels"; ok=0; }
+    [ "$labels" = "$(printf '%s\n' "${lv2_names[@]}" | paste -sd,)" ] || { echo "      controls: $labels"; ok=0; }
     ranges=$(awk -F'\t' '$1 == "param" { printf "%g..%g\n", $5, $6 }' "$report" | paste -sd' ')
     [ "$ranges" = "$lv2_ranges" ] || { echo "      ranges: $ranges"; ok=0; }
     local scales
     scales=$(awk -F'\t' '$1 == "param" { print $7 }' "$report" | paste -sd' ')
     [ "$scales" = "$lv2_scales" ] || { echo "      scales: $scales"; ok=0; }
+    inputs=$(awk -F'\t' '$1 == "input" { print $3 "=" $4 }' "$report" | paste -sd,)
+    [ "$inputs" = "$lv2_inputs" ] || { echo "      inputs: $inputs"; ok=0; }
     lv2_values_as_set "$(awk -F'\t' '$1 == "param" { print $4 }' "$report")" || ok=0
-    verdict $ok "LV2 1 load: $plugin with $(grep -c '^param' "$report") controls ($labels), ranges $ranges, sliders $scales; set in their units ($lv2_setting) and read back" \
+    verdict $ok "LV2 1 load: $plugin with $(grep -c '^param' "$report") controls ($labels), ranges $ranges, sliders $scales; inputs $inputs (name=is_sidechain); set in their units ($lv2_setting) and read back" \
         "LV2 1 load: Ardour's picture of the LV2 plug-in is wrong"
 }
 
@@ -694,17 +707,17 @@ check_vst3_scan() {
     [ -n "$cache" ] && info=$(python3 "$here/ardour_files.py" scan-info "$cache") ||
         { fail "VST3 1 scan: the scanner wrote no cache entry"; return; }
     for want in "name=ZaRoruraroze" "vendor=Orrel @ Quenderlab" "category=Fx|Dynamics" "uid=$vst3_class" \
-        "version=1.0.0" "n_inputs=2" "n_outputs=2" "n_aux_inputs=0" "n_aux_outputs=0" "n_midi_inputs=0"; do
+        "version=1.0.0" "n_inputs=2" "n_outputs=2" "n_aux_inputs=2" "n_aux_outputs=0" "n_midi_inputs=0"; do
         grep -qxF "$want" <<<"$info" || { echo "      scanner: expected $want"; ok=0; }
     done
     [ $ok -eq 1 ] && vst3_scanned=1
-    verdict $ok "VST3 1 scan: exports $exports; ZaRoruraroze by Orrel @ Quenderlab, Fx|Dynamics, 2 in 2 out, no side-chain, class $vst3_class" \
+    verdict $ok "VST3 1 scan: exports $exports; ZaRoruraroze by Orrel @ Quenderlab, Fx|Dynamics, 2 in 2 out, a stereo side-chain, class $vst3_class" \
         "VST3 1 scan: the bundle or Ardour's picture of it is wrong"
 }
 
-# VST3 2. Ardour instantiates it in a session (behind the unity probe) and shows the eleven parameters by
-# their full names with plain ranges and defaults, the two switches as toggles and the meter as an output
-# after them; the plain values set read back.
+# VST3 2. Ardour instantiates it in a session (behind the unity probe) and shows the twelve parameters by
+# their full names with plain ranges and defaults, the three switches as toggles, the meter as an output
+# after them and the side-chain bus's channels as side-chain inputs; the plain values set read back.
 check_vst3_load() {
     begin
     vst3_made=0
@@ -720,16 +733,18 @@ check_vst3_load() {
     got=$(awk -F'\t' '$1 == "desc" { printf "%g\n", $7 }' "$report" | paste -sd' ')
     [ "$got" = "$vst3_defaults" ] || { echo "      defaults: $got"; ok=0; }
     got=$(awk -F'\t' '$1 == "desc" && $5 == "true" { print $2 }' "$report" | paste -sd' ')
-    [ "$got" = "2 6" ] || { echo "      toggles: ${got:-none}"; ok=0; }
+    [ "$got" = "2 6 11" ] || { echo "      toggles: ${got:-none}"; ok=0; }
     got=$(awk -F'\t' '$1 == "meter" { print $2 "=" $3 " " $4 ".." $5 }' "$report")
-    [ "$got" = "11=Gain Reduction 0..60" ] || { echo "      outputs: ${got:-none}"; ok=0; }
+    [ "$got" = "$vst3_meter=Gain Reduction 0..60" ] || { echo "      outputs: ${got:-none}"; ok=0; }
+    got=$(awk -F'\t' '$1 == "input" { print $3 "=" $4 }' "$report" | paste -sd,)
+    [ "$got" = "$vst3_inputs" ] || { echo "      inputs: $got"; ok=0; }
     for pair in $vst3_setting; do
         value=$(awk -F'\t' -v i="${pair%%=*}" '$1 == "param" && $2 == i { print $4 }' "$report")
         # Ardour keeps plain values as floats.
         awk -v a="$value" -v b="${pair#*=}" 'BEGIN { d = a - b; if (d < 0) d = -d; exit !(d <= 1e-6 * (b < 0 ? -b : b) + 1e-6) }' ||
             { echo "      ${vst3_names[${pair%%=*}]}: ${value:-nothing}, set ${pair#*=}"; ok=0; }
     done
-    verdict $ok "VST3 2 load: $(grep -c '^param' "$report") parameters by full name with ranges $vst3_ranges, defaults $vst3_defaults, switches 2 and 6 toggles, the meter Gain Reduction 0..60 dB as output 11; the plain values set ($vst3_setting) read back" \
+    verdict $ok "VST3 2 load: $(grep -c '^param' "$report") parameters by full name with ranges $vst3_ranges, defaults $vst3_defaults, switches 2, 6 and 11 toggles, the meter Gain Reduction 0..60 dB as output $vst3_meter, inputs $vst3_inputs (name=is_sidechain); the plain values set ($vst3_setting) read back" \
         "VST3 2 load: Ardour's picture of the VST 3 plug-in is wrong"
 }
 
@@ -783,8 +798,8 @@ check_vst3_save() {
         ok=0
     fi
     vst3_ports=$(python3 "$here/ardour_files.py" controls "$work/sessions/vst3/vst3.ardour" ZaRoruraroze)
-    [ "$(wc -l <<<"$vst3_ports")" -eq 11 ] || { echo "      saved values: $(paste -sd' ' <<<"$vst3_ports")"; ok=0; }
-    verdict $ok "VST3 4 save: the component state is the VST 2 build's bank chunk for the same knobs, byte for byte ($(wc -c <"$work/vst3.state") bytes with its terminator), beside the 11 plain values" \
+    [ "$(wc -l <<<"$vst3_ports")" -eq ${#vst3_names[@]} ] || { echo "      saved values: $(paste -sd' ' <<<"$vst3_ports")"; ok=0; }
+    verdict $ok "VST3 4 save: the component state is the VST 2 build's bank chunk for the same knobs, byte for byte ($(wc -c <"$work/vst3.state") bytes with its terminator), beside the ${#vst3_names[@]} plain values" \
         "VST3 4 save: the saved VST 3 state is not the settings'"
 }
 
@@ -839,7 +854,7 @@ check_vst3_meter() {
     attempt vst3-meter 30 v3 ZR_SESSION_DIR="$work/sessions/vst3" ZR_SESSION_NAME=vst3 ZR_PLUGIN=ZaRoruraroze \
         ZR_ACTION=meter ZR_REPORT="$work/vst3-meter.report" ardour7-lua "$here/plugin_session.lua" &&
         grep -q '^done$' "$work/vst3-meter.report" || { fail "VST3 6 meter: Ardour could not roll the session"; return; }
-    largest=$(awk -F'\t' '$1 == "meter" && $2 == 11 { print $3 }' "$work/vst3-meter.report")
+    largest=$(awk -F'\t' -v port=$vst3_meter '$1 == "meter" && $2 == port { print $3 }' "$work/vst3-meter.report")
     # Threshold -20 dB, ratio 4 on the test signal: several dB of reduction at its loud parts.
     awk -v v="${largest:-0}" 'BEGIN { exit !(v > 1 && v <= 60) }'
     verdict $((! $?)) "VST3 6 meter: Gain Reduction read up to $largest dB while the transport rolled" \

@@ -8,7 +8,8 @@
 //   --describe            descriptor, features, ports and parameters, one line each
 //   --check-texts         value_to_text/text_to_value round trips over every parameter's range
 //   --robustness          calls out of order, null pointers, bad IDs, values and state streams
-//   --in FILE.wav         32-bit float stereo input (default: 1 s of a 1 kHz sine at 0.5, 48 kHz)
+//   --in FILE.wav         32-bit float stereo input (default: 1 s of a 1 kHz sine at 0.5, 48 kHz); a
+//                         four-channel file's last two channels feed the second input port (a side-chain)
 //   --out FILE.wav        the output of the last cycle, 32-bit float
 //   --blocks A,B,...      frames per block, taken in turn (default 256); the largest is the maximum
 //   --set NAME=TEXT[@F]   a parameter (by name or ID) set from text through text_to_value, as an event at
@@ -235,6 +236,7 @@ struct Audio
 {
     double rateHz = 48000.0;
     std::vector<float> channels[2];
+    std::vector<float> key[2]; // a four-channel file's last two channels; empty otherwise
     std::size_t frames() const { return channels[0].size(); }
 };
 
@@ -261,13 +263,15 @@ bool readWav(const std::string& path, Audio& audio)
             audio.rateHz = le32(body + 4);
             bits = uint8_t(body[14]) | uint8_t(body[15]) << 8;
         } else if (std::memcmp(&d[pos], "data", 4) == 0) {
-            if (tag != 3 || bits != 32 || channels != 2) return false;
-            const std::size_t frames = size / 8;
-            for (auto& c : audio.channels)
-                c.resize(frames);
-            for (std::size_t i = 0; i < frames; ++i)
-                for (int c = 0; c < 2; ++c)
-                    std::memcpy(&audio.channels[c][i], body + 8 * i + 4 * c, 4);
+            if (tag != 3 || bits != 32 || (channels != 2 && channels != 4)) return false;
+            const std::size_t frames = size / (4 * channels);
+            std::vector<float>* all[4] = {&audio.channels[0], &audio.channels[1], &audio.key[0],
+                                          &audio.key[1]};
+            for (uint32_t c = 0; c < channels; ++c) {
+                all[c]->resize(frames);
+                for (std::size_t i = 0; i < frames; ++i)
+                    std::memcpy(&(*all[c])[i], body + 4 * (channels * i + c), 4);
+            }
             return true;
         }
         pos += 8 + size + (size & 1);
@@ -488,7 +492,8 @@ struct Run
         if (!p.plugin->start_processing(p.plugin)) error("start_processing");
         const uint32_t inputCount = options.inputs >= 0 ? uint32_t(options.inputs) : p.portCount(true);
         const uint32_t outputCount = p.portCount(false);
-        // Buffers for every declared port: the main ones carry the file, the others silence.
+        // Buffers for every declared port: the main ones carry the file, the others silence, or the second
+        // a four-channel file's key.
         const uint32_t maxFrames = *std::max_element(options.blocks.begin(), options.blocks.end());
         std::vector<std::vector<float>> inData(2 * std::max(inputCount, 1u), std::vector<float>(maxFrames));
         std::vector<std::vector<float>> outData(2 * std::max(outputCount, 1u), std::vector<float>(maxFrames));
@@ -521,6 +526,8 @@ struct Run
                 std::this_thread::sleep_for(std::chrono::microseconds(200));
             for (int c = 0; c < 2; ++c)
                 std::copy_n(&input.channels[c][pos], frames, inData[c].data());
+            for (int c = 0; c < 2 && !input.key[c].empty() && inputCount > 1; ++c)
+                std::copy_n(&input.key[c][pos], frames, inData[2 + c].data());
             events.events.clear();
             while (next < schedule.size() && schedule[next].header.time < pos + frames) {
                 events.events.push_back(schedule[next]);

@@ -4,7 +4,9 @@
 # from dpf-source; only then do its results on our plug-in count: descriptor, ports and parameters, texts
 # that read back, hostile calls, renders equal to the render tool's (bit for bit, in any block pattern, in
 # place, with one input buffer, without stop_processing), events at their frame, the state equal to the
-# VST 2 bank chunk and loaded from it, the meter's events. Then qtractor: its scanner lists the plug-in, and
+# VST 2 bank chunk and loaded from it, the meter's events, the key on the side-chain port driving the
+# detector when chosen and no key when the host passes only the main port. Then qtractor: its scanner lists
+# the plug-in, and
 # a headless session (offscreen Qt, a private dummy JACK server, a stand-in for the ALSA sequencer) plays
 # audio through it with the state the session holds. Every process started here is stopped by its id on
 # exit. Exits 77 with "skipped" when a package it needs is missing.
@@ -93,6 +95,18 @@ open(sys.argv[2], "wb").write(d[160:160 + struct.unpack(">I", d[156:160])[0]])' 
 }
 
 $audio signal "$work/in.wav" "$work/left.wav" "$work/right.wav" --rate 48000 --seconds 2 || exit 1
+# Four channels, a signal and its key: the signal with a silent key, or with its own channels swapped.
+$audio join "$work/in-key.wav" "$work/in.wav" "$work/in.wav" --gain-more 0
+$audio join "$work/in-swapped.wav" "$work/in.wav" "$work/right.wav" "$work/left.wav"
+# A 1 kHz sine at 0.5 and, as the key, the same at 0.05 (-26.0206 dB): 1 s at 48 kHz.
+python3 -c '
+import math, sys
+sys.path.insert(0, sys.argv[2])
+from array import array
+from audio_file import write_wav_float
+main = array("f", [0.5 * math.sin(2 * math.pi * 1000 * n / 48000) for n in range(48000)])
+key = array("f", [0.05 * math.sin(2 * math.pi * 1000 * n / 48000) for n in range(48000)])
+write_wav_float(sys.argv[1], 48000, [main, main, key, key])' "$work/sine-key.wav" "$root/tests/ardour"
 
 echo "the test host against DPF's peer plug-in (tests/clap/peer, built now from dpf-source):"
 start=$EPOCHREALTIME
@@ -133,6 +147,12 @@ sys.exit(not (len(a) == len(b) and a == (b[:3] * len(b))[:len(b)]))' "$work/peer
 runs peer-noinput "$peer" --inputs 0 --out "$work/peer-noinput.wav"
 check "peer: without input buffers DPF answers every block with an error" \
     has "$work/peer-noinput.log" "process errors [1-9]"
+# The side-chain port gets the file's last two channels: the key's peak, the main's unchanged.
+runs peer-key "$peer" --describe --in "$work/sine-key.wav" --out "$work/peer-key.wav" --blocks 256
+check "peer: its side-chain port, input 1, reads a four-channel file's key: peaks -6.0206 and -26.0206 dB" eval \
+    'has "$work/peer-key.log" "^port in 1 id [0-9]+ .* channels 2 " &&
+     has "$work/peer-key.log" "^out events: param 1 sent [0-9]+ values, last -6.0206" &&
+     has "$work/peer-key.log" "^out events: param 2 sent [0-9]+ values, last -26.0206" && clean "$work/peer-key.log"'
 qualified=$((failed == before))
 
 echo "the test host against ZaRoruraroze.clap:"
@@ -146,10 +166,12 @@ check "descriptor, ports, parameters, meter, latency, texts and hostile calls" e
     'has "$work/describe.log" "^id com.quenderlab.zaroruraroze$" &&
      has "$work/describe.log" "^features audio-effect compressor stereo$" &&
      has "$work/describe.log" "^port in 0 id 0 \"Main In\" channels 2 type stereo main in-place 0$" &&
+     has "$work/describe.log" "^port in 1 id 1 \"Side-chain\" channels 2 type stereo in-place -1$" &&
      has "$work/describe.log" "^port out 0 id 0 \"Main Out\" channels 2 type stereo main in-place 0$" &&
      has "$work/describe.log" "^param 2 id 2 \"Sd Listen\" min 0 max 1 default 0 .* stepped automatable$" &&
-     has "$work/describe.log" "^param 11 id 65536 \"Gain Reduction\" min 0 max 60 default 0 .* readonly$" &&
-     [ "$(grep -c "^param " "$work/describe.log")" -eq 12 ] && has "$work/describe.log" "^latency 0$" &&
+     has "$work/describe.log" "^param 11 id 11 \"Sd Source\" min 0 max 1 default 0 .* text \"own input\" stepped automatable$" &&
+     has "$work/describe.log" "^param 12 id 65536 \"Gain Reduction\" min 0 max 60 default 0 .* readonly$" &&
+     [ "$(grep -c "^param " "$work/describe.log")" -eq 13 ] && has "$work/describe.log" "^latency 0$" &&
      has "$work/describe.log" "^texts: [0-9]+ read back" && clean "$work/describe.log"'
 
 timeout 120 "$render" --quiet --float --block 256 "$work/in.wav" "$work/render-default.wav"
@@ -176,6 +198,25 @@ check "the VST 2 bank chunk loaded as the state renders the same and saves uncha
     'clean "$work/loaded.log" && cmp "$work/loaded.state" "$work/render.chunk" &&
      $audio compare "$work/loaded.wav" "$work/render-set.wav" --tolerance 0 | grep -q identical'
 
+# The key chosen (Sd Source set from its text): a silent key reduces nothing (the law's factor is exactly 1,
+# as at ratio 1); the signal's channels swapped as the key compress as the signal itself (the detector links
+# both channels alike); with only the main port's buffer, as qtractor passes, there is no key.
+timeout 120 "$render" --quiet --float --block 256 --set Ratio=1 "$work/in.wav" "$work/render-ratio1.wav"
+# key_run NAME FILE EXPECTED ARGS...: with the key chosen, FILE renders as EXPECTED.wav, bit for bit.
+key_run() {
+    local name=$1 file=$2 expected=$3
+    shift 3
+    runs "$name" "$plugin" --in "$work/$file" --out "$work/$name.wav" --set "Sd Source=key" "$@" &&
+        clean "$work/$name.log" &&
+        $audio compare "$work/$name.wav" "$work/$expected.wav" --tolerance 0 | grep -q identical
+}
+check "key chosen: a silent key reduces nothing (as ratio 1), in any block pattern" \
+    key_run key-silent in-key.wav render-ratio1 --blocks 1,7,512,100
+check "key chosen: the signal's channels swapped as its key compress as the signal itself" \
+    key_run key-swapped in-swapped.wav render-default --blocks 4096
+check "key chosen, only the main port's buffer (as qtractor passes): no key, the signal's own detection" \
+    key_run key-main in-key.wav render-default --inputs 1
+
 # Out Gain 0.5 scales the output exactly: from the event's frame on, the render tool's output times 0.5.
 runs step "$plugin" --in "$work/in.wav" --out "$work/step.wav" --value "Out Gain=0.5@1000" --blocks 512
 check "an event inside a block takes effect at its frame (1000)" eval \
@@ -196,8 +237,8 @@ check "the gain reduction goes out as events and get_value agrees; a save off th
 
 echo "qtractor:"
 echo "CLAP:$plugin" | timeout 60 "$scanner" >"$work/scan.log" 2>"$work/scan.err"
-check "qtractor_plugin_scan lists it: 2 audio inputs and outputs, 11 controls in and 1 out" \
-    has "$work/scan.log" "^CLAP\|ZaRoruraroze\|2:2\|0:0\|11:1\|EXT,RT\|$plugin\|0\|"
+check "qtractor_plugin_scan lists it: 2 audio inputs and outputs (the side-chain is not a main port), 12 controls in and 1 out" \
+    has "$work/scan.log" "^CLAP\|ZaRoruraroze\|2:2\|0:0\|12:1\|EXT,RT\|$plugin\|0\|"
 
 # The headless session: its state is the render tool's bank chunk for the settings above.
 gcc -shared -fPIC -Wall -o "$work/seq-stub.so" "$here/qtractor/AlsaSeqStub.c" -lasound ||

@@ -372,3 +372,74 @@ TEST(Compressor, InvalidSettingsAreIgnored)
     EXPECT_TRUE(c.detector_.attackTime_ == 0.05 && c.sampleRate_ == 44100.0);
 }
 #endif
+
+TEST(Compressor, TheKeyDrivesTheDetectorAndTheGainActsOnTheInput)
+{
+    // The input, a 1 kHz sine at 0.5, would be compressed on its own; the gain it gets follows the key's
+    // power P through the static curve: G = wet * (1 + 800 P)^-0.4375 + dry, with threshold 0.1 (factor
+    // 800), ratio 8, drive 1.5, mix 0.9 and out gain 2, so wet = (0.9 * 2) * 1.5 = 2.7 and dry = 0.1.
+    const double wet = 2.7, dry = 0.1, drive = 1.5;
+    const auto gain = [&](double power) { return wet * std::pow(1.0 + 800.0 * power, -0.4375) + dry; };
+    // A second-order Butterworth high-pass's gain at f for a cut-off fc.
+    const auto highpass = [](double f, double fc) {
+        const double r = (f / fc) * (f / fc);
+        return r / std::sqrt(1.0 + r * r);
+    };
+    struct Case
+    {
+        const char* what;
+        double keyLevel;   // the key's amplitude
+        double keyHz;      // 0: DC
+        double highpassHz; // Side HP; 0: the engine's identity side-chain filters
+    };
+    const Case cases[] = {
+        {"silent key: the law's factor is exactly 1", 0.0, 0.0, 0.0},
+        {"DC key", 0.02, 0.0, 0.0},
+        {"loud 50 Hz key", 0.5, 50.0, 20.0},
+        {"the same key with Side HP at 800 Hz", 0.5, 50.0, 800.0},
+    };
+    for (const Case& k : cases) {
+        // The key's power, from below and from above. DC ends wholly in band 0 as 2d per channel, so its
+        // power settles at 8 d^2 (fast_pow's 1.5e-7 aside). A sine of amplitude a after the filters and the
+        // drive gives between a^2 and 2 a^2 as its bands' powers ripple (the attack is instant).
+        double low, high;
+        if (k.keyHz == 0.0) {
+            low = high = 8.0 * (drive * k.keyLevel) * (drive * k.keyLevel);
+        } else {
+            const double a = drive * k.keyLevel * highpass(k.keyHz, k.highpassHz);
+            low = a * a;
+            high = 2.0 * a * a;
+        }
+        // output / input, after the rounding of a product and a division.
+        const double lowestGain = gain(high) * (1 - 1.5e-7), highestGain = gain(low) * (1 + 1.5e-7);
+        Compressor c;
+        if (k.highpassHz > 0.0) {
+            c.sidechainHighpassCutoff(k.highpassHz);
+            c.sidechainLowpassCutoff(40000.0);
+        }
+        c.threshold(0.1);
+        c.ratio(8.0);
+        c.drive(drive);
+        c.mix(0.9);
+        c.outputGain(2.0);
+        // An instant attack and a release short enough that the key's onset is forgotten.
+        c.attackTime(0.0);
+        c.releaseTime(0.01);
+        c.sidechainSource(true);
+        const int frames = 30000, settled = frames - 1000;
+        double lowest = HUGE_VAL, highest = 0.0;
+        for (int n = 0; n < frames; ++n) {
+            const double x = 0.5 * std::sin(2.0 * pi * 1000.0 * n / 44100.0);
+            const double key =
+                k.keyHz > 0.0 ? k.keyLevel * std::sin(2.0 * pi * k.keyHz * n / 44100.0) : k.keyLevel;
+            double left, right;
+            c.processSample(x, x, key, key, left, right);
+            if (n >= settled && std::fabs(x) > 0.1) {
+                lowest = std::min(lowest, left / x);
+                highest = std::max(highest, left / x);
+            }
+        }
+        EXPECT_GE(lowest, lowestGain) << k.what;
+        EXPECT_LE(highest, highestGain) << k.what;
+    }
+}

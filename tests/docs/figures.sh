@@ -3,9 +3,10 @@
 # picture docs/manual.md links was made there as a PNG, and is checked in beside the manual.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
-# The editor's picture is a screenshot on a virtual display.
-for tool in xvfb-run import; do
-    command -v $tool >/dev/null || { echo "SKIPPED: $tool is not installed (apt-get install xvfb imagemagick)"; exit 77; }
+# The editor's picture is a screenshot on a virtual display; the key's picture comes from lv2file.
+for tool in xvfb-run import lv2file; do
+    command -v $tool >/dev/null ||
+        { echo "SKIPPED: $tool is not installed (apt-get install xvfb imagemagick lv2file)"; exit 77; }
 done
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT

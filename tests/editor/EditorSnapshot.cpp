@@ -1,7 +1,8 @@
 // Paints the compressor's editor offline, as a window would show it, and writes the canvas as a binary PPM:
 // the reference a screenshot of the real editor is compared with, and the manual's pictures.
-// Usage: editor-snapshot OUT.ppm [--scale N] [--knob INDEX=POS]... [--meter INDEX=DB]...
-// Knobs not given stand where a fresh plug-in holds them. Prints each control's centre, "knob I X Y", for
+// Usage: editor-snapshot OUT.ppm [--key] [--scale N] [--knob INDEX=POS]... [--meter INDEX=DB]...
+// --key: the editor of the plug-in with a key input (LV2, VST3, CLAP). Knobs not given stand where a fresh
+// plug-in holds them. Prints each control's centre, "knob I X Y", for
 // scripts that aim the mouse at it.
 
 #include "Common/gui/ParamControl.h"
@@ -17,16 +18,20 @@
 int main(int argc, char** argv)
 {
     if (argc < 2) {
-        std::fprintf(stderr,
-                     "usage: editor-snapshot OUT.ppm [--scale N] [--knob I=POS]... [--meter I=DB]...\n");
+        std::fprintf(
+            stderr,
+            "usage: editor-snapshot OUT.ppm [--key] [--scale N] [--knob I=POS]... [--meter I=DB]...\n");
         return 2;
     }
+    const bool withKey = argc > 2 && std::strcmp(argv[2], "--key") == 0;
+    const auto keyInput = withKey ? ZaRorurarozePlugin::KeyInput::stereo : ZaRorurarozePlugin::KeyInput::none;
     RecordingEditorHost host;
-    ZaRorurarozePlugin fresh;
-    for (int i = 0; i < ZaRorurarozeParam::count; ++i)
+    ZaRorurarozePlugin fresh(keyInput);
+    const int numParams = fresh.paramList.numParams();
+    for (int i = 0; i < numParams; ++i)
         host.positions[static_cast<std::size_t>(i)] = fresh.paramList.param(i)->getKnobPos();
     int scale = 100;
-    for (int a = 2; a + 1 < argc; a += 2) {
+    for (int a = withKey ? 3 : 2; a + 1 < argc; a += 2) {
         const std::string option = argv[a];
         const char* value = argv[a + 1];
         int index = 0;
@@ -42,11 +47,11 @@ int main(int argc, char** argv)
             return 2;
         }
     }
-    ZaRorurarozeEditor editor(host);
+    ZaRorurarozeEditor editor(host, keyInput);
     editor.setScale(scale);
     editor.idle(0.0);
     editor.paint();
-    for (int i = 0; i < ZaRorurarozeParam::count; ++i) {
+    for (int i = 0; i < numParams; ++i) {
         const Point centre = editor.control(i).centre(editor.style());
         std::printf("knob %d %d %d\n", i, static_cast<int>(centre.x), static_cast<int>(centre.y));
     }

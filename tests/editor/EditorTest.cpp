@@ -25,10 +25,11 @@ constexpr double pi = 3.14159265358979323846;
 // An editor at 100 % over a host holding a fresh plug-in's knob positions, painted once.
 struct Fixture
 {
-    Fixture()
+    explicit Fixture(ZaRorurarozePlugin::KeyInput keyInput = ZaRorurarozePlugin::KeyInput::none)
+        : editor(host, keyInput)
     {
-        ZaRorurarozePlugin fresh;
-        for (int i = 0; i < Knob::count; ++i)
+        ZaRorurarozePlugin fresh(keyInput);
+        for (int i = 0; i < fresh.paramList.numParams(); ++i)
             host.positions[static_cast<std::size_t>(i)] = fresh.paramList.param(i)->getKnobPos();
         editor.setScale(100);
         step(0.0);
@@ -46,7 +47,7 @@ struct Fixture
     Point knob(int index) { return editor.control(index).centre(editor.style()); }
 
     RecordingEditorHost host;
-    ZaRorurarozeEditor editor{host};
+    ZaRorurarozeEditor editor;
 };
 
 // Where a knob's pointer points, in degrees clockwise from 12 o'clock: the brightness-weighted direction of
@@ -264,4 +265,41 @@ TEST(TransferView, SinePowerIsWhatTheDetectorMeasures)
     const double expected = TransferView::detectorPowerOfSine(engine, 1000.0) * amplitude * amplitude;
     // 0.1 %: 44100 frames hold 1000 whole cycles, so only rounding and the filters' settling remain.
     EXPECT_NEAR(sum / frames, expected, 1e-3 * expected);
+}
+
+// With a key input, Sd Source stands among the side-chain controls, a click on it is one gesture on its
+// index, and the band view says which input drives the detector: the key's word in the accent colour.
+TEST(Editor, SdSourceAmongTheSideChainControlsAndTheDetectorsInputOverTheBands)
+{
+    Fixture f(ZaRorurarozePlugin::KeyInput::stereo);
+    const Point listen = f.knob(Knob::sidechainListen), source = f.knob(Knob::sidechainSource);
+    EXPECT_GT(source.x, listen.x);
+    EXPECT_LT(source.x, f.knob(Knob::drive).x);
+    EXPECT_LE(f.knob(Knob::mix).x + 30.0, f.editor.width());
+    const Rect plot = f.editor.bandView().plot(f.editor.style());
+    const Rect title{plot.x, f.editor.bandView().bounds().y, plot.width,
+                     plot.y - f.editor.bandView().bounds().y};
+    // Orange text over the dark background: red well above blue (the accent is 0xF09A2C).
+    const auto accentPixels = [&] {
+        int count = 0;
+        for (int y = title.y; y < title.bottom(); ++y)
+            for (int x = title.x; x < title.right(); ++x) {
+                const int red = static_cast<int>(f.editor.canvas().pixel(x, y) >> 16);
+                const int blue = static_cast<int>(f.editor.canvas().pixel(x, y) & 0xFF);
+                count += red > 150 && red - blue > 80;
+            }
+        return count;
+    };
+    EXPECT_EQ(accentPixels(), 0);
+    f.editor.mouseDown(f.at(source));
+    f.editor.mouseUp(f.at(source));
+    EXPECT_EQ(f.host.log, (Log{"begin 11", "set 11 1.000000", "end 11"}));
+    f.step(0.0);
+    EXPECT_GT(accentPixels(), 20);
+    EXPECT_EQ(f.editor.control(Knob::sidechainSource).knobPos(), 1.0);
+
+    // Without a key input, eleven controls where they always were.
+    Fixture plain;
+    EXPECT_THROW(plain.editor.control(Knob::sidechainSource), std::out_of_range);
+    EXPECT_EQ(plain.knob(Knob::drive).x, 12 + 3 * 66 + 14 + 33);
 }

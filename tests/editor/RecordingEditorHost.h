@@ -35,7 +35,7 @@ public:
         return true;
     }
 
-    std::array<double, ZaRorurarozeParam::count> positions;
+    std::array<double, ZaRorurarozeParam::countWithKey> positions;
     std::array<std::optional<double>, ZaRorurarozeMeter::count> meters{};
     std::vector<std::string> log;
     std::vector<std::array<int, 2>> resizes;

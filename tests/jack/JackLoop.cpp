@@ -1,11 +1,13 @@
 // jackloop: plays a sound file through a JACK client and records what it gives back, frame-aligned, in
 // freewheel mode (the dummy driver's clock is no use on a loaded machine). Two clients of ours: a source
-// feeding CLIENT:in_left/in_right and a sink on CLIENT:out_left/out_right, so the sink hears the file's
-// first frame in the cycle the source plays it.
+// feeding CLIENT:in_left/in_right (and, from a four-channel file's last two channels, CLIENT:key_left/
+// key_right) and a sink on CLIENT:out_left/out_right, so the sink hears the file's first frame in the cycle
+// the source plays it.
 //
 // Usage: jackloop [--preroll SECONDS] [--realtime] CLIENT IN.wav OUT.wav   (server: $JACK_DEFAULT_SERVER)
-//        CLIENT may also be IN_LEFT,IN_RIGHT,OUT_LEFT,OUT_RIGHT: four full port names. --realtime plays at
-//        the driver's pace, for clients that stop listening to their inputs in freewheel mode (qtractor).
+//        CLIENT may also be IN_LEFT,IN_RIGHT,OUT_LEFT,OUT_RIGHT[,KEY_LEFT,KEY_RIGHT]: full port names.
+//        --realtime plays at the driver's pace, for clients that stop listening to their inputs in
+//        freewheel mode (qtractor). IN.wav has two channels, or four with the key.
 // Exits 0 when OUT.wav (32-bit float, IN's length) was written, 1 otherwise.
 
 #include <jack/jack.h>
@@ -24,14 +26,14 @@ namespace
 {
 struct Loop
 {
-    std::vector<float> in[2];
+    std::vector<std::vector<float>> in; // 2 channels, or 4 with the key
     std::vector<float> out[2];
     std::size_t frames = 0;
     jack_nframes_t prerollFrames = 0;
     bool freewheel = true;
     jack_client_t* source = nullptr;
     jack_client_t* sink = nullptr;
-    jack_port_t* sourcePorts[2] = {};
+    jack_port_t* sourcePorts[4] = {};
     jack_port_t* sinkPorts[2] = {};
     std::atomic<bool> go{false}; // connected and freewheeling
     std::atomic<bool> started{false};
@@ -42,8 +44,8 @@ struct Loop
 
 int silence(Loop& loop, jack_nframes_t n)
 {
-    for (jack_port_t* port : loop.sourcePorts)
-        std::fill_n(static_cast<float*>(jack_port_get_buffer(port, n)), n, 0.0f);
+    for (std::size_t c = 0; c < loop.in.size(); ++c)
+        std::fill_n(static_cast<float*>(jack_port_get_buffer(loop.sourcePorts[c], n)), n, 0.0f);
     return 0;
 }
 
@@ -58,7 +60,7 @@ int playSource(jack_nframes_t n, void* arg)
         loop.started.store(true);
     }
     const jack_nframes_t first = loop.firstFrame.load();
-    for (int c = 0; c < 2; ++c) {
+    for (std::size_t c = 0; c < loop.in.size(); ++c) {
         auto* buffer = static_cast<float*>(jack_port_get_buffer(loop.sourcePorts[c], n));
         for (jack_nframes_t i = 0; i < n; ++i) {
             const long long at = static_cast<long long>(now + i) - first;
@@ -104,31 +106,37 @@ bool run(Loop& loop, const std::string& target, const std::string& outPath, int 
     if (!loop.source || !loop.sink) return false;
     if (static_cast<int>(jack_get_sample_rate(loop.source)) != rateHz)
         return fail("the server's rate is not the file's " + std::to_string(rateHz) + " Hz");
-    const char* names[2] = {"left", "right"};
-    for (int c = 0; c < 2; ++c) {
+    const char* names[4] = {"left", "right", "key_left", "key_right"};
+    for (std::size_t c = 0; c < loop.in.size(); ++c)
         loop.sourcePorts[c] =
             jack_port_register(loop.source, names[c], JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
+    for (int c = 0; c < 2; ++c)
         loop.sinkPorts[c] =
             jack_port_register(loop.sink, names[c], JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
-    }
     jack_set_process_callback(loop.source, playSource, &loop);
     jack_set_process_callback(loop.sink, recordSink, &loop);
     if (jack_activate(loop.sink) || jack_activate(loop.source)) return fail("cannot activate");
-    // A client's ports by its name, or four full port names: inputs left and right, outputs left and right.
-    std::string ports[4] = {target + ":in_left", target + ":in_right", target + ":out_left",
-                            target + ":out_right"};
+    // A client's ports by its name, or full port names: inputs left and right, outputs left and right, keys
+    // left and right.
+    std::string ports[6] = {target + ":in_left",   target + ":in_right", target + ":out_left",
+                            target + ":out_right", target + ":key_left", target + ":key_right"};
     if (target.find(',') != std::string::npos) {
         std::size_t from = 0;
         for (std::string& port : ports) {
+            if (from > target.size()) break;
             const std::size_t comma = std::min(target.find(',', from), target.size());
             port = target.substr(from, comma - from);
             from = comma + 1;
         }
     }
+    // Sources 0 and 1 feed the inputs, 2 and 3 the keys; the sink hears the outputs.
+    const std::string* sourceTargets[4] = {&ports[0], &ports[1], &ports[4], &ports[5]};
+    for (std::size_t c = 0; c < loop.in.size(); ++c)
+        if (jack_connect(loop.source, jack_port_name(loop.sourcePorts[c]), sourceTargets[c]->c_str()))
+            return fail("cannot connect to " + *sourceTargets[c]);
     for (int c = 0; c < 2; ++c)
-        if (jack_connect(loop.source, jack_port_name(loop.sourcePorts[c]), ports[c].c_str()) ||
-            jack_connect(loop.sink, ports[2 + c].c_str(), jack_port_name(loop.sinkPorts[c])))
-            return fail("cannot connect to " + target);
+        if (jack_connect(loop.sink, ports[2 + c].c_str(), jack_port_name(loop.sinkPorts[c])))
+            return fail("cannot connect to " + ports[2 + c]);
     if (loop.freewheel) jack_set_freewheel(loop.source, 1);
     loop.go.store(true);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
@@ -172,21 +180,22 @@ int main(int argc, char** argv)
     }
     SF_INFO info{};
     SNDFILE* file = sf_open(argv[first + 1], SFM_READ, &info);
-    if (file == nullptr || info.channels != 2) {
-        std::fprintf(stderr, "jackloop: %s is not a stereo sound file\n", argv[first + 1]);
+    if (file == nullptr || (info.channels != 2 && info.channels != 4)) {
+        std::fprintf(stderr, "jackloop: %s is no sound file of two or four channels\n", argv[first + 1]);
         return 1;
     }
     Loop loop;
     loop.frames = static_cast<std::size_t>(info.frames);
-    std::vector<float> frames(2 * loop.frames);
+    const auto channels = static_cast<std::size_t>(info.channels);
+    std::vector<float> frames(channels * loop.frames);
     sf_readf_float(file, frames.data(), info.frames);
     sf_close(file);
-    for (int c = 0; c < 2; ++c) {
-        loop.in[c].resize(loop.frames);
-        loop.out[c].assign(loop.frames, 0.0f);
+    loop.in.assign(channels, std::vector<float>(loop.frames));
+    for (std::size_t c = 0; c < channels; ++c)
         for (std::size_t i = 0; i < loop.frames; ++i)
-            loop.in[c][i] = frames[2 * i + c];
-    }
+            loop.in[c][i] = frames[channels * i + c];
+    for (int c = 0; c < 2; ++c)
+        loop.out[c].assign(loop.frames, 0.0f);
     loop.prerollFrames = static_cast<jack_nframes_t>(prerollSeconds * info.samplerate);
     loop.freewheel = freewheel;
     const bool ok = run(loop, argv[first], argv[first + 2], info.samplerate);

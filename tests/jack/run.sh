@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The JACK client end to end on a private server of its own (dummy driver, no real time): recordings made
 # in freewheel mode through the client agree with the render tool at the same settings, before and after
-# commands on its standard input; its saved files are the render tool's; bad commands change nothing; it
+# commands on its standard input, and with a key on its key inputs; its saved files are the render tool's;
+# bad commands change nothing; it
 # ends with status 0 on quit, end of input and SIGTERM and leaves nothing on the server; without a server
 # it says so and fails. Every process started here is stopped by its id on exit, every step has a
 # timeout. Exits 77 with "skipped" when jackd is not installed.
@@ -104,9 +105,10 @@ ended_with() {
     [ "$status" -eq "$1" ] || { echo "    status $status"; return 1; }
 }
 
-# loop CLIENT NAME [--preroll S]: plays the test signal through the client into NAME.wav.
+# loop CLIENT NAME [--preroll S]: plays the test signal (or the file in $loop_in) through the client into
+# NAME.wav.
 loop() {
-    timeout 90 "$jackloop" "${@:3}" "$1" "$work/in.wav" "$work/$2.wav"
+    timeout 90 "$jackloop" "${@:3}" "$1" "${loop_in:-$work/in.wav}" "$work/$2.wav"
 }
 
 # agrees NAME RENDER_ARGS...: NAME.wav agrees with the render tool's output at those settings.
@@ -173,6 +175,23 @@ start_client live || exit 1
 loop live default
 check "default settings agree with the render tool" agrees default
 
+# The key, the last two channels of the file: once chosen, a silent key reduces nothing (as ratio 1 does),
+# and the signal's channels swapped as the key give the signal's own detection (the detector links both
+# channels alike); back on its own input, a silent key changes nothing.
+audio="python3 $root/tests/ardour/audio_file.py"
+$audio join "$work/in-key.wav" "$work/in.wav" "$work/in.wav" --gain-more 0
+$audio join "$work/in-swapped.wav" "$work/in.wav" "$work/right.wav" "$work/left.wav"
+echo "set Sd Source key" >&3
+wait_for "$work/live.out" "^Sd Source = key$"
+loop_in=$work/in-key.wav loop live key-silent --preroll 3
+check "set Sd Source key: a silent key reduces nothing" agrees key-silent --set Ratio=1
+loop_in=$work/in-swapped.wav loop live key-swapped --preroll 3
+check "the signal's channels swapped as the key compress as the signal itself" agrees key-swapped
+echo "set Sd Source own input" >&3
+wait_for "$work/live.out" "^Sd Source = own input$"
+loop_in=$work/in-key.wav loop live key-own --preroll 3
+check "set Sd Source own input: the key is ignored" agrees key-own
+
 settings=("Threshold=-20dB" "Ratio=4" "Attack=10ms" "Release=100ms" "Hilbert=on" "Out Gain=-3dB" "Side HP=40")
 for s in "${settings[@]}"; do echo "set ${s%%=*} ${s#*=}" >&3; done
 wait_for "$work/live.out" " = " ${#settings[@]}
@@ -206,8 +225,11 @@ check "after load the next loop agrees with the render tool at the file's settin
 
 echo quit >&3
 check "quit: status 0" ended_with 0
-start_client eof --preset "$work/live.fxp" --connect || fail "client with --preset and --connect starts"
+start_client eof --preset "$work/live.fxp" --connect --connect-key system:capture_2 ||
+    fail "client with --preset, --connect and --connect-key starts"
 check "--connect connects to the system ports" wait_for "$work/eof.err" "connected system:capture_1 -> eof:in_left"
+check "--connect-key connects the key inputs" \
+    wait_for "$work/eof.err" "key: system:capture_2 -> eof:key_left, system:capture_2 -> eof:key_right"
 exec 3>&-
 check "end of input: status 0" ended_with 0
 server=$JACK_DEFAULT_SERVER

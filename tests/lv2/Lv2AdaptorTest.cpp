@@ -119,6 +119,75 @@ TEST(Lv2Adaptor, HostileRatesAndPortsGetHarmlessAnswers)
     descriptor.lv2.connect_port(a.handle, 99, nullptr); // no such port: ignored
 }
 
+namespace
+{
+MusicPlugin* createKeyedPlugin()
+{
+    return new ZaRorurarozePlugin(ZaRorurarozePlugin::KeyInput::stereo);
+}
+} // namespace
+
+// With a key, every earlier port keeps its index: the key inputs and Sd Source come after the last meter.
+// The key drives the detector when Sd Source says so and the host connected it; unconnected, it is as if
+// there were none.
+TEST(Lv2Adaptor, KeyPortsFollowTheMetersAndDriveTheDetectorWhenChosen)
+{
+    ZaRorurarozePlugin plugin(ZaRorurarozePlugin::KeyInput::stereo);
+    const Lv2PortTable table(plugin, Knob::count);
+    using K = Lv2PortTable::PortKind;
+    const int lastMeter = 4 + Knob::count + ZaRorurarozeMeter::count - 1; // 50
+    const struct
+    {
+        int port;
+        K kind;
+        int slot;
+    } ports[] = {{0, K::audioInput, 0},       {3, K::audioOutput, 1}, {4, K::control, 0},
+                 {14, K::control, Knob::mix}, {15, K::meter, 0},      {lastMeter, K::meter, 35},
+                 {51, K::keyInput, 0},        {52, K::keyInput, 1},   {53, K::control, Knob::sidechainSource},
+                 {54, K::none, -1},           {-1, K::none, -1}};
+    for (const auto& p : ports) {
+        EXPECT_EQ(table.port(p.port).kind, p.kind) << p.port;
+        EXPECT_EQ(table.port(p.port).slot, p.slot) << p.port;
+    }
+    EXPECT_EQ(table.audioSymbol(51) + " " + table.audioName(52), "key_left Key Right");
+    EXPECT_EQ(table.controls()[Knob::sidechainSource].portIndex, 53);
+    EXPECT_EQ(table.controls()[Knob::sidechainSource].kind, Lv2PortTable::Kind::toggle);
+
+    // A loud signal, threshold -20 dB: a silent key reduces nothing; with no key the signal's own detection.
+    const auto keyed = MusicPluginLv2Adaptor::describe(uri, &createKeyedPlugin, Knob::count);
+    Host host;
+    LV2_Handle handle = keyed.lv2.instantiate(&keyed.lv2, 44100.0, "", host.features);
+    ASSERT_NE(handle, nullptr);
+    std::vector<float> in(512), out[2] = {std::vector<float>(512), std::vector<float>(512)}, key(512, 0.0f);
+    for (std::size_t n = 0; n < in.size(); ++n)
+        in[n] = static_cast<float>(0.8 * std::sin(0.03 * static_cast<double>(n)));
+    std::vector<float> controls;
+    for (const auto& c : table.controls())
+        controls.push_back(c.defaultValue);
+    controls[Knob::threshold] = -20.0f;
+    controls[Knob::sidechainSource] = 1.0f;
+    float reduction = -1.0f;
+    for (uint32_t p = 0; p < 2; ++p) {
+        keyed.lv2.connect_port(handle, p, in.data());
+        keyed.lv2.connect_port(handle, p + 2, out[p].data());
+    }
+    for (std::size_t i = 0; i < controls.size(); ++i)
+        keyed.lv2.connect_port(handle, static_cast<uint32_t>(table.controls()[i].portIndex), &controls[i]);
+    keyed.lv2.connect_port(handle, 15, &reduction);
+    for (bool connected : {true, false}) {
+        for (uint32_t p = 51; p <= 52; ++p)
+            keyed.lv2.connect_port(handle, p, connected ? key.data() : nullptr);
+        keyed.lv2.activate(handle);
+        for (int block = 0; block < 8; ++block)
+            keyed.lv2.run(handle, 512);
+        if (connected)
+            EXPECT_EQ(reduction, 0.0f) << "silent key";
+        else
+            EXPECT_GT(reduction, 3.0f) << "key chosen, not connected: the signal's own detection";
+    }
+    keyed.lv2.cleanup(handle);
+}
+
 // A save and a restore through the host carry the VST 2 bank chunk; damaged states change nothing.
 TEST(Lv2Adaptor, StateIsTheBankChunkAndDamagedStatesAreRefused)
 {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The LV2 bundle in real LV2 tools: lv2_validate, lv2info, renders by lv2apply (one frame per run) and
-# lv2file (1024-frame blocks) against the VST 2 render tool, the factory presets loaded by lv2file against
-# the same presets' program files, and a state saved by one lilv instance and restored into another.
+# lv2file (1024-frame blocks) against the VST 2 render tool, the key (side-chain) inputs fed from the third
+# and fourth channels of the file, the factory presets loaded by lv2file against the same presets' program
+# files, and a state saved by one lilv instance and restored into another.
 # Usage: hosts.sh BUILD_DIR STATE_HOST
 set -uo pipefail
 build=$1
@@ -32,18 +33,27 @@ check() { # check NAME COMMAND...: one line per check
 check "lv2_validate" lv2_validate "$bundle"/*.ttl
 info=$(lv2info $uri 2>&1)
 controls=$(grep -c 'lv2core#ControlPort' <<<"$info")
-# 11 control inputs; the gain reduction, the input and output levels and the 33 band levels as outputs.
-check "lv2info: 11 control inputs and 36 meters" test "$controls" -eq 47
+# 12 control inputs; the gain reduction, the input and output levels and the 33 band levels as outputs.
+check "lv2info: 12 control inputs and 36 meters" test "$controls" -eq 48
+check "lv2info: the key inputs at ports 51 and 52, Sd Source at 53" \
+    test "$(awk '/^\tPort / { port = $2 } /Symbol: *key_left|Symbol: *key_right|Symbol: *sidechainSource/ { printf "%s%s ", port, $2 }' <<<"$info")" = \
+    "51:key_left 52:key_right 53:sidechainSource "
 for expected in 'Symbol:      threshold' 'Minimum:     -60.000000' 'Maximum:     12.041200' 'Default:     200.000000' \
     'Symbol:      gainReduction' 'port-props#logarithmic' 'Symbol:      band32' 'port-props#notOnGUI' \
-    'Minimum:     0.010000'; do
+    'Minimum:     0.010000' 'lv2core#isSideChain'; do
     check "lv2info shows '$expected'" grep -qF -- "$expected" <<<"$info"
 done
 
 $audio signal "$work/in.wav" "$work/l.wav" "$work/r.wav" --seconds 2
-# render NAME TOLERANCE "VST settings" "LV2 settings": the same settings in both units
+# The LV2 tools take one file for all audio inputs: the signal and a silent key, or the signal and its own
+# channels swapped as the key.
+$audio join "$work/in-key.wav" "$work/in.wav" "$work/in.wav" --gain-more 0
+$audio join "$work/in-swapped.wav" "$work/in.wav" "$work/r.wav" "$work/l.wav"
+$audio join "$work/swapped.wav" "$work/r.wav" "$work/l.wav"
+# render NAME TOLERANCE "VST settings" "LV2 settings" [LV2 INPUT] [VST INPUT]: the same settings in both
+# units
 render() {
-    local name=$1 tolerance=$2 vst=$3 lv2=$4
+    local name=$1 tolerance=$2 vst=$3 lv2=$4 lv2_in=${5:-$work/in-key.wav} vst_in=${6:-$work/in.wav}
     local -a vst_args=() apply_args=() file_args=()
     local s
     while IFS= read -r s; do [ -n "$s" ] && vst_args+=(--set "$s"); done <<<"$vst"
@@ -51,9 +61,9 @@ render() {
         apply_args+=(-c "${s%%=*}" "${s#*=}")
         file_args+=(-p "${s%%=*}:${s#*=}")
     done
-    "$render" --quiet --float --block 1024 "${vst_args[@]}" "$work/in.wav" "$work/vst-$name.wav" || { echo "FAIL render $name"; status=1; return; }
-    lv2apply -i "$work/in.wav" -o "$work/apply-$name.wav" "${apply_args[@]}" $uri >/dev/null 2>&1
-    lv2file -b 1024 -i "$work/in.wav" -o "$work/file-$name.wav" "${file_args[@]}" $uri >/dev/null 2>&1
+    "$render" --quiet --float --block 1024 "${vst_args[@]}" "$vst_in" "$work/vst-$name.wav" || { echo "FAIL render $name"; status=1; return; }
+    lv2apply -i "$lv2_in" -o "$work/apply-$name.wav" "${apply_args[@]}" $uri >/dev/null 2>&1
+    lv2file -b 1024 -i "$lv2_in" -o "$work/file-$name.wav" "${file_args[@]}" $uri >/dev/null 2>&1
     check "lv2apply, $name" $audio compare "$work/vst-$name.wav" "$work/apply-$name.wav" --tolerance "$tolerance"
     check "lv2file -b 1024, $name" $audio compare "$work/vst-$name.wav" "$work/file-$name.wav" --tolerance "$tolerance"
 }
@@ -62,6 +72,11 @@ render compress 1e-5 $'Threshold=-20dB\nRatio=4\nAttack=5ms\nRelease=80ms\nOut G
     "threshold=-20 ratio=4 attack=5 release=80 outputGain=3 hilbert=1"
 render parallel 1e-5 $'Threshold=-35dB\nRatio=10\nMix=40%\nSide HP=150Hz\nDrive=6dB\nOut Gain=-inf' \
     "threshold=-35 ratio=10 mix=40 sidechainHighpassCutoff=150 drive=6 outputGain=-90"
+# The key chosen: a silent one reduces nothing (the law's factor is exactly 1, as at ratio 1), and listening
+# plays the filtered key, here the signal's channels swapped.
+render "silent key" 0 $'Ratio=1' "sidechainSource=1"
+render "key listened to" 0 $'Sd Listen=on\nSide HP=200Hz' "sidechainSource=1 sidechainListen=1 sidechainHighpassCutoff=200" \
+    "$work/in-swapped.wav" "$work/swapped.wav"
 
 # Factory presets: lv2info lists one per program file, and each renders as its program file does (their
 # make-up takes the test signal past full scale, which lv2file would clip).
@@ -74,7 +89,7 @@ for file in "${files[@]}"; do
     check "lv2info lists '$label'" grep -qxF -- "$(printf '\t         %s' "$label")" <<<"$presets"
     "$render" --quiet --float --block 1024 --preset "$file" "$work/in.wav" "$work/vst-$slug.wav" ||
         { echo "FAIL render $slug"; status=1; continue; }
-    lv2file --ignore-clipping -b 1024 -P "$label" -i "$work/in.wav" -o "$work/file-$slug.wav" $uri >/dev/null 2>&1
+    lv2file --ignore-clipping -b 1024 -P "$label" -i "$work/in-key.wav" -o "$work/file-$slug.wav" $uri >/dev/null 2>&1
     check "lv2file -P '$label' renders as $slug.fxp" \
         $audio compare "$work/vst-$slug.wav" "$work/file-$slug.wav" --tolerance 1e-5
 done

@@ -43,7 +43,9 @@ build/dist/tools/zaroruraroze-render --quiet --float --plugin build/dist/ZaRorur
     "$scratch/in.wav" "$scratch/build.wav" || fail "build render"
 $audio compare "$scratch/build.wav" "$scratch/deb.wav" || fail "the unpacked plug-in renders differently"
 if command -v lv2apply >/dev/null; then
-    LV2_PATH=$usr/lib/lv2 lv2apply -i "$scratch/in.wav" -o "$scratch/lv2.wav" -c threshold -20 -c ratio 4 \
+    # lv2apply feeds every audio input from the file: the signal, and a silent key.
+    $audio join "$scratch/in-key.wav" "$scratch/in.wav" "$scratch/in.wav" --gain-more 0
+    LV2_PATH=$usr/lib/lv2 lv2apply -i "$scratch/in-key.wav" -o "$scratch/lv2.wav" -c threshold -20 -c ratio 4 \
         urn:quenderlab:zaroruraroze >/dev/null 2>&1 || fail "unpacked LV2 bundle"
     $audio compare "$scratch/build.wav" "$scratch/lv2.wav" --tolerance 1e-5 || fail "the unpacked LV2 bundle renders differently"
 fi

@@ -1,5 +1,6 @@
 // The compressor plug-in in process: its signal path against closed forms where the settings make one.
 
+#include "Common/musicplugin/PluginState.h"
 #include "Common/musicplugin/UserValue.h"
 #include "InProcessHost.h"
 #include "ZaRorurarozeParam.h"
@@ -203,9 +204,9 @@ TEST(PluginTest, NoiseFollowsItsGeneratorAcrossOddBlocks)
 // unit or without, and land on a value that shows the same text again.
 TEST(PluginTest, EveryDisplayedTextReadsBackToTheSameText)
 {
-    ZaRorurarozePlugin plugin;
-    ZaRorurarozePlugin reader;
-    for (int i = 0; i < Knob::count; ++i) {
+    ZaRorurarozePlugin plugin(ZaRorurarozePlugin::KeyInput::stereo);
+    ZaRorurarozePlugin reader(ZaRorurarozePlugin::KeyInput::stereo);
+    for (int i = 0; i < plugin.paramList.numParams(); ++i) {
         Param* param = plugin.paramList.param(i);
         Param* readBack = reader.paramList.param(i);
         for (int step = 0; step <= 40; ++step) {
@@ -262,4 +263,85 @@ TEST(PluginTest, LevelAndBandMetersReadTheSignal)
     EXPECT_EQ(loudestBand, 16);
     // 1 dB: the band's smoothed power ripples at twice the tone's frequency (Hilbert off).
     EXPECT_NEAR(loudest, -6.02, 1.0);
+}
+
+namespace
+{
+// Renders through processWithKey in blocks of the given lengths; a key of no channels offers none.
+Stereo renderWithKey(ZaRorurarozePlugin& plugin, const Stereo& input, const Stereo& key,
+                     const std::vector<int>& blocks)
+{
+    const std::size_t frames = input.left.size();
+    Stereo output{std::vector<float>(frames), std::vector<float>(frames)};
+    std::size_t block = 0;
+    for (std::size_t n = 0; n < frames;) {
+        const int length =
+            static_cast<int>(std::min<std::size_t>(blocks[block++ % blocks.size()], frames - n));
+        const float* inputs[2] = {&input.left[n], &input.right[n]};
+        const float* keys[2] = {key.left.empty() ? nullptr : &key.left[n],
+                                key.right.empty() ? nullptr : &key.right[n]};
+        float* outputs[2] = {&output.left[n], &output.right[n]};
+        plugin.processWithKey(inputs, key.left.empty() ? nullptr : keys, outputs, length);
+        n += static_cast<std::size_t>(length);
+    }
+    return output;
+}
+} // namespace
+
+// The key gets the input's treatment (noise, the guard against NaN, infinite and absurd samples), so a key
+// equal to the input renders the plug-in's own-input output bit for bit; without a key offered, or with Sd
+// Source on "own input", the key changes nothing; a different key does.
+TEST(PluginTest, TheKeyIsTreatedAsTheInputAndUsedOnlyWhenChosen)
+{
+    std::vector<float> left = sine(3000, 0.01, 0.9), right = sine(3000, 0.003, 0.4);
+    for (std::size_t i : {100u, 777u, 1500u}) {
+        left[i] = std::nanf("");
+        right[i + 1] = i == 777u ? 1e30f : -HUGE_VALF;
+    }
+    const Stereo input{left, right}, other{sine(3000, 0.0007, 0.8), sine(3000, 0.0011, 0.8)}, none;
+    ZaRorurarozePlugin own;
+    const Stereo expected = processInBlocks(own, input, {3000});
+    const std::vector<int> blocks = {1, 7, 300, 64, 1000};
+    struct Case
+    {
+        const char* what;
+        bool keyChosen;
+        const Stereo& key;
+        bool same;
+    };
+    const Case cases[] = {{"key = input, chosen", true, input, true},
+                          {"no key offered, chosen", true, none, true},
+                          {"other key, not chosen", false, other, true},
+                          {"other key, chosen", true, other, false}};
+    for (const Case& k : cases) {
+        ZaRorurarozePlugin keyed(ZaRorurarozePlugin::KeyInput::stereo);
+        keyed.paramList.vstSetParameter(Knob::sidechainSource, k.keyChosen ? 1.0f : 0.0f);
+        const Stereo run = renderWithKey(keyed, input, k.key, blocks);
+        EXPECT_EQ(sameFloats(run.left, expected.left) && sameFloats(run.right, expected.right), k.same)
+            << k.what;
+    }
+}
+
+// Sd Source exists only where a key can come in, as the twelfth parameter, and a state holds it only while
+// it is on: at "own input" every build writes the VST 2 build's chunk, and that build reads a state with the
+// key chosen and writes its own chunk again.
+TEST(PluginTest, SdSourceOnlyWithAKeyAndInTheStateOnlyWhenOn)
+{
+    ZaRorurarozePlugin plain, keyed(ZaRorurarozePlugin::KeyInput::stereo);
+    EXPECT_EQ(plain.paramList.numParams(), Knob::count);
+    EXPECT_EQ(plain.numKeyInputs, 0);
+    ASSERT_EQ(keyed.paramList.numParams(), Knob::countWithKey);
+    EXPECT_EQ(keyed.numKeyInputs, 2);
+    const Param& source = *keyed.paramList.param(Knob::sidechainSource);
+    EXPECT_EQ(source.getSaveName() + "|" + source.getDisplayName() + "|" + source.getDisplayValue(),
+              "sidechainSource|Sd Source|own input");
+    const std::string plainState = PluginState::saveBank(plain, 0);
+    EXPECT_EQ(PluginState::saveBank(keyed, 0), plainState);
+    keyed.paramList.vstSetParameter(Knob::sidechainSource, 1.0f);
+    const std::string keyState = PluginState::saveBank(keyed, 0);
+    EXPECT_NE(keyState.find("\t\t\tsidechainSource\n\t\t\t\ttrue\n"), std::string::npos) << keyState;
+    ASSERT_TRUE(PluginState::loadBank(plain, 0, keyState));
+    EXPECT_EQ(PluginState::saveBank(plain, 0), plainState);
+    ASSERT_TRUE(PluginState::loadBank(keyed, 0, plainState));
+    EXPECT_EQ(source.getDisplayValue(), "own input");
 }

@@ -237,6 +237,57 @@ TEST(Vst3Adaptor, AudioIsThePluginsOwnWithChangesAtTheirOffsets)
     }
 }
 
+// With a key, a second input bus, "Side-chain", auxiliary and off until the host switches it on: only then
+// does the plug-in get the key (Ardour passes the buffers of a bus that is off), and Sd Source then lets
+// it drive the detector. The plug-in's own processWithKey is the reference.
+TEST(Vst3Adaptor, TheSideChainBusCarriesTheKeyOnlyWhileOn)
+{
+    constexpr int frames = 2048;
+    Instance a(48000.0, frames, keyedDescriptor);
+    ASSERT_EQ(a.component->getBusCount(kAudio, kInput), 2);
+    BusInfo bus{};
+    ASSERT_EQ(a.component->getBusInfo(kAudio, kInput, 1, bus), kResultOk);
+    EXPECT_EQ(utf8Of(bus.name, 128) + " " + std::to_string(bus.channelCount), "Side-chain 2");
+    EXPECT_EQ(bus.busType, kAux);
+    EXPECT_EQ(bus.flags, 0u);
+    SpeakerArrangement arrangements[] = {SpeakerArr::kStereo, SpeakerArr::kStereo};
+    SpeakerArrangement mono[] = {SpeakerArr::kStereo, SpeakerArr::kMono};
+    EXPECT_EQ(a.processor->setBusArrangements(arrangements, 2, arrangements, 1), kResultTrue);
+    EXPECT_EQ(a.processor->setBusArrangements(mono, 2, arrangements, 1), kResultFalse);
+
+    fill(a.in, frames);
+    std::vector<std::vector<float>> key(2, std::vector<float>(frames));
+    for (int n = 0; n < frames; ++n)
+        key[0][static_cast<std::size_t>(n)] = key[1][static_cast<std::size_t>(n)] =
+            static_cast<float>(0.9 * std::sin(0.004 * n));
+    const auto reference = [&](bool keyed) {
+        ZaRorurarozePlugin plugin(ZaRorurarozePlugin::KeyInput::stereo);
+        plugin.sampleRate.setValue(48000.0);
+        plugin.paramList.vstSetParameter(Knob::sidechainSource, 1.0f);
+        std::vector<std::vector<float>> out(2, std::vector<float>(frames));
+        const float* in[2] = {a.in[0].data(), a.in[1].data()};
+        const float* keys[2] = {key[0].data(), key[1].data()};
+        float* outs[2] = {out[0].data(), out[1].data()};
+        plugin.processWithKey(in, keyed ? keys : nullptr, outs, frames);
+        return out;
+    };
+    for (bool on : {false, true}) {
+        Instance b(48000.0, frames, keyedDescriptor);
+        b.in = a.in;
+        EXPECT_EQ(b.component->activateBus(kAudio, kInput, 1, on ? 1 : 0), kResultOk);
+        ParameterChanges source;
+        source.add(Knob::sidechainSource, 0, 1.0);
+        ASSERT_EQ(b.process(frames, &source, 0, false, &key), kResultOk);
+        EXPECT_TRUE(b.out == reference(on)) << "bus on " << on;
+    }
+    // On, without its buffers: no key.
+    EXPECT_EQ(a.component->activateBus(kAudio, kInput, 1, 1), kResultOk);
+    ParameterChanges source;
+    source.add(Knob::sidechainSource, 0, 1.0);
+    ASSERT_EQ(a.process(frames, &source), kResultOk);
+    EXPECT_TRUE(a.out == reference(false));
+}
+
 // Silence flags mark silent output; channels a host leaves without buffers read silence and crash nothing.
 TEST(Vst3Adaptor, SilenceFlagsAndMissingBuffers)
 {

@@ -1,7 +1,8 @@
 #pragma once
 // A small VST 3 host for the tests, in process: the compressor's factory through the adaptor, a memory
 // stream that can hand out a few bytes per read, parameter-change lists, and one instance set up the way
-// hosts do (initialise, set up processing, activate) with stereo buffers of its own.
+// hosts do (initialise, set up processing, activate) with stereo buffers of its own. The compressor as the
+// VST 3 module makes it, with a key, is `keyedDescriptor`'s.
 
 #include "Common/vst3/Vst3Factory.h"
 #include "ZaRorurarozePlugin.h"
@@ -31,6 +32,15 @@ inline const MusicPluginVst3Adaptor::Descriptor descriptor{
     "1.0.0",
     &createPlugin,
     nullptr};
+
+inline MusicPlugin* createKeyedPlugin()
+{
+    return new ZaRorurarozePlugin(ZaRorurarozePlugin::KeyInput::stereo);
+}
+
+inline const MusicPluginVst3Adaptor::Descriptor keyedDescriptor{
+    descriptor.classId, descriptor.name, descriptor.vendor, descriptor.subCategories, descriptor.version,
+    &createKeyedPlugin, nullptr};
 
 // Host objects live on the stack or in fixtures: their reference counts are checked, never acted on.
 template <typename Interface> class HostObject : public Interface
@@ -149,11 +159,13 @@ public:
 // One instance, set up as hosts do, with stereo input and output buffers of maxFrames.
 struct Instance
 {
-    explicit Instance(double rateHz = 48000.0, int maxFrames = 1024) : in(2), out(2)
+    explicit Instance(double rateHz = 48000.0, int maxFrames = 1024,
+                      const MusicPluginVst3Adaptor::Descriptor& made = descriptor)
+        : in(2), out(2)
     {
-        Vst3Factory factory(descriptor, "");
+        Vst3Factory factory(made, "");
         void* obj = nullptr;
-        factory.createInstance(descriptor.classId.bytes, IComponent::iid.bytes, &obj);
+        factory.createInstance(made.classId.bytes, IComponent::iid.bytes, &obj);
         component = static_cast<IComponent*>(obj);
         component->queryInterface(IAudioProcessor::iid.bytes, &obj);
         processor = static_cast<IAudioProcessor*>(obj);
@@ -181,20 +193,27 @@ struct Instance
     Instance(const Instance&) = delete;
     Instance& operator=(const Instance&) = delete;
 
-    // Runs `frames` frames from `offset` in the buffers (in place when inPlace), with the given changes.
-    tresult process(int frames, ParameterChanges* changes = nullptr, int offset = 0, bool inPlace = false)
+    // Runs `frames` frames from `offset` in the buffers (in place when inPlace), with the given changes;
+    // with key buffers (two channels), as a second input bus.
+    tresult process(int frames, ParameterChanges* changes = nullptr, int offset = 0, bool inPlace = false,
+                    std::vector<std::vector<float>>* key = nullptr)
     {
         float* inputs[2] = {in[0].data() + offset, in[1].data() + offset};
         float* outputs[2] = {out[0].data() + offset, out[1].data() + offset};
-        AudioBusBuffers inBus{};
-        inBus.numChannels = 2;
-        inBus.channelBuffers32 = inPlace ? outputs : inputs;
+        float* keys[2] = {key != nullptr ? (*key)[0].data() + offset : nullptr,
+                          key != nullptr ? (*key)[1].data() + offset : nullptr};
+        AudioBusBuffers inBuses[2]{};
+        inBuses[0].numChannels = 2;
+        inBuses[0].channelBuffers32 = inPlace ? outputs : inputs;
+        inBuses[1].numChannels = 2;
+        inBuses[1].channelBuffers32 = keys;
         AudioBusBuffers outBus{};
         outBus.numChannels = 2;
         outBus.channelBuffers32 = outputs;
         outputChanges.queues.clear();
-        ProcessData data{kRealtime, kSample32, frames,         1,       1,       &inBus,
-                         &outBus,   changes,   &outputChanges, nullptr, nullptr, nullptr};
+        ProcessData data{kRealtime, kSample32, frames,  key != nullptr ? 2 : 1, 1,
+                         inBuses,   &outBus,   changes, &outputChanges,         nullptr,
+                         nullptr,   nullptr};
         const tresult result = processor->process(data);
         silenceFlags = outBus.silenceFlags;
         return result;

@@ -172,7 +172,11 @@ run_clap() {
 
 # The VST 3 bundle in a host on the SDK's own interface headers, with every main control moved: the Linux
 # build's audio and bank chunk. The same knob positions in the host (normalised) and the render tool (@).
+# Then the side-chain bus on with a key (the signal's channels swapped, listened to): the Linux bundle's
+# audio in the same host built for Linux.
 source tests/vst3/knobs.sh
+# Sd Listen and Sd Source (IDs 2 and 11) on, Side HP at knob 0.5.
+key_args=(--set 2=1 --set 11=1 --set 0=0.5)
 v3=build/win64/vst3-check
 mkdir -p $v3
 vst3_ready=0
@@ -180,7 +184,11 @@ if cmake --build build/release -j "$jobs" --target zaroruraroze-render >/dev/nul
     python3 tests/ardour/audio_file.py signal $v3/signal.wav $v3/left.wav $v3/right.wav --seconds 3 &&
     build/release/tools/zaroruraroze-render --plugin build/release/ZaRoruraroze.so --block 1024 --float --quiet \
         "${tool_args[@]}" --save-preset $v3/linux.fxb $v3/signal.wav $v3/linux.wav &&
-    python3 tests/ardour/ardour_files.py fxb-bytes $v3/linux.fxb $v3/linux.state; then
+    python3 tests/ardour/ardour_files.py fxb-bytes $v3/linux.fxb $v3/linux.state &&
+    python3 tests/ardour/audio_file.py join $v3/keyed.wav $v3/signal.wav $v3/right.wav $v3/left.wav &&
+    linux_sdk_host=$(tests/vst3/hosts/build-sdk-host.sh build/release/sdk-host linux) &&
+    "$linux_sdk_host" render build/release/vst3/ZaRoruraroze.vst3 $v3/keyed.wav $v3/linux-keyed.wav \
+        "${key_args[@]}" >/dev/null; then
     vst3_ready=1
 else
     fail "the VST 3 check under wine could not be set up"
@@ -200,8 +208,11 @@ run_vst3() {
     if "$runner" "$sdk_host" render "build/$name/vst3/ZaRoruraroze.vst3" $v3/signal.wav "$out/wine.wav" \
         "${host_args[@]}" --save-state "$out/wine.state" >"$out/wine.log" 2>&1 &&
         python3 tests/ardour/audio_file.py compare $v3/linux.wav "$out/wine.wav" >"$out/compare.log" &&
-        cmp -s $v3/linux.state "$out/wine.state"; then
-        echo "$wine: the ${name#win}-bit VST 3 bundle, in a host on the SDK's own headers, renders bit-identically to the Linux build and saves its bank chunk"
+        cmp -s $v3/linux.state "$out/wine.state" &&
+        "$runner" "$sdk_host" render "build/$name/vst3/ZaRoruraroze.vst3" $v3/keyed.wav "$out/wine-keyed.wav" \
+            "${key_args[@]}" >>"$out/wine.log" 2>&1 &&
+        python3 tests/ardour/audio_file.py compare $v3/linux-keyed.wav "$out/wine-keyed.wav" >>"$out/compare.log"; then
+        echo "$wine: the ${name#win}-bit VST 3 bundle, in a host on the SDK's own headers, renders bit-identically to the Linux build (with a key too) and saves its bank chunk"
     else
         cat "$out/wine.log" "$out/compare.log" 2>/dev/null
         fail "$wine: the ${name#win}-bit VST 3 bundle differs from the Linux build"

@@ -5,6 +5,7 @@
 //   figure-data times                  time constants of each band at the default Attack and Release
 //   figure-data signals IMPULSE SILENCE  writes a unit impulse and silence (stereo float WAV, 44.1 kHz)
 //   figure-data tone FILE HZ SECONDS DBFS  writes a sine of that peak level, the same in both channels
+//   figure-data voice FILE SECONDS     writes a voice-like signal in phrases, the same in both channels
 //   figure-data response FILE BASE     magnitude response of FILE minus BASE (left channel)
 //   figure-data levels IN OUT          10 ms input and output levels and the gain change between them
 //   figure-data gain IN OUT FROM TO    sample-by-sample gain (output over input) between FROM and TO s
@@ -210,6 +211,73 @@ int tone(const std::string& path, double hz, double seconds, double levelDbfs)
     return 0;
 }
 
+// A stand-in for a voice, to duck music under: a buzz at a speaking pitch (a sawtooth's harmonics below
+// 4 kHz, its pitch drifting between 110 and 150 Hz) through two formant resonators that change with each
+// 200 ms syllable, in three phrases with pauses between; peak -12 dBFS.
+int voice(const std::string& path, double seconds)
+{
+    const auto frames = static_cast<std::size_t>(seconds * kSampleRateHz);
+    // Phrases as fractions of the length; the formants (Hz) of four vowels, taken in turn.
+    const double phrases[][2] = {{0.08, 0.26}, {0.36, 0.58}, {0.68, 0.86}};
+    const double vowels[][2] = {{730, 1090}, {530, 1840}, {270, 2290}, {570, 840}};
+    constexpr double syllableSeconds = 0.2;
+    constexpr double formantQ = 6.0;
+    // Two band-pass resonators (bilinear design), their memories, and the vowel they are tuned to.
+    struct Resonator
+    {
+        double b0 = 0, a1 = 0, a2 = 0, x1 = 0, x2 = 0, y1 = 0, y2 = 0;
+        void tune(double hz)
+        {
+            const double w = 2.0 * kPi * hz / kSampleRateHz, alpha = std::sin(w) / (2.0 * formantQ);
+            b0 = alpha / (1.0 + alpha);
+            a1 = -2.0 * std::cos(w) / (1.0 + alpha);
+            a2 = (1.0 - alpha) / (1.0 + alpha);
+        }
+        double run(double x)
+        {
+            const double y = b0 * (x - x2) - a1 * y1 - a2 * y2;
+            x2 = x1, x1 = x, y2 = y1, y1 = y;
+            return y;
+        }
+    } first, second;
+    int vowel = -1;
+    double phase = 0.0, peak = 0.0;
+    std::vector<double> samples(frames, 0.0);
+    for (std::size_t i = 0; i < frames; ++i) {
+        const double t = static_cast<double>(i) / kSampleRateHz;
+        double envelope = 0.0;
+        for (int p = 0; p < 3; ++p) {
+            const double from = phrases[p][0] * seconds, to = phrases[p][1] * seconds;
+            if (t < from || t >= to) continue;
+            const double s = std::sin(kPi * std::fmod(t - from, syllableSeconds) / syllableSeconds);
+            envelope = s * s;
+            const int syllable = static_cast<int>((t - from) / syllableSeconds) + 3 * p;
+            if (syllable % 4 != vowel) {
+                vowel = syllable % 4;
+                first.tune(vowels[vowel][0]);
+                second.tune(vowels[vowel][1]);
+            }
+        }
+        const double pitchHz = 130.0 + 20.0 * std::sin(2.0 * kPi * 0.7 * t);
+        phase = std::fmod(phase + pitchHz / kSampleRateHz, 1.0);
+        double buzz = 0.0;
+        for (int k = 1; k * pitchHz < 4000.0; ++k)
+            buzz += std::sin(2.0 * kPi * k * phase) / k;
+        samples[i] = envelope * (first.run(buzz) + 0.5 * second.run(buzz));
+        peak = std::fmax(peak, std::fabs(samples[i]));
+    }
+    std::vector<float> audio;
+    const double scale = peak > 0.0 ? std::pow(10.0, -12.0 / 20.0) / peak : 0.0;
+    for (double x : samples) {
+        audio.push_back(static_cast<float>(x * scale));
+        audio.push_back(static_cast<float>(x * scale));
+    }
+    zr::host::OutputAudioFile file(path, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 2, 44100);
+    file.write(audio.data(), static_cast<sf_count_t>(frames));
+    file.commit();
+    return 0;
+}
+
 // Both channels of a file, planar.
 std::vector<std::vector<float>> readPlanar(const std::string& path, int& rateHz)
 {
@@ -302,7 +370,7 @@ double numberArgument(const char* text)
 
 const char* const kUsage =
     "usage: figure-data bands | times | signals IMPULSE SILENCE | tone FILE HZ SECONDS DBFS |\n"
-    "       response FILE BASE | levels IN OUT | gain IN OUT FROM TO\n";
+    "       voice FILE SECONDS | response FILE BASE | levels IN OUT | gain IN OUT FROM TO\n";
 } // namespace
 
 int main(int argc, char** argv)
@@ -313,6 +381,7 @@ int main(int argc, char** argv)
         if (args.size() == 1 && args[0] == "times") return times();
         if (args.size() == 3 && args[0] == "signals") return signals(args[1], args[2]);
         if (args.size() == 3 && args[0] == "response") return response(args[1], args[2]);
+        if (args.size() == 3 && args[0] == "voice") return voice(args[1], numberArgument(argv[3]));
         if (args.size() == 3 && args[0] == "levels") return levels(args[1], args[2]);
         if (args.size() == 5 && args[0] == "gain")
             return gain(args[1], args[2], numberArgument(argv[4]), numberArgument(argv[5]));

@@ -4,6 +4,7 @@
 #include "Common/musicplugin/ParamValue.h"
 #include "Common/musicplugin/PluginState.h"
 #include "Common/musicplugin/RealParam.h"
+#include "ZaRorurarozeParam.h"
 #include "tools/jack/RealtimePlugin.h"
 #include "tools/render/FxPreset.h"
 #include "tools/render/TemporaryFile.h"
@@ -19,8 +20,10 @@ namespace
 {
 // The audio thread takes changes within one period; this long means it is not running.
 constexpr std::chrono::milliseconds kApplyTimeout{2000};
-// The version the VST 2 plug-in reports, so its files and ours are the same bytes.
+// The version and parameter count the VST 2 plug-in reports, so its files and ours are the same bytes; Sd
+// Source, ours alone, is in the chunk while on, and the VST 2 plug-in passes it by.
 constexpr VstInt32 kPluginVersion = 1;
+constexpr int kVst2Params = ZaRorurarozeParam::count;
 
 bool endsWith(const std::string& text, const std::string& suffix)
 {
@@ -40,7 +43,8 @@ const char* const ControlSession::kCommandHelp =
     "commands, one a line: set NAME VALUE | list | save FILE.fxp|FILE.fxb | load FILE | quit\n";
 
 ControlSession::ControlSession(RealtimePlugin& realtime, std::FILE* out, std::FILE* err)
-    : realtime_(realtime), out_(out), err_(err), resolver_(parameters_, true)
+    : realtime_(realtime), out_(out), err_(err), shadow_(ZaRorurarozePlugin::KeyInput::stereo),
+      resolver_(parameters_, true)
 {
     ParamList& list = shadow_.paramList;
     for (int i = 0; i < list.numParams(); ++i) {
@@ -148,12 +152,17 @@ void ControlSession::loadFile(const std::string& path)
         break;
     }
     case host::FxKind::ProgramParams: {
+        // The VST 2 plug-in's eleven, or ours; what the file does not hold goes to its default.
         const std::vector<float>& knobs = preset.program.knobPositions;
-        if (static_cast<int>(knobs.size()) != shadow_.paramList.numParams())
+        const int numParams = shadow_.paramList.numParams();
+        if (static_cast<int>(knobs.size()) != numParams && static_cast<int>(knobs.size()) != kVst2Params)
             refuse("the preset holds " + std::to_string(knobs.size()) + " parameters, the plug-in has " +
-                   std::to_string(shadow_.paramList.numParams()));
-        for (int i = 0; i < shadow_.paramList.numParams(); ++i)
-            shadow_.paramList.vstSetParameter(i, knobs[static_cast<std::size_t>(i)]);
+                   std::to_string(numParams));
+        for (int i = 0; i < numParams; ++i)
+            if (i < static_cast<int>(knobs.size()))
+                shadow_.paramList.vstSetParameter(i, knobs[static_cast<std::size_t>(i)]);
+            else
+                shadow_.paramList.param(i)->resetToDefault();
         shadow_.presetBank.getPreset(program_).name = preset.program.name;
         break;
     }
@@ -175,8 +184,7 @@ void ControlSession::saveFile(const std::string& path)
     preset.kind = bank ? host::FxKind::BankChunk : host::FxKind::ProgramChunk;
     preset.pluginId = shadow_.uniqueId;
     preset.pluginVersion = kPluginVersion;
-    preset.count =
-        bank ? static_cast<VstInt32>(shadow_.presetBank.presetList.size()) : shadow_.paramList.numParams();
+    preset.count = bank ? static_cast<VstInt32>(shadow_.presetBank.presetList.size()) : kVst2Params;
     preset.currentProgram = bank ? program_ : 0;
     preset.program.name = shadow_.presetBank.getPreset(program_).name;
     // With the terminating zero, as the VST 2 plug-in hands its chunk over.

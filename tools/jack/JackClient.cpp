@@ -12,6 +12,7 @@ namespace
 {
 const char* const kInputNames[2] = {"in_left", "in_right"};
 const char* const kOutputNames[2] = {"out_left", "out_right"};
+const char* const kKeyNames[2] = {"key_left", "key_right"};
 
 // libjack explains a missing server in several lines of its own; we say it in one.
 void quiet(const char*) {}
@@ -58,8 +59,9 @@ JackClient::JackClient(const std::string& clientName, const std::string& serverN
         inputs_[c] = jack_port_register(client_, kInputNames[c], JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
         outputs_[c] =
             jack_port_register(client_, kOutputNames[c], JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
+        keys_[c] = jack_port_register(client_, kKeyNames[c], JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
     }
-    if (!inputs_[0] || !inputs_[1] || !outputs_[0] || !outputs_[1]) {
+    if (!inputs_[0] || !inputs_[1] || !outputs_[0] || !outputs_[1] || !keys_[0] || !keys_[1]) {
         jack_client_close(client_);
         throw JackError("the JACK server '" + serverName_ + "' refused our ports");
     }
@@ -109,6 +111,18 @@ std::vector<std::string> JackClient::connectPhysicalPorts()
     return made;
 }
 
+std::vector<std::string> JackClient::connectKey(const std::vector<std::string>& sources)
+{
+    std::vector<std::string> answers;
+    for (std::size_t c = 0; c < 2 && !sources.empty(); ++c) {
+        const std::string& from = sources[std::min(c, sources.size() - 1)];
+        const std::string to = jack_port_name(keys_[c]);
+        answers.push_back(from + (jack_connect(client_, from.c_str(), to.c_str()) == 0 ? " -> " : " -x ") +
+                          to);
+    }
+    return answers;
+}
+
 std::string JackClient::name() const
 {
     return jack_get_client_name(client_);
@@ -116,20 +130,22 @@ std::string JackClient::name() const
 
 std::vector<std::string> JackClient::portNames() const
 {
-    return {jack_port_name(inputs_[0]), jack_port_name(inputs_[1]), jack_port_name(outputs_[0]),
-            jack_port_name(outputs_[1])};
+    return {jack_port_name(inputs_[0]),  jack_port_name(inputs_[1]), jack_port_name(outputs_[0]),
+            jack_port_name(outputs_[1]), jack_port_name(keys_[0]),   jack_port_name(keys_[1])};
 }
 
 int JackClient::onProcess(jack_nframes_t frames, void* self) noexcept
 {
     auto* client = static_cast<JackClient*>(self);
     const float* inputs[2];
+    const float* keys[2];
     float* outputs[2];
     for (int c = 0; c < 2; ++c) {
         inputs[c] = static_cast<const float*>(jack_port_get_buffer(client->inputs_[c], frames));
+        keys[c] = static_cast<const float*>(jack_port_get_buffer(client->keys_[c], frames));
         outputs[c] = static_cast<float*>(jack_port_get_buffer(client->outputs_[c], frames));
     }
-    client->plugin_.process(inputs, outputs, static_cast<int>(frames));
+    client->plugin_.process(inputs, keys, outputs, static_cast<int>(frames));
     return 0;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
-// Our JACK client: four audio ports around a RealtimePlugin, the server's callbacks, and what the server
-// tells us (rate, buffer size, xruns, shutdown) kept in atomics for the control thread to report. Never
-// starts a server.
+// Our JACK client: the audio ports around a RealtimePlugin (the signal in and out and the key in), the
+// server's callbacks, and what the server tells us (rate, buffer size, xruns, shutdown) kept in atomics for
+// the control thread to report. Never starts a server.
 
 #include <jack/jack.h>
 
@@ -36,6 +36,9 @@ public:
     // Connects the inputs to the first two physical capture ports and the outputs to the first two
     // playback ports, where there are such; answers the connections made, as "from -> to".
     std::vector<std::string> connectPhysicalPorts();
+    // Connects the key inputs to the given ports (one feeds both); answers the connections made, as
+    // "from -> to", and those that failed, as "from -x to".
+    std::vector<std::string> connectKey(const std::vector<std::string>& sources);
 
     std::string name() const;
     std::string serverName() const { return serverName_; }
@@ -58,6 +61,7 @@ private:
     jack_client_t* client_ = nullptr;
     jack_port_t* inputs_[2] = {nullptr, nullptr};
     jack_port_t* outputs_[2] = {nullptr, nullptr};
+    jack_port_t* keys_[2] = {nullptr, nullptr};
     bool active_ = false;
     std::atomic<int> sampleRateHz_{0};
     std::atomic<int> bufferFrames_{0};

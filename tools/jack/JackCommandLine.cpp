@@ -5,7 +5,8 @@ namespace zr::jack
 const char* const kJackUsageText =
     "usage: zaroruraroze-jack [options]\n"
     "Runs the ZaRoruraroze compressor as a JACK client with the ports in_left, in_right, out_left and\n"
-    "out_right. It never starts a JACK server.\n"
+    "out_right, and the key (side-chain) inputs key_left and key_right, which drive the detector while Sd\n"
+    "Source is \"key\". It never starts a JACK server.\n"
     "\n"
     "  --server NAME        the JACK server to join (default: $JACK_DEFAULT_SERVER or \"default\")\n"
     "  --name CLIENT        the client's name (default \"ZaRoruraroze\")\n"
@@ -14,6 +15,8 @@ const char* const kJackUsageText =
     "                       10ms, 50%, on/off, or @0.25 for a knob position. Repeatable.\n"
     "  --preset FILE        loads a program (.fxp) or bank (.fxb) file first\n"
     "  --connect            connects to the system's capture and playback ports\n"
+    "  --connect-key PORTS  connects the key inputs to these ports, given as LEFT,RIGHT or one port for\n"
+    "                       both (such as Voice:out_1,Voice:out_2)\n"
     "  --help               this text\n"
     "\n"
     "Standard input takes one command a line while it runs:\n"
@@ -42,6 +45,14 @@ ClientOptions parseJackCommandLine(const std::vector<std::string>& arguments)
             options.presetPath = reader.value();
         } else if (name == "--connect") {
             options.connect = reader.flag();
+        } else if (name == "--connect-key") {
+            const std::string ports = reader.value();
+            const std::size_t comma = ports.find(',');
+            options.keySources = {ports.substr(0, comma)};
+            if (comma != std::string::npos) options.keySources.push_back(ports.substr(comma + 1));
+            for (const std::string& port : options.keySources)
+                if (port.empty() || port.find(',') != std::string::npos)
+                    throw host::UsageError("--connect-key wants one or two port names: LEFT,RIGHT");
         } else if (name == "--help") {
             options.help = reader.flag();
         } else {

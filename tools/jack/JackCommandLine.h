@@ -15,6 +15,8 @@ struct ClientOptions
     std::vector<host::Setting> settings;
     std::string presetPath;
     bool connect = false;
+    // Ports to connect the key inputs to: one feeds both.
+    std::vector<std::string> keySources;
     bool help = false;
 };
 

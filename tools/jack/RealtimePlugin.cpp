@@ -7,8 +7,9 @@
 namespace zr::jack
 {
 RealtimePlugin::RealtimePlugin()
-    : numParams_(plugin_.paramList.numParams()), published_(new std::atomic<double>[numParams_]),
-      requestedRateHz_(plugin_.sampleRate.getValue()), appliedRateHz_(plugin_.sampleRate.getValue())
+    : plugin_(ZaRorurarozePlugin::KeyInput::stereo), numParams_(plugin_.paramList.numParams()),
+      published_(new std::atomic<double>[numParams_]), requestedRateHz_(plugin_.sampleRate.getValue()),
+      appliedRateHz_(plugin_.sampleRate.getValue())
 {
     for (int i = 0; i < numParams_; ++i)
         published_[i].store(paramValue(*plugin_.paramList.param(i)), std::memory_order_relaxed);
@@ -61,9 +62,10 @@ void RealtimePlugin::applyPending() noexcept
     if (applied != before) applied_.store(applied, std::memory_order_release);
 }
 
-void RealtimePlugin::process(const float* const* inputs, float* const* outputs, int frames) noexcept
+void RealtimePlugin::process(const float* const* inputs, const float* const* keys, float* const* outputs,
+                             int frames) noexcept
 {
     applyPending();
-    plugin_.process(inputs, outputs, frames);
+    plugin_.processWithKey(inputs, keys, outputs, frames);
 }
 } // namespace zr::jack

@@ -36,9 +36,10 @@ public:
     void requestSampleRate(double sampleRateHz) noexcept;
     double appliedSampleRate() const noexcept { return appliedRateHz_.load(std::memory_order_acquire); }
 
-    // Audio thread: takes pending changes, then processes. Allocates nothing, locks nothing, throws
-    // nothing.
-    void process(const float* const* inputs, float* const* outputs, int frames) noexcept;
+    // Audio thread: takes pending changes, then processes the signal with its key. Allocates nothing, locks
+    // nothing, throws nothing.
+    void process(const float* const* inputs, const float* const* keys, float* const* outputs,
+                 int frames) noexcept;
     // What process does first; the control thread calls it itself while no audio thread runs yet.
     void applyPending() noexcept;
 

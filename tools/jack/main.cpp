@@ -99,6 +99,9 @@ int run(const ClientOptions& options)
         std::fprintf(stderr, "%s: %s\n", kToolName,
                      made.empty() ? "no system ports to connect to" : ("connected " + joined(made)).c_str());
     }
+    if (!options.keySources.empty())
+        std::fprintf(stderr, "%s: key: %s\n", kToolName,
+                     joined(client.connectKey(options.keySources)).c_str());
 
     InputLines input(session);
     bool inputOpen = true;

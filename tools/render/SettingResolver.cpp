@@ -81,12 +81,18 @@ ResolvedSetting SettingResolver::resolve(const Setting& setting) const
     }
     if (p.isSwitch) {
         const std::string word = lowered(text);
-        if (word == "on" || word == "true" || word == "yes" || word == "1")
+        // Or the words the switch shows for its two positions, such as "own input" and "key".
+        const auto shows = [&word](const std::string& display) {
+            return !display.empty() && word == lowered(display);
+        };
+        if (word == "on" || word == "true" || word == "yes" || word == "1" || shows(p.displayAtMax))
             r.knobPos = 1.0f;
-        else if (word == "off" || word == "false" || word == "no" || word == "0")
+        else if (word == "off" || word == "false" || word == "no" || word == "0" || shows(p.displayAtMin))
             r.knobPos = 0.0f;
         else
-            throw SettingError(what + ": " + setting.name + " is a switch; give on or off");
+            throw SettingError(what + ": " + setting.name + " is a switch; give " +
+                               (lowered(p.displayAtMax) == "on" ? std::string("on or off")
+                                                                : p.displayAtMin + " or " + p.displayAtMax));
         return r;
     }
     if (!exactValues_ || p.saveKey.empty())

@@ -9,6 +9,7 @@
 #define DISTRHO_PLUGIN_CLAP_FEATURES "audio-effect", "stereo"
 #define DISTRHO_PLUGIN_HAS_UI 0
 #define DISTRHO_PLUGIN_IS_RT_SAFE 1
-#define DISTRHO_PLUGIN_NUM_INPUTS 2
+// Inputs 3 and 4: a stereo side-chain.
+#define DISTRHO_PLUGIN_NUM_INPUTS 4
 #define DISTRHO_PLUGIN_NUM_OUTPUTS 2
 #define DISTRHO_PLUGIN_WANT_STATE 1

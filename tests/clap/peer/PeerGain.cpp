@@ -1,5 +1,5 @@
-// A stereo gain in dB and, as a read-only output, the input's peak over each block in dB: results with
-// closed forms (a sine at 0.5 is -6.02 dB; -6 dB of gain scales it by 10^(-6/20)).
+// A stereo gain in dB and, as read-only outputs, the input's and the side-chain's peaks over each block in
+// dB: results with closed forms (a sine at 0.5 is -6.02 dB; -6 dB of gain scales it by 10^(-6/20)).
 
 #include "DistrhoPlugin.hpp"
 
@@ -10,7 +10,7 @@ START_NAMESPACE_DISTRHO
 class PeerGain : public Plugin
 {
 public:
-    PeerGain() : Plugin(2, 0, 1) {}
+    PeerGain() : Plugin(3, 0, 1) {}
 
 protected:
     const char* getLabel() const override { return "PeerGain"; }
@@ -18,6 +18,12 @@ protected:
     const char* getLicense() const override { return "MIT"; }
     uint32_t getVersion() const override { return d_version(1, 0, 0); }
     int64_t getUniqueId() const override { return d_cconst('z', 'r', 'P', 'g'); }
+
+    void initAudioPort(bool input, uint32_t index, AudioPort& port) override
+    {
+        Plugin::initAudioPort(input, index, port);
+        if (input && index >= 2) port.hints |= kAudioPortIsSidechain;
+    }
 
     void initParameter(uint32_t index, Parameter& parameter) override
     {
@@ -31,8 +37,8 @@ protected:
             parameter.ranges.max = 24.0f;
         } else {
             parameter.hints = kParameterIsOutput;
-            parameter.name = "Peak";
-            parameter.symbol = "peak";
+            parameter.name = index == 1 ? "Peak" : "Key Peak";
+            parameter.symbol = index == 1 ? "peak" : "key_peak";
             parameter.ranges.def = -60.0f;
             parameter.ranges.min = -60.0f;
             parameter.ranges.max = 0.0f;
@@ -47,7 +53,10 @@ protected:
     }
     void setState(const char*, const char*) override {}
 
-    float getParameterValue(uint32_t index) const override { return index == 0 ? gainDb : peakDb; }
+    float getParameterValue(uint32_t index) const override
+    {
+        return index == 0 ? gainDb : index == 1 ? peakDb : keyPeakDb;
+    }
 
     void setParameterValue(uint32_t index, float value) override
     {
@@ -65,12 +74,18 @@ protected:
                 outputs[c][i] = inputs[c][i] * factor;
             }
         peakDb = peak > 0.001f ? 20.0f * std::log10(peak) : -60.0f;
+        float keyPeak = 0.0f;
+        for (int c = 2; c < 4; ++c)
+            for (uint32_t i = 0; i < frames; ++i)
+                keyPeak = std::fmax(keyPeak, std::fabs(inputs[c][i]));
+        keyPeakDb = keyPeak > 0.001f ? 20.0f * std::log10(keyPeak) : -60.0f;
     }
 
 private:
     float gainDb = 0.0f;
     float factor = 1.0f;
     float peakDb = -60.0f;
+    float keyPeakDb = -60.0f;
 };
 
 Plugin* createPlugin()

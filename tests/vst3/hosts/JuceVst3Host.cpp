@@ -8,7 +8,8 @@
 //   juce-vst3-host render BUNDLE IN.wav OUT.wav [--block N] [--set INDEX=NORMALISED]...
 //                  [--load-state FILE] [--save-state FILE]
 //       renders a 32-bit float WAV file through the plug-in in blocks of N frames (default 1024), with the
-//       parameters set (normalised, as a host's automation does) or a state JUCE saved before loaded first
+//       parameters set (normalised, as a host's automation does) or a state JUCE saved before loaded first;
+//       a four-channel file's last two channels go to the second input bus (a side-chain), enabled stereo
 
 #include "FloatWav.h"
 
@@ -94,14 +95,28 @@ int render(const juce::String& bundle, const std::string& in, const std::string&
            const std::map<int, float>& settings, const std::string& loadState, const std::string& saveState)
 {
     floatwav::Wav wav;
-    if (!floatwav::read(in, wav) || wav.channels.size() != 2) {
-        std::fprintf(stderr, "juce-vst3-host: %s is no stereo 32-bit float WAV file\n", in.c_str());
+    if (!floatwav::read(in, wav) || (wav.channels.size() != 2 && wav.channels.size() != 4)) {
+        std::fprintf(stderr, "juce-vst3-host: %s is no 32-bit float WAV file of 2 or 4 channels\n",
+                     in.c_str());
         return 1;
     }
     juce::VST3PluginFormat format;
     std::unique_ptr<juce::PluginDescription> d;
     auto plugin = load(format, bundle, wav.rateHz, blockFrames, d);
     if (plugin == nullptr) return 1;
+    const int inputs = static_cast<int>(wav.channels.size());
+    if (inputs == 4) {
+        auto layout = plugin->getBusesLayout();
+        if (layout.inputBuses.size() < 2) {
+            std::fprintf(stderr, "juce-vst3-host: the plug-in has no second input bus\n");
+            return 1;
+        }
+        layout.inputBuses.getReference(1) = juce::AudioChannelSet::stereo();
+        if (!plugin->setBusesLayout(layout)) {
+            std::fprintf(stderr, "juce-vst3-host: the plug-in refuses a stereo second input bus\n");
+            return 1;
+        }
+    }
     if (!loadState.empty()) {
         juce::MemoryBlock state;
         if (!juce::File(loadState).loadFileAsData(state)) {
@@ -120,12 +135,12 @@ int render(const juce::String& bundle, const std::string& in, const std::string&
     }
     plugin->prepareToPlay(wav.rateHz, blockFrames);
     const std::size_t frames = wav.channels[0].size();
-    juce::AudioBuffer<float> buffer(2, blockFrames);
+    juce::AudioBuffer<float> buffer(inputs, blockFrames);
     juce::MidiBuffer midi;
     for (std::size_t at = 0; at < frames; at += static_cast<std::size_t>(blockFrames)) {
         const int n = static_cast<int>(std::min<std::size_t>(blockFrames, frames - at));
-        buffer.setSize(2, n, false, false, true);
-        for (int c = 0; c < 2; ++c)
+        buffer.setSize(inputs, n, false, false, true);
+        for (int c = 0; c < inputs; ++c)
             buffer.copyFrom(c, 0, wav.channels[static_cast<std::size_t>(c)].data() + at, n);
         plugin->processBlock(buffer, midi);
         for (int c = 0; c < 2; ++c)
@@ -138,6 +153,7 @@ int render(const juce::String& bundle, const std::string& in, const std::string&
         plugin->getStateInformation(state);
         if (!juce::File(saveState).replaceWithData(state.getData(), state.getSize())) return 1;
     }
+    wav.channels.resize(2);
     return floatwav::write(out, wav) ? 0 : 1;
 }
 } // namespace

@@ -2,7 +2,9 @@
 // juce-modules-source-data, used only here and never shipped), not against the project's own
 // declarations: it proves the bundle's binary interface (IDs, layouts, result codes, calling convention)
 // from the other side. Built by tests/vst3/hosts/build-sdk-host.sh for Windows (run under wine) and Linux.
-// The same commands as the JUCE test host; state files hold the component state's bytes.
+// The same commands as the JUCE test host; state files hold the component state's bytes. A plug-in's second
+// input bus (a side-chain) gets buffers always, as Ardour gives them, and is switched on only to carry a
+// four-channel file's last two channels.
 //
 //   sdk-vst3-host info BUNDLE
 //   sdk-vst3-host render BUNDLE IN.wav OUT.wav [--block N] [--set ID=NORMALISED]... [--load-state FILE]
@@ -30,6 +32,7 @@
 #include <dlfcn.h>
 #endif
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -233,8 +236,11 @@ int render(const std::string& bundle, const std::string& in, const std::string& 
            const std::string& saveState)
 {
     floatwav::Wav wav;
-    if (!floatwav::read(in, wav) || wav.channels.size() != 2)
-        return std::fprintf(stderr, "sdk-vst3-host: %s is no stereo float WAV file\n", in.c_str()), 1;
+    if (!floatwav::read(in, wav) || (wav.channels.size() != 2 && wav.channels.size() != 4))
+        return std::fprintf(stderr, "sdk-vst3-host: %s is no float WAV file of 2 or 4 channels\n",
+                            in.c_str()),
+               1;
+    const bool keyed = wav.channels.size() == 4;
     Plugin p(bundle);
     if (!p.ok()) return std::fprintf(stderr, "sdk-vst3-host: cannot load %s\n", bundle.c_str()), 1;
     if (!loadState.empty()) {
@@ -247,11 +253,15 @@ int render(const std::string& bundle, const std::string& in, const std::string& 
         p.controller->setComponentState(&state);
     }
     ProcessSetup setup{kRealtime, kSample32, blockFrames, wav.rateHz};
-    SpeakerArrangement stereo = SpeakerArr::kStereo;
+    SpeakerArrangement stereo[2] = {SpeakerArr::kStereo, SpeakerArr::kStereo};
+    const int32 inputBuses = std::min(p.component->getBusCount(kAudio, kInput), int32(2));
+    if (inputBuses < 1 || (keyed && inputBuses < 2))
+        return std::fprintf(stderr, "sdk-vst3-host: the plug-in has too few input buses\n"), 1;
     if (p.processor->setupProcessing(setup) != kResultOk ||
-        p.processor->setBusArrangements(&stereo, 1, &stereo, 1) != kResultTrue)
+        p.processor->setBusArrangements(stereo, inputBuses, stereo, 1) != kResultTrue)
         return std::fprintf(stderr, "sdk-vst3-host: set-up refused\n"), 1;
     p.component->activateBus(kAudio, kInput, 0, true);
+    if (keyed) p.component->activateBus(kAudio, kInput, 1, true);
     p.component->activateBus(kAudio, kOutput, 0, true);
     p.component->setActive(true);
     p.processor->setProcessing(true);
@@ -263,18 +273,22 @@ int render(const std::string& bundle, const std::string& in, const std::string& 
     }
     const std::size_t frames = wav.channels[0].size();
     std::vector<std::vector<float>> output(2, std::vector<float>(frames));
+    if (!keyed) wav.channels.resize(4, std::vector<float>(frames));
     for (std::size_t at = 0; at < frames; at += static_cast<std::size_t>(blockFrames)) {
-        float* ins[2] = {wav.channels[0].data() + at, wav.channels[1].data() + at};
+        float* ins[4] = {wav.channels[0].data() + at, wav.channels[1].data() + at,
+                         wav.channels[2].data() + at, wav.channels[3].data() + at};
         float* outs[2] = {output[0].data() + at, output[1].data() + at};
-        AudioBusBuffers inBus, outBus;
-        inBus.numChannels = outBus.numChannels = 2;
-        inBus.channelBuffers32 = ins;
+        AudioBusBuffers inBuses[2], outBus;
+        inBuses[0].numChannels = inBuses[1].numChannels = outBus.numChannels = 2;
+        inBuses[0].channelBuffers32 = ins;
+        inBuses[1].channelBuffers32 = ins + 2;
         outBus.channelBuffers32 = outs;
         Changes none, meters;
         ProcessData data;
         data.numSamples = static_cast<int32>(std::min<std::size_t>(blockFrames, frames - at));
-        data.numInputs = data.numOutputs = 1;
-        data.inputs = &inBus;
+        data.numInputs = inputBuses;
+        data.numOutputs = 1;
+        data.inputs = inBuses;
         data.outputs = &outBus;
         data.inputParameterChanges = at == 0 ? &first : &none;
         data.outputParameterChanges = &meters;
