@@ -5,7 +5,8 @@
 # editor's parent before closing it survives, and an editor opens, closes and opens again beside another.
 # Usage: display.sh BUILD_DIR [PLUGIN [HOST_COMMAND...]]
 #   The plug-in defaults to the build's ZaRoruraroze.so; HOST_COMMAND (default the build's vst-editor-host)
-#   lets the same checks run the Windows host and DLL under wine.
+#   lets the same checks run other formats' hosts, and the Windows host and DLL under wine. ZR_EDITOR_KEY=1
+#   compares with the editor of a plug-in with a key input (VST 3, CLAP, LV2).
 set -uo pipefail
 build=$1
 plugin=${2:-$build/ZaRoruraroze.so}
@@ -13,6 +14,8 @@ shift $(($# >= 2 ? 2 : $#))
 host=("$@")
 [ ${#host[@]} -gt 0 ] || host=("$build/tests/editor/vst-editor-host")
 snapshot=$build/tests/editor/editor-snapshot
+key=()
+[ "${ZR_EDITOR_KEY:-0}" = 1 ] && key=(--key)
 for tool in xdotool import compare xwininfo; do
     command -v $tool >/dev/null || { echo "SKIP: $tool is not installed (xdotool, imagemagick, x11-utils)"; exit 77; }
 done
@@ -62,8 +65,8 @@ same() {
     if [ "$differ" = 0 ]; then pass "$1: screen equals canvas"; else fail "$1: $differ pixels differ"; fi
 }
 
-"$snapshot" "$work/defaults.ppm" >"$work/knobs" || { echo "FAIL editor-snapshot"; exit 1; }
-"$snapshot" "$work/automated.ppm" --knob 7=0.25 >/dev/null
+"$snapshot" "$work/defaults.ppm" "${key[@]}" >"$work/knobs" || { echo "FAIL editor-snapshot"; exit 1; }
+"$snapshot" "$work/automated.ppm" "${key[@]}" --knob 7=0.25 >/dev/null
 
 # The screen and the canvas, before and after host automation of Threshold.
 start "$work/log1" open say shown until "$cue" set 7 0.25 idle 400 say automated until "${cue}2" close

@@ -7,4 +7,4 @@ set -uo pipefail
 build=$(cd "$1" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 host=$("$here/hosts/build-sdk-host.sh" "$build/sdk-host" linux) || exit $?
-exec "$here/../editor/display.sh" "$build" "$build/vst3/ZaRoruraroze.vst3" "$host" editor
+ZR_EDITOR_KEY=1 exec "$here/../editor/display.sh" "$build" "$build/vst3/ZaRoruraroze.vst3" "$host" editor

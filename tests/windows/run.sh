@@ -219,7 +219,7 @@ run_vst3() {
     fi
     command -v xvfb-run >/dev/null || return
     /usr/lib/wine/wineserver -k 2>/dev/null
-    if xvfb-run -a -s "-screen 0 1600x1200x24" tests/editor/display.sh build/release \
+    if ZR_EDITOR_KEY=1 xvfb-run -a -s "-screen 0 1600x1200x24" tests/editor/display.sh build/release \
         "build/$name/vst3/ZaRoruraroze.vst3" "$loader" "$sdk_host" editor >"$out/display.log" 2>&1; then
         echo "$wine, the view of the ${name#win}-bit VST 3 bundle on a display: $(grep -c '^PASS' "$out/display.log") checks passed"
     else
