@@ -25,19 +25,30 @@ void MeterFeed::setWanted(bool wanted)
 
 void MeterFeed::publish(MusicPlugin& plugin) noexcept
 {
+    if (!startBlock()) return;
+    for (int i = 0; i < numMeters_; ++i)
+        offer(i, plugin.takeMeterReading(i));
+}
+
+bool MeterFeed::startBlock() noexcept
+{
     if (!wanted_.load(std::memory_order_relaxed)) {
         primed_ = false;
-        return;
+        return false;
     }
-    for (int i = 0; i < numMeters_; ++i) {
-        const auto reading = static_cast<float>(plugin.takeMeterReading(i));
-        if (!primed_ || !(reading == reading)) continue;
-        // An atomic maximum: the GUI thread may take the slot between our load and our store.
-        float current = largest_[i].load(std::memory_order_relaxed);
-        while (reading > current &&
-               !largest_[i].compare_exchange_weak(current, reading, std::memory_order_relaxed)) {}
-    }
+    keeping_ = primed_;
     primed_ = true;
+    return true;
+}
+
+void MeterFeed::offer(int index, double value) noexcept
+{
+    const auto reading = static_cast<float>(value);
+    if (!keeping_ || index < 0 || index >= numMeters_ || !(reading == reading)) return;
+    // An atomic maximum: the GUI thread may take the slot between our load and our store.
+    float current = largest_[index].load(std::memory_order_relaxed);
+    while (reading > current &&
+           !largest_[index].compare_exchange_weak(current, reading, std::memory_order_relaxed)) {}
 }
 
 std::optional<double> MeterFeed::take(int index)
