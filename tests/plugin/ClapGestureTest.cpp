@@ -1,9 +1,13 @@
 // The CLAP adaptor's side of an editor, without a window: gestures reach the live plug-in and the host (as
 // begin, values and end) from flush or process, also while the audio thread runs (under ThreadSanitizer in
 // the concurrency suite), a full queue never loses a begin or an end, and the meters reach an editor while
-// it wants them.
+// it wants them; on Linux, no editor for a host without timers.
 
 #include "Common/clap/MusicPluginClapAdaptor.h"
+#if ZR_TEST_CLAP_GUI
+#include "Common/clap/MusicPluginClapGui.h"
+#include "editor/ZaRorurarozeEditor.h"
+#endif
 #include "ZaRorurarozeParam.h"
 #include "ZaRorurarozePlugin.h"
 
@@ -219,3 +223,22 @@ TEST(ClapGestureTest, GesturesWhileAudioRuns)
     adaptor.paramValue(gain, &held);
     EXPECT_EQ(out.log[out.log.size() - 2], "value 9 " + std::to_string(held));
 }
+
+#if ZR_TEST_CLAP_GUI
+// On Linux the editor runs on the host's timers: a host without them gets a clear no.
+TEST(ClapGestureTest, NoEditorForAHostWithoutTimers)
+{
+    Adaptor adaptor(&descriptor, &host, std::make_unique<ZaRorurarozePlugin>(),
+                    std::make_unique<ZaRorurarozePlugin>());
+    adaptor.setGui(std::make_unique<MusicPluginClapGui>(
+        adaptor, []() -> MusicPlugin* { return new ZaRorurarozePlugin; }, &ZaRorurarozeEditor::create));
+    ASSERT_TRUE(adaptor.init());
+    const auto* gui = static_cast<const clap_plugin_gui_t*>(adaptor.extension(CLAP_EXT_GUI));
+    ASSERT_NE(gui, nullptr);
+    const clap_plugin_t* plugin = adaptor.clapPlugin();
+    EXPECT_TRUE(gui->is_api_supported(plugin, CLAP_WINDOW_API_X11, false));
+    EXPECT_FALSE(gui->create(plugin, CLAP_WINDOW_API_X11, false));
+    std::uint32_t width = 0, height = 0;
+    EXPECT_FALSE(gui->get_size(plugin, &width, &height));
+}
+#endif
