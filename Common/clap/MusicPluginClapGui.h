@@ -15,6 +15,7 @@
 #include <clap/ext/gui.h>
 #include <clap/ext/timer-support.h>
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
