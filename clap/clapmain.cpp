@@ -1,7 +1,13 @@
-// The CLAP module's one export: clap_entry, whose factory makes the compressor behind the CLAP adaptor.
+// The CLAP module's one export: clap_entry, whose factory makes the compressor behind the CLAP adaptor,
+// with its editor where the build has one.
 
 #include "Common/clap/ClapFactory.h"
 #include "ZaRorurarozePlugin.h"
+
+#if ZR_WITH_EDITOR
+#include "Common/clap/MusicPluginClapGui.h"
+#include "editor/ZaRorurarozeEditor.h"
+#endif
 
 #include <clap/plugin-features.h>
 
@@ -11,6 +17,15 @@ MusicPlugin* createPlugin()
 {
     return new ZaRorurarozePlugin(ZaRorurarozePlugin::KeyInput::stereo);
 }
+
+#if ZR_WITH_EDITOR
+std::unique_ptr<ClapPluginGui> createGui(MusicPluginClapAdaptor& adaptor)
+{
+    return std::make_unique<MusicPluginClapGui>(adaptor, &createPlugin, &ZaRorurarozeEditor::createWithKey);
+}
+#else
+constexpr ClapFactory::GuiFactory createGui = nullptr;
+#endif
 
 const char* features[] = {CLAP_PLUGIN_FEATURE_AUDIO_EFFECT, CLAP_PLUGIN_FEATURE_COMPRESSOR,
                           CLAP_PLUGIN_FEATURE_STEREO, nullptr};
@@ -29,7 +44,7 @@ const clap_plugin_descriptor_t descriptor = {
     features,
 };
 
-const ClapFactory factory(&descriptor, &createPlugin);
+const ClapFactory factory(&descriptor, &createPlugin, createGui);
 
 const void* CLAP_ABI getFactory(const char* id)
 {

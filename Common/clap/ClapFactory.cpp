@@ -12,9 +12,10 @@ namespace
 std::atomic<int> initCount{0};
 } // namespace
 
-ClapFactory::ClapFactory(const clap_plugin_descriptor_t* descriptor, MusicPlugin* (*createPlugin)())
+ClapFactory::ClapFactory(const clap_plugin_descriptor_t* descriptor, MusicPlugin* (*createPlugin)(),
+                         GuiFactory createGui)
     : clap{&pluginCount, &pluginDescriptor, &ClapFactory::createPlugin}, descriptor(descriptor),
-      makePlugin(createPlugin)
+      makePlugin(createPlugin), makeGui(createGui)
 {}
 
 const void* ClapFactory::get(const char* id) const
@@ -57,8 +58,10 @@ const clap_plugin_t* ClapFactory::createPlugin(const clap_plugin_factory_t* fact
         std::unique_ptr<MusicPlugin> effect(self.makePlugin());
         std::unique_ptr<MusicPlugin> shadow(self.makePlugin());
         if (effect == nullptr || shadow == nullptr) return nullptr;
-        return (new MusicPluginClapAdaptor(self.descriptor, host, std::move(effect), std::move(shadow)))
-            ->clapPlugin();
+        auto adaptor = std::make_unique<MusicPluginClapAdaptor>(self.descriptor, host, std::move(effect),
+                                                                std::move(shadow));
+        if (self.makeGui != nullptr) adaptor->setGui(self.makeGui(*adaptor));
+        return adaptor.release()->clapPlugin();
     } catch (...) {
         return nullptr;
     }

@@ -1,8 +1,9 @@
 #pragma once
 // The plug-in factory of a CLAP module with one plug-in, and the module entry's init and deinit. A
-// product's entry file defines the descriptor, the function that makes its MusicPlugin, and clap_entry:
+// product's entry file defines the descriptor, the function that makes its MusicPlugin (and, where the
+// build has an editor, the function that makes its editor's side), and clap_entry:
 //
-//     const ClapFactory factory(&descriptor, &createPlugin);
+//     const ClapFactory factory(&descriptor, &createPlugin, &createGui);
 //     const void* getFactory(const char* id) { return factory.get(id); }
 //     extern "C" CLAP_EXPORT const clap_plugin_entry_t clap_entry = {
 //         CLAP_VERSION_INIT, &ClapFactory::init, &ClapFactory::deinit, &getFactory};
@@ -11,14 +12,20 @@
 #include <clap/plugin-factory.h>
 
 #include <cstdint>
+#include <memory>
 
+class ClapPluginGui;
 class MusicPlugin;
+class MusicPluginClapAdaptor;
 
 class ClapFactory
 {
 public:
-    // Both must outlive the module.
-    ClapFactory(const clap_plugin_descriptor_t* descriptor, MusicPlugin* (*createPlugin)());
+    using GuiFactory = std::unique_ptr<ClapPluginGui> (*)(MusicPluginClapAdaptor& adaptor);
+
+    // All must outlive the module; without createGui the plug-in has no editor.
+    ClapFactory(const clap_plugin_descriptor_t* descriptor, MusicPlugin* (*createPlugin)(),
+                GuiFactory createGui = nullptr);
 
     // The factory for CLAP_PLUGIN_FACTORY_ID, null for any other ID.
     const void* get(const char* id) const;
@@ -38,4 +45,5 @@ private:
     clap_plugin_factory_t clap;
     const clap_plugin_descriptor_t* descriptor;
     MusicPlugin* (*makePlugin)();
+    GuiFactory makeGui;
 };

@@ -124,9 +124,9 @@ bool textToValue(const clap_plugin_t* plugin, clap_id id, const char* text, doub
     return adaptor != nullptr && adaptor->textToValue(id, text, value);
 }
 
-void flush(const clap_plugin_t* plugin, const clap_input_events_t* in, const clap_output_events_t*)
+void flush(const clap_plugin_t* plugin, const clap_input_events_t* in, const clap_output_events_t* out)
 {
-    if (Adaptor* adaptor = adaptorOf(plugin)) adaptor->flush(in);
+    if (Adaptor* adaptor = adaptorOf(plugin)) adaptor->flush(in, out);
 }
 
 bool saveState(const clap_plugin_t* plugin, const clap_ostream_t* stream)
@@ -187,6 +187,33 @@ std::string withUnit(const std::string& value, const std::string& unit)
 {
     return unit.empty() ? value : value + " " + unit;
 }
+
+clap_event_header_t header(std::uint32_t size, std::uint32_t time, std::uint16_t type)
+{
+    return clap_event_header_t{size, time, CLAP_CORE_EVENT_SPACE_ID, type, 0};
+}
+
+bool sendValue(const clap_output_events_t* out, std::uint32_t time, clap_id id, double value)
+{
+    clap_event_param_value_t event{};
+    event.header = header(sizeof event, time, CLAP_EVENT_PARAM_VALUE);
+    event.param_id = id;
+    event.cookie = nullptr;
+    event.note_id = -1;
+    event.port_index = -1;
+    event.channel = -1;
+    event.key = -1;
+    event.value = value;
+    return out->try_push(out, &event.header);
+}
+
+bool sendGesture(const clap_output_events_t* out, std::uint16_t type, clap_id id)
+{
+    clap_event_param_gesture_t event{};
+    event.header = header(sizeof event, 0, type);
+    event.param_id = id;
+    return out->try_push(out, &event.header);
+}
 } // namespace
 
 MusicPluginClapAdaptor::MusicPluginClapAdaptor(const clap_plugin_descriptor_t* descriptor,
@@ -211,7 +238,8 @@ MusicPluginClapAdaptor::MusicPluginClapAdaptor(const clap_plugin_descriptor_t* d
       hostOutputs(static_cast<std::size_t>(effect->numAudioOutputs), nullptr), silence(standInFrames, 0.0f),
       discard(standInFrames, 0.0f), published(static_cast<int>(effectParams.size())),
       meterReadings(effect->numMeters()), loaded(static_cast<int>(effectParams.size())),
-      loadedValues(effectParams.size()), takenValues(effectParams.size())
+      loadedValues(effectParams.size()), takenValues(effectParams.size()), meters(*effect),
+      gestures(gestureCapacity, static_cast<int>(effectParams.size()))
 {
     if (effectParams.size() != shadowParams.size() || effect->numAudioInputs != shadow->numAudioInputs)
         throw std::logic_error("the factory made two different plug-ins");
@@ -225,7 +253,7 @@ MusicPluginClapAdaptor::MusicPluginClapAdaptor(const clap_plugin_descriptor_t* d
     channelKeys.assign(static_cast<std::size_t>(effect->numKeyInputs), nullptr);
     channelOutputs.assign(static_cast<std::size_t>(effect->numAudioOutputs), nullptr);
     for (int j = 0; j < effect->numMeters(); ++j)
-        if (!effect->meterInfo(j).editorOnly) exposedMeters.push_back(j);
+        (effect->meterInfo(j).editorOnly ? editorMeters : exposedMeters).push_back(j);
     for (std::size_t i = 0; i < effectParams.size(); ++i)
         initialValues.push_back(valueOf(*effectParams[i]));
     published.writeAll(initialValues.data());
@@ -237,7 +265,11 @@ MusicPluginClapAdaptor::MusicPluginClapAdaptor(const clap_plugin_descriptor_t* d
         lastSentMeters.push_back(range.minValue);
 }
 
-MusicPluginClapAdaptor::~MusicPluginClapAdaptor() = default;
+MusicPluginClapAdaptor::~MusicPluginClapAdaptor()
+{
+    // The editor first: it refers to the rest (a host may destroy the plug-in with its editor open).
+    guiPart.reset();
+}
 
 double MusicPluginClapAdaptor::valueOf(const Param& param)
 {
@@ -316,7 +348,7 @@ const void* MusicPluginClapAdaptor::extension(const char* id) const noexcept
     if (id == nullptr) return nullptr;
     for (const Extension& e : extensions)
         if (std::strcmp(id, e.id) == 0) return e.table;
-    return nullptr;
+    return guiPart != nullptr ? guiPart->extension(id) : nullptr;
 }
 
 // --- audio ports ---
@@ -411,11 +443,16 @@ void MusicPluginClapAdaptor::currentValues(double* values) const noexcept
         published.read(values);
 }
 
+double MusicPluginClapAdaptor::currentValue(std::size_t index) const noexcept
+{
+    return loadPending() ? loadedValues[index] : published.value(static_cast<int>(index));
+}
+
 bool MusicPluginClapAdaptor::paramValue(clap_id id, double* value) const noexcept
 {
     if (value == nullptr) return false;
     if (id < effectParams.size()) {
-        *value = loadPending() ? loadedValues[id] : published.value(static_cast<int>(id));
+        *value = currentValue(id);
         return true;
     }
     const int k = exposedMeterOf(id);
@@ -473,14 +510,75 @@ bool MusicPluginClapAdaptor::textToValue(clap_id id, const char* text, double* v
     }
 }
 
-void MusicPluginClapAdaptor::flush(const clap_input_events_t* in) noexcept
+void MusicPluginClapAdaptor::flush(const clap_input_events_t* in, const clap_output_events_t* out) noexcept
 {
     // While active only the audio thread may touch the live plug-in; a host that says otherwise is ignored.
     if (isActive() && threadCheck != nullptr && threadCheck->is_audio_thread != nullptr &&
         !threadCheck->is_audio_thread(host))
         return;
     applyLoadedState();
+    applyGestures(out);
     applyEvents(in);
+}
+
+// --- an editor's gestures ---
+
+void MusicPluginClapAdaptor::requestFlush() const noexcept
+{
+    if (hostParams != nullptr && hostParams->request_flush != nullptr) hostParams->request_flush(host);
+}
+
+void MusicPluginClapAdaptor::beginGesture(int index) noexcept
+{
+    gestures.begin(index);
+    requestFlush();
+}
+
+void MusicPluginClapAdaptor::gestureValue(int index, double value) noexcept
+{
+    if (std::isnan(value)) return;
+    gestures.value(index, value);
+    requestFlush();
+}
+
+void MusicPluginClapAdaptor::endGesture(int index) noexcept
+{
+    gestures.end(index);
+    requestFlush();
+}
+
+void MusicPluginClapAdaptor::endGestures() noexcept
+{
+    if (gestures.endAll()) requestFlush();
+}
+
+double MusicPluginClapAdaptor::editorValue(int index) const noexcept
+{
+    if (index < 0 || static_cast<std::size_t>(index) >= effectParams.size()) return 0.0;
+    const std::optional<double> pending = gestures.pending(index);
+    return pending ? *pending : currentValue(static_cast<std::size_t>(index));
+}
+
+void MusicPluginClapAdaptor::applyGestures(const clap_output_events_t* out) noexcept
+{
+    const bool tell = out != nullptr && out->try_push != nullptr;
+    GestureQueue::Entry entry{};
+    while (gestures.peek(entry)) {
+        const auto id = static_cast<clap_id>(entry.index);
+        // Applied again when the host's queue is full and the entry waits for the next block: no harm.
+        double value = entry.value;
+        if (entry.hasValue && !applyValue(static_cast<std::size_t>(entry.index), value))
+            value = valueOf(*effectParams[static_cast<std::size_t>(entry.index)]);
+        if (tell) {
+            if (entry.kind == GestureQueue::Kind::begin &&
+                !sendGesture(out, CLAP_EVENT_PARAM_GESTURE_BEGIN, id))
+                return;
+            if (entry.hasValue && !sendValue(out, 0, id, value)) return;
+            if (entry.kind == GestureQueue::Kind::end && !sendGesture(out, CLAP_EVENT_PARAM_GESTURE_END, id))
+                return;
+        }
+        gestures.pop();
+    }
 }
 
 // --- processing ---
@@ -508,14 +606,21 @@ void MusicPluginClapAdaptor::applyEvent(const clap_event_header_t* event) noexce
     if (event->type == CLAP_EVENT_PARAM_VALUE && event->size >= sizeof(clap_event_param_value_t)) {
         const auto* change = reinterpret_cast<const clap_event_param_value_t*>(event);
         if (change->param_id >= effectParams.size() || std::isnan(change->value)) return;
-        try {
-            published.write(static_cast<int>(change->param_id),
-                            setValue(*effectParams[change->param_id], change->value));
-        } catch (...) {
-            // The parameter stays as it was.
-        }
+        double value = change->value;
+        applyValue(change->param_id, value);
     } else if (event->type == CLAP_EVENT_TRANSPORT && event->size >= sizeof(clap_event_transport_t)) {
         applyTransport(*reinterpret_cast<const clap_event_transport_t*>(event));
+    }
+}
+
+bool MusicPluginClapAdaptor::applyValue(std::size_t index, double& value) noexcept
+{
+    try {
+        value = setValue(*effectParams[index], value);
+        published.write(static_cast<int>(index), value);
+        return true;
+    } catch (...) {
+        return false; // the parameter stays as it was
     }
 }
 
@@ -540,6 +645,8 @@ clap_process_status MusicPluginClapAdaptor::process(const clap_process_t* proces
     applyLoadedState();
     // The block's transport comes without a header a host need fill in.
     if (process->transport != nullptr) applyTransport(*process->transport);
+    // The editor's gestures at the block's start, before the host's events (and the meters) go out.
+    applyGestures(process->out_events);
     const std::uint32_t frames = process->frames_count;
     // Each event takes effect at its frame: the audio before it runs first. Events out of order take
     // effect where the audio stands.
@@ -615,30 +722,27 @@ void MusicPluginClapAdaptor::runAudio(const clap_process_t* process, std::uint32
 
 void MusicPluginClapAdaptor::sendMeters(const clap_process_t* process) noexcept
 {
-    // Every meter's reading is taken here, once a block; the exposed ones also go to the host when they move.
-    for (int j = 0; j < meterReadings.size(); ++j)
-        meterReadings.write(j, effect->takeMeterReading(j));
+    // The exposed meters' readings are taken once a block and go to the host when they move; the others
+    // only while an editor wants them, at its pace (they cost the audio thread some work).
+    const bool editorDue = meters.due(*effect, static_cast<int>(process->frames_count));
+    for (int j : exposedMeters) {
+        const double reading = effect->takeMeterReading(j);
+        meterReadings.write(j, reading);
+        meters.offer(j, reading);
+    }
+    if (editorDue)
+        for (int j : editorMeters)
+            meters.offer(j, effect->takeMeterReading(j));
     const clap_output_events_t* out = process->out_events;
     for (std::size_t k = 0; k < exposedMeters.size(); ++k) {
         const MeterRange& range = meterRanges[k];
         const double reading =
             std::clamp(meterReadings.value(exposedMeters[k]), range.minValue, range.maxValue);
         if (reading == lastSentMeters[k] || out == nullptr || out->try_push == nullptr) continue;
-        clap_event_param_value_t event{};
-        event.header.size = sizeof event;
-        event.header.time = process->frames_count > 0 ? process->frames_count - 1 : 0;
-        event.header.space_id = CLAP_CORE_EVENT_SPACE_ID;
-        event.header.type = CLAP_EVENT_PARAM_VALUE;
-        event.header.flags = 0;
-        event.param_id = firstMeterId + static_cast<clap_id>(exposedMeters[k]);
-        event.cookie = nullptr;
-        event.note_id = -1;
-        event.port_index = -1;
-        event.channel = -1;
-        event.key = -1;
-        event.value = reading;
         // A full queue keeps the old value as sent, so the next block tries again.
-        if (out->try_push(out, &event.header)) lastSentMeters[k] = reading;
+        if (sendValue(out, process->frames_count > 0 ? process->frames_count - 1 : 0,
+                      firstMeterId + static_cast<clap_id>(exposedMeters[k]), reading))
+            lastSentMeters[k] = reading;
     }
 }
 

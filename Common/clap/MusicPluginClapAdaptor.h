@@ -8,9 +8,14 @@
 // or on_main_thread guaranteed): the audio thread owns the live plug-in while it is active and is never
 // locked; the main thread owns it while inactive. The main thread keeps a shadow instance for texts and
 // the state. Values the audio thread applies are published through a ValueSnapshot; a loaded state's
-// values travel the other way through another one, which the audio thread takes at its next block.
+// values travel the other way through another one, which the audio thread takes at its next block. An
+// editor's gestures reach the live plug-in the same way a host's events do, through a GestureQueue drained
+// by whoever owns it (process, or flush while inactive), and go out to the host from there.
 
+#include "Common/clap/ClapPluginGui.h"
+#include "Common/clap/GestureQueue.h"
 #include "Common/clap/ValueSnapshot.h"
+#include "Common/musicplugin/MeterFeed.h"
 
 #include <clap/ext/audio-ports.h>
 #include <clap/ext/params.h>
@@ -38,6 +43,8 @@ public:
     static constexpr double highestSampleRate = 1536000.0;
     // Longest state stream load reads; a longer one is refused.
     static constexpr std::size_t maxStateBytes = 1u << 24;
+    // Gesture entries an editor may queue between two blocks (or flushes).
+    static constexpr int gestureCapacity = 256;
 
     // effect and shadow: two new instances of one plug-in. Throws std::logic_error when they differ.
     MusicPluginClapAdaptor(const clap_plugin_descriptor_t* descriptor, const clap_host_t* host,
@@ -67,10 +74,31 @@ public:
     bool paramValue(clap_id id, double* value) const noexcept;
     bool valueToText(clap_id id, double value, char* text, std::uint32_t size) noexcept;
     bool textToValue(clap_id id, const char* text, double* value) noexcept;
-    void flush(const clap_input_events_t* in) noexcept;
+    void flush(const clap_input_events_t* in, const clap_output_events_t* out) noexcept;
 
     bool saveState(const clap_ostream_t* stream) noexcept;
     bool loadState(const clap_istream_t* stream) noexcept;
+
+    // The editor's side, where the build has one (set once, by the factory).
+    void setGui(std::unique_ptr<ClapPluginGui> gui) { guiPart = std::move(gui); }
+    ClapPluginGui* gui() const { return guiPart.get(); }
+    const clap_host_t* clapHost() const { return host; }
+
+    // Main thread, for an editor: one gesture's begin, values (plain, as a parameter holds them) and end,
+    // each followed by a request for a flush; the end of every gesture begun (the editor is going away);
+    // the value to show (a gesture's not yet applied, a loaded state's not yet taken, else the value the
+    // live plug-in holds); the meters, which it takes while an editor wants them.
+    void beginGesture(int index) noexcept;
+    void gestureValue(int index, double value) noexcept;
+    void endGesture(int index) noexcept;
+    void endGestures() noexcept;
+    double editorValue(int index) const noexcept;
+    MeterFeed& meterFeed() { return meters; }
+
+    // A parameter's value as one double: base units for a real one, 0 or 1 for a switch.
+    static double valueOf(const Param& param);
+    // Clamped into range and rounded to a step; answers what the parameter then holds.
+    static double setValue(Param& param, double value);
 
 private:
     struct MeterRange
@@ -85,17 +113,17 @@ private:
         int channelCount;
         bool isMain;
     };
-    // A parameter's value as one double: base units for a real one, 0 or 1 for a switch.
-    static double valueOf(const Param& param);
-    // Clamped into range and rounded to a step; answers what the parameter then holds.
-    static double setValue(Param& param, double value);
-
     bool onMainThread() const noexcept;
     bool isActive() const noexcept { return active.load(std::memory_order_acquire); }
     // The owner of the live plug-in (the audio thread while active) takes a loaded state's values.
     void applyLoadedState() noexcept;
     void applyEvents(const clap_input_events_t* in) noexcept;
     void applyEvent(const clap_event_header_t* event) noexcept;
+    // A value set on the live plug-in and published; false (the parameter as it was) when a listener threw.
+    bool applyValue(std::size_t index, double& value) noexcept;
+    // The editor's gestures on the live plug-in, told to the host through out (when it has one).
+    void applyGestures(const clap_output_events_t* out) noexcept;
+    void requestFlush() const noexcept;
     void applyTransport(const clap_event_transport_t& transport) noexcept;
     void runAudio(const clap_process_t* process, std::uint32_t offset, std::uint32_t frames) noexcept;
     void sendMeters(const clap_process_t* process) noexcept;
@@ -103,6 +131,7 @@ private:
     bool loadPending() const noexcept { return loadsTaken.load(std::memory_order_acquire) != loadsWritten; }
     // The main thread's view: a loaded state not yet taken by the audio thread, else what it published.
     void currentValues(double* values) const noexcept;
+    double currentValue(std::size_t index) const noexcept;
     // The meter a parameter ID names, or -1.
     int exposedMeterOf(clap_id id) const noexcept;
 
@@ -119,8 +148,10 @@ private:
     std::vector<Param*> shadowParams;
     std::vector<Port> inputPorts;
     std::vector<Port> outputPorts;
-    // The plug-in's meters that a host's generic interface shows, by their index among its meters.
+    // The plug-in's meters that a host's generic interface shows, by their index among its meters, and
+    // the others, which only an editor shows.
     std::vector<int> exposedMeters;
+    std::vector<int> editorMeters;
     std::vector<MeterRange> meterRanges;
 
     // A new plug-in's values, the defaults of its switches and steps.
@@ -137,9 +168,9 @@ private:
     std::vector<float> silence;
     std::vector<float> discard;
 
-    // Audio thread to main thread: every parameter value applied, and every meter's latest reading (by
-    // its index among the plug-in's meters). What went out to the host last, at first the meters' minimum,
-    // which get_value answers before any audio ran.
+    // Audio thread to main thread: every parameter value applied, and each exposed meter's latest reading
+    // (by its index among the plug-in's meters). What went out to the host last, at first the meters'
+    // minimum, which get_value answers before any audio ran.
     ValueSnapshot published;
     ValueSnapshot meterReadings;
     std::vector<double> lastSentMeters;
@@ -151,4 +182,9 @@ private:
     std::uint32_t loadsWritten = 0;
     std::atomic<std::uint32_t> loadsOffered{0};
     std::atomic<std::uint32_t> loadsTaken{0};
+
+    // An editor's meters and gestures, and the editor itself (it refers to the rest: last, ended first).
+    MeterFeed meters;
+    GestureQueue gestures;
+    std::unique_ptr<ClapPluginGui> guiPart;
 };

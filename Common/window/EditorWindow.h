@@ -22,6 +22,8 @@ public:
     // From the host's GUI thread, some 30 times a second: handles the window's events, takes the host's
     // values and repaints what changed. (On Windows the window's own timer does this as well.)
     virtual void idle() = 0;
+    // Hides the window or shows it again (a host may keep an editor it does not show); shown when opened.
+    virtual void setVisible(bool visible) = 0;
     // The window's own id (X11) or handle (Win32).
     virtual void* nativeHandle() const = 0;
 };

@@ -94,6 +94,11 @@ void Win32EditorWindow::idle()
     UpdateWindow(window_);
 }
 
+void Win32EditorWindow::setVisible(bool visible)
+{
+    if (window_ != nullptr) ShowWindow(window_, visible ? SW_SHOW : SW_HIDE);
+}
+
 void Win32EditorWindow::followCanvasSize()
 {
     if (editor_.width() == width_ && editor_.height() == height_) return;

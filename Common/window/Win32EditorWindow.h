@@ -14,6 +14,7 @@ public:
     ~Win32EditorWindow() override;
 
     void idle() override;
+    void setVisible(bool visible) override;
     void* nativeHandle() const override { return window_; }
 
 private:

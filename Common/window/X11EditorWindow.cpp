@@ -181,6 +181,16 @@ void X11EditorWindow::idle()
     if (editor_.idle(nowSeconds())) repaint();
 }
 
+void X11EditorWindow::setVisible(bool visible)
+{
+    if (!alive_) return;
+    ErrorTrap trap(display_);
+    if (visible)
+        XMapWindow(display_, window_);
+    else
+        XUnmapWindow(display_, window_);
+}
+
 void X11EditorWindow::repaint()
 {
     followCanvasSize();

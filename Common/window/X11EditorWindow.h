@@ -20,6 +20,7 @@ public:
     ~X11EditorWindow() override;
 
     void idle() override;
+    void setVisible(bool visible) override;
     void* nativeHandle() const override;
 
 private:

@@ -25,13 +25,24 @@
 //   --no-stop             never calls stop_processing (as qtractor)
 //   --wrong-thread-save   also calls state.save from a third thread and reports whether it was refused
 // Prints "errors N" last: N counts failed calls, thread violations and broken promises; exits 0 when 0.
+//
+// Usage: clap-test-host --gui PLUGIN.clap STEP...
+//   The plug-in's editor (clap.gui) in a frame window of the host's own (X11, or Win32 under wine), for the
+//   display tests (tests/editor/display.sh): the steps of tests/editor/EditorHostSession.h, with plain
+//   values ("set I VALUE", "param I VALUE", "automate I VALUE").
+//   Each instance is active from its open on, with an audio thread that answers the plug-in's
+//   request_flush with a flush (or runs blocks of a 1 kHz sine during "process MS AMPLITUDE"); the main
+//   thread runs the plug-in's timers some 30 times a second. The last instance is destroyed with its
+//   editor still created unless a "close" came last.
 
 #include <clap/entry.h>
 #include <clap/ext/audio-ports.h>
+#include <clap/ext/gui.h>
 #include <clap/ext/latency.h>
 #include <clap/ext/params.h>
 #include <clap/ext/state.h>
 #include <clap/ext/thread-check.h>
+#include <clap/ext/timer-support.h>
 #include <clap/plugin-factory.h>
 
 #include <algorithm>
@@ -44,7 +55,9 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -54,6 +67,10 @@
 #include <windows.h>
 #else
 #include <dlfcn.h>
+#endif
+#if CLAP_HOST_GUI
+#include "EditorHostSession.h"
+#include "HostFrame.h"
 #endif
 
 namespace
@@ -85,6 +102,8 @@ const clap_plugin_entry_t* openEntry(const std::string& path)
 
 std::thread::id mainThread;
 std::atomic<std::thread::id> audioThread{};
+// The GUI mode's audio threads, one per instance.
+thread_local bool isInstanceAudioThread = false;
 std::atomic<int> threadViolations{0};
 std::atomic<int> rescans{0};
 
@@ -94,7 +113,7 @@ bool isMainThread(const clap_host_t*)
 }
 bool isAudioThread(const clap_host_t*)
 {
-    return std::this_thread::get_id() == audioThread.load();
+    return isInstanceAudioThread || std::this_thread::get_id() == audioThread.load();
 }
 void mainThreadOnly(const char* call)
 {
@@ -103,6 +122,22 @@ void mainThreadOnly(const char* call)
     ++threadViolations;
 }
 
+// What the plug-in asks of one instance's host: the GUI mode's instances are host_data of their own
+// clap_host_t; the other modes have none and answer for themselves.
+struct InstanceHost
+{
+    virtual ~InstanceHost() = default;
+    virtual void requestFlush() = 0;
+    virtual bool requestResize(uint32_t width, uint32_t height) = 0;
+};
+InstanceHost* instanceOf(const clap_host_t* h)
+{
+    return h != nullptr ? static_cast<InstanceHost*>(h->host_data) : nullptr;
+}
+// The plug-in's timers by ID, with the instance whose loop runs them (none: only counted).
+std::map<clap_id, InstanceHost*> timers;
+clap_id nextTimer = 1;
+
 const clap_host_thread_check_t threadCheck = {&isMainThread, &isAudioThread};
 const clap_host_params_t hostParams = {
     [](const clap_host_t*, clap_param_rescan_flags) {
@@ -110,7 +145,27 @@ const clap_host_params_t hostParams = {
         ++rescans;
     },
     [](const clap_host_t*, clap_id, clap_param_clear_flags) { mainThreadOnly("params.clear"); },
-    [](const clap_host_t*) {}};
+    [](const clap_host_t* h) {
+        if (InstanceHost* instance = instanceOf(h)) instance->requestFlush();
+    }};
+const clap_host_gui_t hostGui = {[](const clap_host_t*) {},
+                                 [](const clap_host_t* h, uint32_t width, uint32_t height) {
+                                     InstanceHost* instance = instanceOf(h);
+                                     return instance != nullptr && instance->requestResize(width, height);
+                                 },
+                                 [](const clap_host_t*) { return false; },
+                                 [](const clap_host_t*) { return false; }, [](const clap_host_t*, bool) {}};
+const clap_host_timer_support_t hostTimers = {[](const clap_host_t* h, uint32_t, clap_id* id) {
+                                                  mainThreadOnly("timer_support.register_timer");
+                                                  if (id == nullptr) return false;
+                                                  *id = nextTimer++;
+                                                  timers[*id] = instanceOf(h);
+                                                  return true;
+                                              },
+                                              [](const clap_host_t*, clap_id id) {
+                                                  mainThreadOnly("timer_support.unregister_timer");
+                                                  return timers.erase(id) == 1;
+                                              }};
 const clap_host_state_t hostState = {[](const clap_host_t*) { mainThreadOnly("state.mark_dirty"); }};
 const clap_host_latency_t hostLatency = {[](const clap_host_t*) { mainThreadOnly("latency.changed"); }};
 const clap_host_audio_ports_t hostAudioPorts = {
@@ -125,6 +180,8 @@ const void* hostExtension(const clap_host_t*, const char* id)
     if (std::strcmp(id, CLAP_EXT_STATE) == 0) return &hostState;
     if (std::strcmp(id, CLAP_EXT_LATENCY) == 0) return &hostLatency;
     if (std::strcmp(id, CLAP_EXT_AUDIO_PORTS) == 0) return &hostAudioPorts;
+    if (std::strcmp(id, CLAP_EXT_GUI) == 0) return &hostGui;
+    if (std::strcmp(id, CLAP_EXT_TIMER_SUPPORT) == 0) return &hostTimers;
     return nullptr;
 }
 
@@ -320,9 +377,9 @@ struct Plugin
     const clap_plugin_audio_ports_t* ports = nullptr;
     const clap_plugin_latency_t* latency = nullptr;
 
-    Plugin(const clap_plugin_factory_t* factory, const char* id)
+    Plugin(const clap_plugin_factory_t* factory, const char* id, const clap_host_t* h = &host)
     {
-        plugin = factory->create_plugin(factory, &host, id);
+        plugin = factory->create_plugin(factory, h, id);
         if (plugin == nullptr || !plugin->init(plugin)) {
             error("create_plugin or init failed");
             std::exit(1);
@@ -721,10 +778,313 @@ void robustness(const clap_plugin_factory_t* factory, const char* id)
         }
         p.params->flush(p.plugin, nullptr, nullptr);
         p.plugin->reset(p.plugin);
-        // Left active: destroy must cope.
+
+        // An editor: floating windows and unknown APIs refused, sizes its own, destroyed without a parent,
+        // then created again and left for the plug-in's destroy.
+        if (const auto* gui =
+                static_cast<const clap_plugin_gui_t*>(p.plugin->get_extension(p.plugin, CLAP_EXT_GUI))) {
+            const char* api = nullptr;
+            bool floating = true;
+            if (!gui->get_preferred_api(p.plugin, &api, &floating) || floating)
+                error("gui: no embedded window");
+            uint32_t width = 0, height = 0;
+            refused(gui->get_size(p.plugin, &width, &height), "gui.get_size before create");
+            refused(gui->is_api_supported(p.plugin, api, true), "a floating window");
+            refused(gui->create(p.plugin, api, true), "a floating window created");
+            refused(gui->create(p.plugin, "no-such-api", false), "an unknown window API");
+            if (!gui->create(p.plugin, api, false)) error("gui.create");
+            refused(gui->create(p.plugin, api, false), "gui.create twice");
+            clap_window_t elsewhere{"no-such-api", {}};
+            refused(gui->set_parent(p.plugin, &elsewhere), "a parent of an unknown window API");
+            refused(gui->set_parent(p.plugin, nullptr), "a null parent");
+            if (!gui->get_size(p.plugin, &width, &height) || width == 0 || height == 0) error("gui.get_size");
+            refused(gui->set_size(p.plugin, width + 1, height), "a size not the editor's");
+            refused(gui->can_resize(p.plugin), "can_resize");
+            gui->destroy(p.plugin);
+            if (!timers.empty()) error("a timer left registered after gui.destroy");
+            if (!gui->create(p.plugin, api, false)) error("gui.create again");
+        }
+        // Left active, its editor created: destroy must cope.
     }
+    if (!timers.empty()) error("a timer left registered after the plug-in's destroy");
     std::printf("robustness: %d refusals as expected\n", refusals);
 }
+
+#if CLAP_HOST_GUI
+// --- the GUI mode: the plug-in's editor in a window of the host's ---
+
+constexpr double guiSampleRateHz = 48000.0;
+constexpr uint32_t guiBlockFrames = 512;
+#if defined(_WIN32)
+const char* const windowApi = CLAP_WINDOW_API_WIN32;
+#else
+const char* const windowApi = CLAP_WINDOW_API_X11;
+#endif
+
+// The plug-in's output events as log lines; the meters' values are left out.
+struct LogEvents
+{
+    const std::set<clap_id>& readOnly;
+    std::vector<std::string> lines;
+    clap_output_events_t list{
+        this, [](const clap_output_events_t* l, const clap_event_header_t* e) {
+            auto& self = *static_cast<LogEvents*>(l->ctx);
+            if (e == nullptr) return false;
+            char line[80] = "";
+            const bool core = e->space_id == CLAP_CORE_EVENT_SPACE_ID;
+            if (core &&
+                (e->type == CLAP_EVENT_PARAM_GESTURE_BEGIN || e->type == CLAP_EVENT_PARAM_GESTURE_END))
+                std::snprintf(line, sizeof line, "%s %u",
+                              e->type == CLAP_EVENT_PARAM_GESTURE_BEGIN ? "begin" : "end",
+                              reinterpret_cast<const clap_event_param_gesture_t*>(e)->param_id);
+            if (core && e->type == CLAP_EVENT_PARAM_VALUE) {
+                const auto* v = reinterpret_cast<const clap_event_param_value_t*>(e);
+                if (self.readOnly.count(v->param_id) == 0)
+                    std::snprintf(line, sizeof line, "automate %u %.6f", v->param_id, v->value);
+            }
+            if (line[0] != '\0') self.lines.emplace_back(line);
+            return true;
+        }};
+};
+
+class GuiInstance : public InstanceHost
+{
+public:
+    GuiInstance(const clap_plugin_factory_t* factory, const char* id, int offset)
+        : host_(makeHost()), plugin_(factory, id, &host_), offset_(offset)
+    {
+        gui_ = static_cast<const clap_plugin_gui_t*>(
+            plugin_.plugin->get_extension(plugin_.plugin, CLAP_EXT_GUI));
+        timer_ = static_cast<const clap_plugin_timer_support_t*>(
+            plugin_.plugin->get_extension(plugin_.plugin, CLAP_EXT_TIMER_SUPPORT));
+        if (gui_ == nullptr) editorHostFailed("the plug-in has no clap.gui");
+        for (uint32_t i = 0; i < plugin_.paramCount(); ++i) {
+            const clap_param_info_t info = plugin_.info(i);
+            if ((info.flags & CLAP_PARAM_IS_READONLY) != 0) readOnly_.insert(info.id);
+        }
+        if (!plugin_.plugin->activate(plugin_.plugin, guiSampleRateHz, 1, guiBlockFrames))
+            editorHostFailed("activate");
+        audio_ = std::thread([this] { audioLoop(); });
+    }
+    ~GuiInstance() override
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stop_ = true;
+        }
+        wake_.notify_all();
+        audio_.join();
+        plugin_.plugin->deactivate(plugin_.plugin);
+        report();
+    }
+
+    void open()
+    {
+        create();
+        uint32_t width = 0, height = 0;
+        if (!gui_->get_size(plugin_.plugin, &width, &height)) editorHostFailed("gui.get_size");
+        frame_ = std::make_unique<HostFrame>(40, 40 + offset_, int(width), int(height));
+        attach();
+        int x = 0, y = 0;
+        frame_->origin(x, y);
+        std::printf("window %lu %d %d %u %u\n", static_cast<unsigned long>(frame_->id()), x, y, width,
+                    height);
+        std::fflush(stdout);
+    }
+    void reopen()
+    {
+        if (!frame_) editorHostFailed("no frame to reopen in");
+        create();
+        attach();
+    }
+    void close() { gui_->destroy(plugin_.plugin); }
+    void destroyParent()
+    {
+        if (frame_) frame_->destroy();
+    }
+
+    // One idle period: the sound on or off, the plug-in's timers, the frame's events and the log.
+    void idle(double amplitude)
+    {
+        sound(amplitude);
+        std::vector<clap_id> mine;
+        for (const auto& [id, owner] : timers)
+            if (owner == this) mine.push_back(id);
+        for (clap_id id : mine)
+            if (timer_ != nullptr) timer_->on_timer(plugin_.plugin, id);
+        if (frame_) frame_->pump();
+        report();
+    }
+    // Host automation: a value event, taken by the audio thread's next flush or block.
+    void set(int id, double value)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        events_.push_back(paramEvent(0, clap_id(id), nullptr, value));
+        wake_.notify_all();
+    }
+    void print(int id)
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        settled_.wait(lock, [this] { return events_.empty() && !flushWanted_ && !busy_; });
+        lock.unlock();
+        std::printf("param %d %.6f\n", id, plugin_.value(clap_id(id)));
+        std::fflush(stdout);
+    }
+
+    void requestFlush() override
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        flushWanted_ = true;
+        wake_.notify_all();
+    }
+    bool requestResize(uint32_t width, uint32_t height) override
+    {
+        std::printf("size %u %u\n", width, height);
+        std::fflush(stdout);
+        if (frame_) frame_->resize(int(width), int(height));
+        return true;
+    }
+
+private:
+    void sound(double amplitude)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (amplitude_ != amplitude) wake_.notify_all();
+        amplitude_ = amplitude;
+    }
+    clap_host_t makeHost()
+    {
+        clap_host_t h = host;
+        h.host_data = static_cast<InstanceHost*>(this);
+        return h;
+    }
+    void create()
+    {
+        if (!gui_->is_api_supported(plugin_.plugin, windowApi, false) ||
+            !gui_->create(plugin_.plugin, windowApi, false))
+            editorHostFailed("gui.create");
+        // What an X11 or Win32 host says for a screen at 100 %.
+        gui_->set_scale(plugin_.plugin, 1.0);
+    }
+    void attach()
+    {
+        clap_window_t window{windowApi, {}};
+#if defined(_WIN32)
+        window.win32 = frame_->handle();
+#else
+        window.x11 = frame_->id();
+#endif
+        if (!gui_->set_parent(plugin_.plugin, &window) || !gui_->show(plugin_.plugin))
+            editorHostFailed("the editor did not open");
+        frame_->pump();
+    }
+    void report()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (const std::string& line : lines_) {
+            std::printf("%s\n", line.c_str());
+            if (line.compare(0, 5, "ERROR") == 0) ++errors;
+        }
+        lines_.clear();
+        std::fflush(stdout);
+    }
+
+    // The audio thread: a flush when the plug-in asks for one or the host has events, blocks of a sine
+    // in real time while sound is on.
+    void audioLoop()
+    {
+        isInstanceAudioThread = true;
+        std::vector<float> left(guiBlockFrames), right(guiBlockFrames), outLeft(guiBlockFrames),
+            outRight(guiBlockFrames);
+        float* in[2] = {left.data(), right.data()};
+        float* out[2] = {outLeft.data(), outRight.data()};
+        clap_audio_buffer_t inBuffer{in, nullptr, 2, 0, 0}, outBuffer{out, nullptr, 2, 0, 0};
+        const bool started = plugin_.plugin->start_processing(plugin_.plugin);
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (!started) lines_.push_back("ERROR start_processing");
+        for (;;) {
+            wake_.wait(lock,
+                       [this] { return stop_ || flushWanted_ || !events_.empty() || amplitude_ > 0.0; });
+            if (stop_) break;
+            InEvents events;
+            events.events.swap(events_);
+            flushWanted_ = false;
+            busy_ = true;
+            const double amplitude = amplitude_;
+            lock.unlock();
+            LogEvents log{readOnly_, {}};
+            if (amplitude > 0.0) {
+                for (uint32_t i = 0; i < guiBlockFrames; ++i, ++phase_)
+                    left[i] = right[i] = float(amplitude * std::sin(2.0 * 3.141592653589793 * 1000.0 *
+                                                                    double(phase_) / guiSampleRateHz));
+                clap_process_t process{};
+                process.frames_count = guiBlockFrames;
+                process.audio_inputs = &inBuffer;
+                process.audio_outputs = &outBuffer;
+                process.audio_inputs_count = 1;
+                process.audio_outputs_count = 1;
+                process.in_events = &events.list;
+                process.out_events = &log.list;
+                if (plugin_.plugin->process(plugin_.plugin, &process) == CLAP_PROCESS_ERROR)
+                    log.lines.push_back("ERROR process");
+                std::this_thread::sleep_for(
+                    std::chrono::microseconds(int(1e6 * guiBlockFrames / guiSampleRateHz)));
+            } else {
+                plugin_.params->flush(plugin_.plugin, &events.list, &log.list);
+            }
+            lock.lock();
+            lines_.insert(lines_.end(), log.lines.begin(), log.lines.end());
+            busy_ = false;
+            settled_.notify_all();
+        }
+        lock.unlock();
+        plugin_.plugin->stop_processing(plugin_.plugin);
+    }
+
+    clap_host_t host_;
+    // Before the plug-in: the frame outlives the editor in it.
+    std::unique_ptr<HostFrame> frame_;
+    Plugin plugin_;
+    const clap_plugin_gui_t* gui_ = nullptr;
+    const clap_plugin_timer_support_t* timer_ = nullptr;
+    std::set<clap_id> readOnly_;
+    int offset_;
+
+    std::thread audio_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::condition_variable settled_;
+    bool stop_ = false;
+    bool flushWanted_ = false;
+    bool busy_ = false;
+    double amplitude_ = 0.0;
+    long phase_ = 0; // audio thread only
+    std::vector<clap_event_param_value_t> events_;
+    std::vector<std::string> lines_;
+};
+
+int guiMain(int argc, char** argv)
+{
+    mainThread = std::this_thread::get_id();
+    if (argc < 1) editorHostFailed("usage: clap-test-host --gui PLUGIN.clap STEP...");
+    const clap_plugin_entry_t* entry = openEntry(argv[0]);
+    if (entry == nullptr || !entry->init(argv[0]))
+        editorHostFailed(std::string("no clap_entry in ") + argv[0]);
+    const auto* factory =
+        static_cast<const clap_plugin_factory_t*>(entry->get_factory(CLAP_PLUGIN_FACTORY_ID));
+    if (factory == nullptr || factory->get_plugin_count(factory) < 1) editorHostFailed("no plug-in factory");
+    {
+        const char* id = factory->get_plugin_descriptor(factory, 0)->id;
+        EditorHostSession<GuiInstance> session(
+            [&](int offset) { return std::make_unique<GuiInstance>(factory, id, offset); });
+        session.run(argc - 1, argv + 1);
+    }
+    entry->deinit();
+    const int total = errors + threadViolations.load();
+    if (total == 0) std::printf("done\n");
+    return total == 0 ? 0 : 1;
+}
+#endif
 
 // --- the whole run ---
 
@@ -834,6 +1194,14 @@ int run(const Options& o)
 
 int main(int argc, char** argv)
 {
+    if (argc >= 2 && std::strcmp(argv[1], "--gui") == 0) {
+#if CLAP_HOST_GUI
+        return guiMain(argc - 2, argv + 2);
+#else
+        std::fprintf(stderr, "clap-test-host: this build has no window to give an editor\n");
+        return 2;
+#endif
+    }
     Options o;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];

@@ -237,8 +237,8 @@ check "the gain reduction goes out as events and get_value agrees; a save off th
 
 echo "qtractor:"
 echo "CLAP:$plugin" | timeout 60 "$scanner" >"$work/scan.log" 2>"$work/scan.err"
-check "qtractor_plugin_scan lists it: 2 audio inputs and outputs (the side-chain is not a main port), 12 controls in and 1 out" \
-    has "$work/scan.log" "^CLAP\|ZaRoruraroze\|2:2\|0:0\|12:1\|EXT,RT\|$plugin\|0\|"
+check "qtractor_plugin_scan lists it: 2 audio inputs and outputs (the side-chain is not a main port), 12 controls in and 1 out, an editor" \
+    has "$work/scan.log" "^CLAP\|ZaRoruraroze\|2:2\|0:0\|12:1\|GUI,EXT,RT\|$plugin\|0\|"
 
 # The headless session: its state is the render tool's bank chunk for the settings above.
 gcc -shared -fPIC -Wall -o "$work/seq-stub.so" "$here/qtractor/AlsaSeqStub.c" -lasound ||

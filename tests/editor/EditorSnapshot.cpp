@@ -2,10 +2,11 @@
 // the reference a screenshot of the real editor is compared with, and the manual's pictures.
 // Usage: editor-snapshot OUT.ppm [--key] [--scale N] [--knob INDEX=POS]... [--meter INDEX=DB]...
 // --key: the editor of the plug-in with a key input (LV2, VST3, CLAP). Knobs not given stand where a fresh
-// plug-in holds them. Prints each control's centre, "knob I X Y", for
-// scripts that aim the mouse at it.
+// plug-in holds them. Prints each control's centre, "knob I X Y", for scripts that aim the mouse at it, and
+// each knob's value in its unit, "value I VALUE", for hosts that speak plain values.
 
 #include "Common/gui/ParamControl.h"
+#include "Common/musicplugin/RealParam.h"
 #include "RecordingEditorHost.h"
 #include "ZaRorurarozePlugin.h"
 #include "editor/ZaRorurarozeEditor.h"
@@ -54,6 +55,10 @@ int main(int argc, char** argv)
     for (int i = 0; i < numParams; ++i) {
         const Point centre = editor.control(i).centre(editor.style());
         std::printf("knob %d %d %d\n", i, static_cast<int>(centre.x), static_cast<int>(centre.y));
+        if (auto* real = dynamic_cast<RealParam*>(fresh.paramList.param(i))) {
+            real->setKnobPos(host.positions[static_cast<std::size_t>(i)]);
+            std::printf("value %d %.17g\n", i, real->getValue());
+        }
     }
     const Canvas& canvas = editor.canvas();
     FILE* out = std::fopen(argv[1], "wb");

@@ -1,40 +1,36 @@
 #pragma once
-// The top-level window a test host gives a plug-in's editor as its parent (X11, or Win32 under wine), and
-// the file test a script's cues use. Header-only: the VST 2 editor host and the VST 3 SDK-header host
-// (built outside CMake) share it.
+// The frame window a test host gives a plug-in's editor as its parent (X11, or Win32 under wine). Shared by
+// the VST 2 and the CLAP editor hosts; header-only.
 
 #if defined(_WIN32)
 #include <windows.h>
 #else
 #include <X11/Xlib.h>
-#include <sys/stat.h>
 #endif
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <string>
 
-namespace hostframe
-{
 #if defined(_WIN32)
-class Frame
+class HostFrame
 {
 public:
-    Frame(int x, int y, int width, int height)
+    HostFrame(int x, int y, int width, int height)
     {
         WNDCLASSA windowClass{};
         windowClass.lpfnWndProc = DefWindowProcA;
         windowClass.hInstance = GetModuleHandleA(nullptr);
-        windowClass.lpszClassName = "VstEditorHostFrame";
+        windowClass.lpszClassName = "EditorHostFrame";
         RegisterClassA(&windowClass);
         RECT r{0, 0, width, height};
         AdjustWindowRect(&r, WS_OVERLAPPEDWINDOW, FALSE);
-        window_ = CreateWindowA("VstEditorHostFrame", "editor host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, x, y,
+        window_ = CreateWindowA("EditorHostFrame", "editor host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, x, y,
                                 r.right - r.left, r.bottom - r.top, nullptr, nullptr, windowClass.hInstance,
                                 nullptr);
     }
     void* handle() const { return window_; }
+    std::uintptr_t id() const { return reinterpret_cast<std::uintptr_t>(window_); }
     void pump()
     {
         MSG message;
@@ -48,6 +44,12 @@ public:
         DestroyWindow(window_);
         pump();
     }
+    void resize(int width, int height)
+    {
+        RECT r{0, 0, width, height};
+        AdjustWindowRect(&r, WS_OVERLAPPEDWINDOW, FALSE);
+        SetWindowPos(window_, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER);
+    }
     void origin(int& x, int& y) const
     {
         POINT p{0, 0};
@@ -59,19 +61,14 @@ public:
 private:
     HWND window_;
 };
-
-inline bool exists(const std::string& path)
-{
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
 #else
-class Frame
+class HostFrame
 {
 public:
-    Frame(int x, int y, int width, int height) : display_(XOpenDisplay(nullptr))
+    HostFrame(int x, int y, int width, int height) : display_(XOpenDisplay(nullptr))
     {
         if (display_ == nullptr) {
-            std::fprintf(stderr, "vst-editor-host: no display\n");
+            std::fprintf(stderr, "editor host: no display\n");
             std::exit(1);
         }
         window_ = XCreateSimpleWindow(display_, DefaultRootWindow(display_), x, y,
@@ -79,8 +76,11 @@ public:
         XMapWindow(display_, window_);
         XSync(display_, False);
     }
-    ~Frame() { XCloseDisplay(display_); }
+    ~HostFrame() { XCloseDisplay(display_); }
+    HostFrame(const HostFrame&) = delete;
+    HostFrame& operator=(const HostFrame&) = delete;
     void* handle() const { return reinterpret_cast<void*>(window_); }
+    std::uintptr_t id() const { return window_; }
     void pump()
     {
         while (XPending(display_) > 0) {
@@ -93,6 +93,11 @@ public:
         XDestroyWindow(display_, window_);
         XSync(display_, False);
     }
+    void resize(int width, int height)
+    {
+        XResizeWindow(display_, window_, static_cast<unsigned>(width), static_cast<unsigned>(height));
+        XSync(display_, False);
+    }
     void origin(int& x, int& y) const
     {
         ::Window child;
@@ -103,11 +108,4 @@ private:
     Display* display_;
     ::Window window_ = 0;
 };
-
-inline bool exists(const std::string& path)
-{
-    struct stat info;
-    return stat(path.c_str(), &info) == 0;
-}
 #endif
-} // namespace hostframe

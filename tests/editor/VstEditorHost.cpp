@@ -1,28 +1,21 @@
 // A VST 2 host with a window, for the display tests: it loads the plug-in binary, opens its editor in a
-// frame window of its own (X11, or Win32 under wine), pumps it the way sequencers do and logs what the
-// plug-in tells the host. It runs the steps of StepScript.h.
+// frame window of its own (X11, or Win32 under wine), pumps it the way sequencers do (effEditIdle) and logs
+// what the plug-in tells the host. It runs the steps of EditorHostSession.h, with knob positions for values
+// ("set I POS", "param I POS", "automate I POS").
 // Usage: vst-editor-host PLUGIN STEP...
 
+#include "EditorHostSession.h"
 #include "HostFrame.h"
 #include "LoadedPlugin.h"
-#include "StepScript.h"
 
-#include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <string>
-#include <thread>
-#include <utility>
 #include <vector>
 
 namespace
 {
-using hostframe::exists;
-using hostframe::Frame;
-
-using stepscript::idleMilliseconds;
 constexpr double sampleRateHz = 44100.0;
 
 class Instance
@@ -37,11 +30,12 @@ public:
     {
         ERect* rect = nullptr;
         if (plugin_.dispatch(effEditGetRect, 0, 0, &rect) == 0 || rect == nullptr)
-            fail("no editor rectangle");
+            editorHostFailed("no editor rectangle");
         const int width = rect->right - rect->left;
         const int height = rect->bottom - rect->top;
-        frame_.reset(new Frame(40, 40 + offset_, width, height));
-        if (plugin_.dispatch(effEditOpen, 0, 0, frame_->handle()) == 0) fail("the editor did not open");
+        frame_.reset(new HostFrame(40, 40 + offset_, width, height));
+        if (plugin_.dispatch(effEditOpen, 0, 0, frame_->handle()) == 0)
+            editorHostFailed("the editor did not open");
         frame_->pump();
         int x = 0, y = 0;
         frame_->origin(x, y);
@@ -60,7 +54,7 @@ public:
         report();
     }
 
-    void set(int index, float knobPos) { plugin_.setKnob(index, knobPos); }
+    void set(int index, double knobPos) { plugin_.setKnob(index, static_cast<float>(knobPos)); }
     void print(int index)
     {
         std::printf("param %d %.6f\n", index, plugin_.knob(index));
@@ -74,25 +68,20 @@ public:
     void reopen()
     {
         if (!frame_ || plugin_.dispatch(effEditOpen, 0, 0, frame_->handle()) == 0)
-            fail("the editor did not reopen");
-    }
-
-    [[noreturn]] static void fail(const std::string& why)
-    {
-        std::fprintf(stderr, "vst-editor-host: %s\n", why.c_str());
-        std::exit(1);
+            editorHostFailed("the editor did not reopen");
     }
 
 private:
-    // One idle period of a 1 kHz sine.
+    // One idle period of three tones: 100 Hz at the amplitude, 1 kHz at half and 6 kHz at a quarter of it.
     void process(double amplitude)
     {
-        const auto frames = static_cast<std::size_t>(sampleRateHz * idleMilliseconds / 1000.0);
+        const auto frames = static_cast<std::size_t>(sampleRateHz * editorIdleMilliseconds / 1000.0);
         zr::test::Stereo input{std::vector<float>(frames), std::vector<float>(frames)};
-        for (std::size_t i = 0; i < frames; ++i, ++phase_)
-            input.left[i] = input.right[i] =
-                static_cast<float>(amplitude * std::sin(2.0 * 3.141592653589793 * 1000.0 *
-                                                        static_cast<double>(phase_) / sampleRateHz));
+        for (std::size_t i = 0; i < frames; ++i, ++phase_) {
+            const double t = 2.0 * 3.141592653589793 * static_cast<double>(phase_) / sampleRateHz;
+            input.left[i] = input.right[i] = static_cast<float>(
+                amplitude * (std::sin(100.0 * t) + 0.5 * std::sin(1000.0 * t) + 0.25 * std::sin(6000.0 * t)));
+        }
         plugin_.processReplacing(input, 512);
     }
 
@@ -111,7 +100,7 @@ private:
 
     zr::test::LoadedPlugin plugin_;
     int offset_;
-    std::unique_ptr<Frame> frame_;
+    std::unique_ptr<HostFrame> frame_;
     std::size_t reported_ = 0;
     long phase_ = 0;
 };
@@ -120,5 +109,14 @@ private:
 
 int main(int argc, char** argv)
 {
-    return stepscript::run<Instance>(argc, argv, 2, "vst-editor-host");
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: vst-editor-host PLUGIN STEP...\n");
+        return 2;
+    }
+    const std::string pluginPath = argv[1];
+    EditorHostSession<Instance> session(
+        [&](int offset) { return std::make_unique<Instance>(pluginPath, offset); });
+    session.run(argc - 2, argv + 2);
+    std::printf("done\n");
+    return 0;
 }

@@ -230,7 +230,8 @@ run_vst3() {
 }
 
 # run_editor NAME WINE_LOADER WINE: the editor's tests without a display, then on an Xvfb display the DLL's
-# editor in a Windows host window: the display checks of the Linux build, against the Linux build's canvas.
+# editor in a Windows host window and the .clap's in the CLAP test host's: the display checks of the Linux
+# build, against the Linux build's canvas.
 run_editor() {
     local name=$1 loader=$2 wine=$3
     local dir=build/$name dll="the ${name#win}-bit DLL"
@@ -244,15 +245,26 @@ run_editor() {
         echo "xvfb-run is not installed (apt-get install xvfb): the editor of $dll is not shown"
         return
     fi
-    # A wine server still up from the runs without a display would keep its desktop without one.
-    /usr/lib/wine/wineserver -k 2>/dev/null
-    if xvfb-run -a -s "-screen 0 1600x1200x24" tests/editor/display.sh build/release "$dir/ZaRoruraroze.dll" \
-        "$loader" "$dir/tests/editor/vst-editor-host.exe" >"$dir/display.log" 2>&1; then
-        echo "$wine, the editor of $dll on a display: $(grep -c '^PASS' "$dir/display.log") checks passed"
-    else
-        cat "$dir/display.log"
-        fail "$wine: the editor of $dll on a display"
-    fi
+    local log what
+    for what in vst clap; do
+        # A wine server still up from the runs without a display would keep its desktop without one.
+        /usr/lib/wine/wineserver -k 2>/dev/null
+        log=$dir/display-$what.log
+        if [ $what = vst ]; then
+            xvfb-run -a -s "-screen 0 1600x1200x24" tests/editor/display.sh build/release "$dir/ZaRoruraroze.dll" \
+                "$loader" "$dir/tests/editor/vst-editor-host.exe" >"$log" 2>&1
+        else
+            dll="the ${name#win}-bit .clap"
+            ZR_EDITOR_KEY=1 xvfb-run -a -s "-screen 0 1600x1200x24" tests/editor/display.sh --plain-values \
+                build/release "$dir/clap/ZaRoruraroze.clap" "$loader" "$dir/tests/clap/clap-test-host.exe" --gui >"$log" 2>&1
+        fi
+        if [ $? -eq 0 ]; then
+            echo "$wine, the editor of $dll on a display: $(grep -c '^PASS' "$log") checks passed"
+        else
+            cat "$log"
+            fail "$wine: the editor of $dll on a display"
+        fi
+    done
     /usr/lib/wine/wineserver -k 2>/dev/null
 }
 

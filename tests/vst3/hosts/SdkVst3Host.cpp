@@ -10,13 +10,13 @@
 //   sdk-vst3-host render BUNDLE IN.wav OUT.wav [--block N] [--set ID=NORMALISED]... [--load-state FILE]
 //                 [--save-state FILE]
 //   sdk-vst3-host editor BUNDLE STEP...   the plug-in's view in a window of the host's (X11, or Win32 under
-//                 wine), driven by the display tests' steps (tests/editor/StepScript.h); normalised values
+//                 wine), driven by the display tests' steps (tests/editor/EditorHostSession.h); normalised values
 //                 are the knob positions those steps speak of
 
 #include "FloatWav.h"
 
+#include "EditorHostSession.h"
 #include "HostFrame.h"
-#include "StepScript.h"
 
 #include "pluginterfaces/base/ibstream.h"
 #include "pluginterfaces/base/ipluginbase.h"
@@ -402,7 +402,7 @@ class EditorInstance
 public:
     EditorInstance(const std::string& bundle, int offset) : plugin(bundle), offset(offset)
     {
-        if (!plugin.ok()) fail("cannot load " + bundle);
+        if (!plugin.ok()) editorHostFailed("cannot load " + bundle);
         plugin.controller->setComponentHandler(&handler);
         ProcessSetup setup{kRealtime, kSample32, 512, sampleRateHz};
         SpeakerArrangement stereo = SpeakerArr::kStereo;
@@ -424,19 +424,14 @@ public:
         plugin.component->setActive(false);
         plugin.controller->setComponentHandler(nullptr);
     }
-    static void fail(const std::string& why)
-    {
-        std::fprintf(stderr, "sdk-vst3-host: %s\n", why.c_str());
-        std::exit(1);
-    }
     void open()
     {
         view = plugin.controller->createView(ViewType::kEditor);
-        if (view == nullptr || view->isPlatformTypeSupported(platform) != kResultTrue) fail("no editor view");
+        if (view == nullptr || view->isPlatformTypeSupported(platform) != kResultTrue) editorHostFailed("no editor view");
         view->setFrame(&frame);
         ViewRect size;
-        if (view->getSize(&size) != kResultOk) fail("no editor size");
-        window.reset(new hostframe::Frame(40, 40 + offset, size.getWidth(), size.getHeight()));
+        if (view->getSize(&size) != kResultOk) editorHostFailed("no editor size");
+        window.reset(new HostFrame(40, 40 + offset, size.getWidth(), size.getHeight()));
         reopen();
         window->pump();
         int x = 0, y = 0;
@@ -476,7 +471,7 @@ public:
     void reopen()
     {
         if (view == nullptr || !window || view->attached(window->handle(), platform) != kResultOk)
-            fail("the editor did not open");
+            editorHostFailed("the editor did not open");
         attached = true;
     }
 
@@ -484,7 +479,7 @@ private:
     // One idle period of three tones (silence at amplitude 0), with the edits since the last block.
     void process(double amplitude)
     {
-        const auto frames = static_cast<std::size_t>(sampleRateHz * stepscript::idleMilliseconds / 1000.0);
+        const auto frames = static_cast<std::size_t>(sampleRateHz * editorIdleMilliseconds / 1000.0);
         std::vector<float> left(frames), right(frames), outLeft(frames), outRight(frames);
         for (std::size_t i = 0; i < frames; ++i, ++phase) {
             const double t = 2.0 * 3.141592653589793 * static_cast<double>(phase) / sampleRateHz;
@@ -520,7 +515,7 @@ private:
     Handler handler;
     Frame frame;
     IPlugView* view = nullptr;
-    std::unique_ptr<hostframe::Frame> window;
+    std::unique_ptr<HostFrame> window;
     bool attached = false;
     long phase = 0;
 };
@@ -528,8 +523,16 @@ private:
 
 int main(int argc, char** argv)
 {
-    if (argc >= 3 && std::string(argv[1]) == "editor")
-        return stepscript::run<EditorInstance>(argc, argv, 3, "sdk-vst3-host");
+    if (argc >= 3 && std::string(argv[1]) == "editor") {
+        const std::string bundle = argv[2];
+        {
+            EditorHostSession<EditorInstance> session(
+                [&](int offset) { return std::make_unique<EditorInstance>(bundle, offset); });
+            session.run(argc - 3, argv + 3);
+        }
+        std::printf("done\n");
+        return 0;
+    }
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (args.size() == 2 && args[0] == "info") return info(args[1]);
     if (args.size() >= 4 && args[0] == "render" && (args.size() - 4) % 2 == 0) {

@@ -29,7 +29,7 @@ mkdir -p "$out"
 # The editor steps and frame window are the display tests' own (tests/editor).
 editor=$here/../../editor
 if [ ! -x "$binary" ] || [ "$here/SdkVst3Host.cpp" -nt "$binary" ] || [ "$here/FloatWav.h" -nt "$binary" ] ||
-    [ "$here/build-sdk-host.sh" -nt "$binary" ] || [ "$editor/StepScript.h" -nt "$binary" ] ||
+    [ "$here/build-sdk-host.sh" -nt "$binary" ] || [ "$editor/EditorHostSession.h" -nt "$binary" ] ||
     [ "$editor/HostFrame.h" -nt "$binary" ]; then
     "$cxx" -std=c++17 -O2 -w -I"$sdk" -I"$editor" "$here/SdkVst3Host.cpp" "${libs[@]}" -o "$binary.part"
     mv "$binary.part" "$binary"
