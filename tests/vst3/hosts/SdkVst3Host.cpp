@@ -10,8 +10,8 @@
 //   sdk-vst3-host render BUNDLE IN.wav OUT.wav [--block N] [--set ID=NORMALISED]... [--load-state FILE]
 //                 [--save-state FILE]
 //   sdk-vst3-host editor BUNDLE STEP...   the plug-in's view in a window of the host's (X11, or Win32 under
-//                 wine), driven by the display tests' steps (tests/editor/EditorHostSession.h); normalised values
-//                 are the knob positions those steps speak of
+//                 wine), driven by the display tests' steps (tests/editor/EditorHostSession.h); normalised
+//                 values are the knob positions those steps speak of
 
 #include "FloatWav.h"
 
@@ -427,7 +427,8 @@ public:
     void open()
     {
         view = plugin.controller->createView(ViewType::kEditor);
-        if (view == nullptr || view->isPlatformTypeSupported(platform) != kResultTrue) editorHostFailed("no editor view");
+        if (view == nullptr || view->isPlatformTypeSupported(platform) != kResultTrue)
+            editorHostFailed("no editor view");
         view->setFrame(&frame);
         ViewRect size;
         if (view->getSize(&size) != kResultOk) editorHostFailed("no editor size");
