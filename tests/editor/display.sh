@@ -51,8 +51,10 @@ start() {
 }
 finish() { # finish LOG NAME: the host ended well
     wait "$pid"
-    local rc=$?
+    local rc=$? i
     pid=
+    # The log is written by a process substitution that may still be flushing after the host has ended.
+    for i in $(seq 30); do grep -q '^done' "$1" && break; sleep 0.1; done
     if [ $rc -eq 0 ] && grep -q '^done' "$1"; then pass "$2"; else fail "$2 (rc $rc)"; cat "$1"; fi
 }
 # shot LOG FILE [N]: editor window N (default 1) on the screen, as a PNG, with the pointer out of the way.
