@@ -166,14 +166,6 @@ const Extension extensions[] = {
     {CLAP_EXT_LATENCY, &latencyExtension},
 };
 
-std::vector<Param*> paramsOf(MusicPlugin& plugin)
-{
-    std::vector<Param*> params;
-    for (int i = 0; i < plugin.paramList.numParams(); ++i)
-        params.push_back(plugin.paramList.param(i));
-    return params;
-}
-
 // Copies text into a host's buffer of size bytes, cut to fit and always terminated.
 void copyText(const std::string& text, char* dest, std::size_t size)
 {
@@ -233,7 +225,7 @@ MusicPluginClapAdaptor::MusicPluginClapAdaptor(const clap_plugin_descriptor_t* d
            &getExtension,
            &::onMainThread},
       host(host), effect(std::move(effectInstance)), shadow(std::move(shadowInstance)),
-      effectParams(paramsOf(*effect)), shadowParams(paramsOf(*shadow)),
+      effectParams(effect->paramList.params()), shadowParams(shadow->paramList.params()),
       hostInputs(static_cast<std::size_t>(effect->numAudioInputs + effect->numKeyInputs), nullptr),
       hostOutputs(static_cast<std::size_t>(effect->numAudioOutputs), nullptr), silence(standInFrames, 0.0f),
       discard(standInFrames, 0.0f), published(static_cast<int>(effectParams.size())),

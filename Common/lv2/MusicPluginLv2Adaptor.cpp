@@ -86,13 +86,6 @@ const void* extensionData(const char* uri)
     return uri != nullptr && std::strcmp(uri, LV2_STATE__interface) == 0 ? &stateInterface : nullptr;
 }
 
-std::vector<Param*> paramsOf(MusicPlugin& plugin)
-{
-    std::vector<Param*> params;
-    for (int i = 0; i < plugin.paramList.numParams(); ++i)
-        params.push_back(plugin.paramList.param(i));
-    return params;
-}
 } // namespace
 
 MusicPluginLv2Adaptor::Descriptor
@@ -107,8 +100,9 @@ MusicPluginLv2Adaptor::describe(const char* uri, MusicPlugin* (*createPlugin)(),
 MusicPluginLv2Adaptor::MusicPluginLv2Adaptor(const Descriptor& descriptor, double sampleRateHz,
                                              const LV2_Feature* const* features)
     : effect(descriptor.createPlugin()), shadow(descriptor.createPlugin()),
-      table(*effect, descriptor.controlsBeforeMeters), effectParams(paramsOf(*effect)),
-      shadowParams(paramsOf(*shadow)), audioInputs(static_cast<size_t>(table.numAudioInputs()), nullptr),
+      table(*effect, descriptor.controlsBeforeMeters), effectParams(effect->paramList.params()),
+      shadowParams(shadow->paramList.params()),
+      audioInputs(static_cast<size_t>(table.numAudioInputs()), nullptr),
       audioOutputs(static_cast<size_t>(table.numAudioOutputs()), nullptr),
       keyInputs(static_cast<size_t>(table.numKeyInputs()), nullptr), blockInputs(audioInputs.size(), nullptr),
       blockOutputs(audioOutputs.size(), nullptr), blockKeys(keyInputs.size(), nullptr),

@@ -63,13 +63,6 @@ const void* feature(const LV2_Feature* const* features, const char* uri)
     return nullptr;
 }
 
-std::vector<Param*> paramsOf(MusicPlugin& plugin)
-{
-    std::vector<Param*> params;
-    for (int i = 0; i < plugin.paramList.numParams(); ++i)
-        params.push_back(plugin.paramList.param(i));
-    return params;
-}
 } // namespace
 
 MusicPluginLv2Ui::Descriptor MusicPluginLv2Ui::describe(const char* uri, MusicPlugin* (*createPlugin)(),
@@ -84,7 +77,7 @@ MusicPluginLv2Ui::Descriptor MusicPluginLv2Ui::describe(const char* uri, MusicPl
 MusicPluginLv2Ui::MusicPluginLv2Ui(const Descriptor& descriptor, LV2UI_Write_Function write,
                                    LV2UI_Controller controller, const LV2_Feature* const* features)
     : plugin_(descriptor.createPlugin()), table_(*plugin_, descriptor.controlsBeforeMeters),
-      params_(paramsOf(*plugin_)), write_(write), controller_(controller),
+      params_(plugin_->paramList.params()), write_(write), controller_(controller),
       parent_(const_cast<void*>(feature(features, LV2_UI__parent))),
       resize_(static_cast<const LV2UI_Resize*>(feature(features, LV2_UI__resize))),
       touch_(static_cast<const LV2UI_Touch*>(feature(features, LV2_UI__touch))),

@@ -25,6 +25,8 @@ public:
     // parameters in their own terms.
     Param* param(int index);
     const Param* param(int index) const;
+    // All of them in host order, for bridges that keep their own copy of the list.
+    const std::vector<Param*>& params() const { return list; }
 
     std::string getDisplayName(int index) const;
     std::string getDisplayValue(int index) const;
