@@ -37,28 +37,14 @@ render=$build/tools/zaroruraroze-render
 audio="python3 $root/tests/ardour/audio_file.py"
 
 mkdir -p "$root/build" && work=$(mktemp -d "$root/build/clap.XXXXXX") || exit 1
-passed=0
-failed=0
-pids=()
+source "$root/tests/support/harness.sh"
 cleanup() {
-    local i
-    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-        kill "${pids[i]}" 2>/dev/null || continue
-        timeout 3 tail --pid="${pids[i]}" -f /dev/null || kill -9 "${pids[i]}" 2>/dev/null
-    done
-    rm -f /dev/shm/jack_sem.*_"${JACK_DEFAULT_SERVER:-none}"_* /dev/shm/jack_"${JACK_DEFAULT_SERVER:-none}"_*
+    stop_started
     [ $failed -eq 0 ] && rm -rf "$work"
 }
 trap cleanup EXIT
 trap "exit 1" INT TERM HUP PIPE
 
-pass() { echo "  ok   $1"; passed=$((passed + 1)); }
-fail() { echo "  FAIL $1 (files in $work)"; failed=$((failed + 1)); }
-check() { # check NAME COMMAND...
-    local name=$1
-    shift
-    if "$@"; then pass "$name"; else fail "$name"; fi
-}
 # has LOG PATTERN: the log holds a line matching the extended regular expression.
 has() { grep -qE -- "$2" "$1" || { echo "    no /$2/ in $1:" && grep -v '^value' "$1" | sed 's/^/    | /' | tail -8; return 1; }; }
 # clean LOG: the host counted no error and no call on a wrong thread.

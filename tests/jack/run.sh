@@ -44,33 +44,16 @@ tolerance=1e-5
 
 mkdir -p "$root/build" && work=$(mktemp -d "$root/build/jack.XXXXXX") || exit 1
 export JACK_DEFAULT_SERVER=zrtest-$$-$RANDOM
-passed=0
-failed=0
-pids=()
+source "$root/tests/support/harness.sh"
 
-# Clients first, the server last; whatever a TERM does not end within 3 s is killed.
 cleanup() {
     exec 3>&- 2>/dev/null
-    local i
-    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-        kill "${pids[i]}" 2>/dev/null || continue
-        timeout 3 tail --pid="${pids[i]}" -f /dev/null || kill -9 "${pids[i]}" 2>/dev/null
-    done
-    # A client whose server went first leaves its semaphore behind (libjack's doing); the name is ours.
-    rm -f /dev/shm/jack_sem.*_"$JACK_DEFAULT_SERVER"_* /dev/shm/jack_"$JACK_DEFAULT_SERVER"_*
+    stop_started
     [ $failed -eq 0 ] && rm -rf "$work"
 }
 trap cleanup EXIT
 # A signal ends the run through the EXIT trap, so nothing is left running.
 trap "exit 1" INT TERM HUP PIPE
-
-pass() { echo "  ok   $1"; passed=$((passed + 1)); }
-fail() { echo "  FAIL $1 (files in $work)"; failed=$((failed + 1)); }
-check() { # check NAME COMMAND...
-    local name=$1
-    shift
-    if "$@"; then pass "$name"; else fail "$name"; fi
-}
 
 # wait_for FILE PATTERN [COUNT]: until FILE holds COUNT lines matching PATTERN, at most 10 s.
 wait_for() {

@@ -25,6 +25,8 @@ cleanup() {
     for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
         kill "${pids[i]}" 2>/dev/null && wait "${pids[i]}" 2>/dev/null
     done
+    # The semaphores JACK clients leave behind; the server name is ours.
+    rm -f /dev/shm/jack_sem.*_"$JACK_DEFAULT_SERVER"_*
     rm -rf "$work"
 }
 trap cleanup EXIT
