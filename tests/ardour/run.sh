@@ -282,6 +282,17 @@ compare() {
     return $rc
 }
 
+# audible NAME EXPORT: an export with settings differs from the render tool's at the defaults (check 2's,
+# or made now when it has not run), so the settings reached the plug-in.
+audible() {
+    if ! [ -f "$work/render-default.tool.wav" ] &&
+        ! render "$1" "$work/signal-48000.wav" "$work/render-default.tool.wav"; then
+        return 1
+    fi
+    python3 "$here/audio_file.py" compare "$work/render-default.tool.wav" "$2" --tolerance 1e-3 --differ >/dev/null ||
+        { echo "      the setting is not audible: it did not reach the plug-in"; return 1; }
+}
+
 # ---------------------------------------------------------------------------------------------------
 # What is compared
 
@@ -617,15 +628,7 @@ check_lv2_render() {
         ok=0
     fi
     lv2_replay lv2-saved || ok=0
-    # The defaults as check 2 rendered them, or now when it has not.
-    if ! [ -f "$work/render-default.tool.wav" ] &&
-        ! render lv2 "$work/signal-48000.wav" "$work/render-default.tool.wav"; then
-        ok=0
-    elif ! python3 "$here/audio_file.py" compare "$work/render-default.tool.wav" "$work/lv2-saved.wav" \
-        --tolerance 1e-3 --differ >/dev/null; then
-        echo "      the setting is not audible: it did not reach the plug-in"
-        ok=0
-    fi
+    audible lv2 "$work/lv2-saved.wav" || ok=0
     verdict $ok "LV2 2 render: Ardour's export matches the render tool within $tolerance (max ${result%% *}), and bit for bit once the tool replays Ardour's $lv2_replayed-frame silent pre-roll" \
         "LV2 2 render: Ardour's LV2 export and the render tool differ"
 }
@@ -769,13 +772,7 @@ check_vst3_render() {
     python3 "$here/audio_file.py" pad "$work/signal-48000.wav" "$work/vst3.padded.wav" "${preroll:-0}" &&
         render vst3 "${tool_args[@]}" "$work/vst3.padded.wav" "$work/vst3.replay.wav" &&
         compare "$work/vst3.replay.wav" "$work/vst3.wav" --skip-a "${preroll:-0}" || ok=0
-    if ! [ -f "$work/render-default.tool.wav" ] && ! render vst3 "$work/signal-48000.wav" "$work/render-default.tool.wav"; then
-        ok=0
-    elif ! python3 "$here/audio_file.py" compare "$work/render-default.tool.wav" "$work/vst3.wav" \
-        --tolerance 1e-3 --differ >/dev/null; then
-        echo "      the setting is not audible: it did not reach the plug-in"
-        ok=0
-    fi
+    audible vst3 "$work/vst3.wav" || ok=0
     verdict $ok "VST3 3 render: Ardour's export matches the render tool within $tolerance (max ${result%% *}), and bit for bit once the tool replays Ardour's ${preroll:-?}-frame silent pre-roll" \
         "VST3 3 render: Ardour's VST 3 export and the render tool differ"
 }
