@@ -11,7 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#if defined(__SSE__) || defined(_M_X64)
+#if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
 #endif
 #include <string>
@@ -37,8 +37,7 @@ constexpr double levelFloorDb = -90.0;
 constexpr double levelTopDb = 12.0;
 constexpr double bandTopDb = 30.0;
 
-// 20 log10(2) and 10 log10(2): dB per octave of an amplitude and of a power.
-constexpr double amplitudeDbPerOctave = 6.020599913279624;
+// 10 log10(2): dB per octave of a power.
 constexpr double powerDbPerOctave = 3.010299956639812;
 
 // A ratio in dB, clamped to [levelFloorDb, topDb]; through fast_log2, as it runs on the audio thread.
@@ -48,13 +47,13 @@ double decibels(double ratio, double dbPerOctave, double topDb) noexcept
     return db < levelFloorDb ? levelFloorDb : (db > topDb ? topDb : db);
 }
 
-// The largest magnitude among samples, NaN left out. With SSE (every x86 build), four samples an instruction:
-// the compiler does not vectorise a float maximum by itself without fast-math.
+// The largest magnitude among samples, NaN left out. With SSE2 (every x86 build), four samples an
+// instruction: the compiler does not vectorise a float maximum by itself without fast-math.
 float peakOf(const float* samples, int count) noexcept
 {
     int i = 0;
     float largest = 0.0f;
-#if defined(__SSE__) || defined(_M_X64)
+#if defined(__SSE2__) || defined(_M_X64)
     const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
     __m128 a = _mm_setzero_ps();
     __m128 b = _mm_setzero_ps();
@@ -176,6 +175,7 @@ ZaRorurarozePlugin::~ZaRorurarozePlugin() = default;
 void ZaRorurarozePlugin::clear() noexcept
 {
     compressor_.reset();
+    inputPeak_ = outputPeak_ = 0.0f;
 }
 
 int ZaRorurarozePlugin::numMeters() const
@@ -200,8 +200,11 @@ MusicPlugin::MeterInfo ZaRorurarozePlugin::meterInfo(int index) const
     const int band = index - Meter::firstBand;
     const std::string number = std::to_string(band / 10) + std::to_string(band % 10);
     return MeterInfo{
-        "band" + number, "Band " + std::to_string(band + 1), "dB", levelFloorDb, bandTopDb, true};
+        "band" + number, "Band " + std::to_string(band + 1), "dB", levelFloorDb, bandTopDb, true, true};
 }
+
+static_assert(ZaRorurarozeMeter::count - ZaRorurarozeMeter::firstBand == MultibandPowerDetector::numBands,
+              "a band meter for each of the detector's bands");
 
 double ZaRorurarozePlugin::takeMeterReading(int index) noexcept
 {

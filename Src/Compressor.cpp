@@ -549,8 +549,8 @@ double Compressor::takeGainReductionDb() noexcept
     smallestLawFactor_ = 1.0;
     if (!(factor < 1.0)) return 0.0;
     // Beyond 200 dB (or a factor rounded to 0 or below) the meter reads its end anyway. fast_log2, not log10:
-    // this runs on the audio thread. 20 log10(2) = 6.0206 dB per octave of factor.
-    return factor > 1e-10 ? -6.020599913279624 * fast_log2(factor) : 200.0;
+    // this runs on the audio thread.
+    return factor > 1e-10 ? -amplitudeDbPerOctave * fast_log2(factor) : 200.0;
 }
 
 template void Compressor::runBlock(const double*, const double*, const double*, const double*, float*, float*,

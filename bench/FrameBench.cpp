@@ -326,7 +326,8 @@ public:
     {
         library_ = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
         entry_ = library_ ? static_cast<const clap_plugin_entry_t*>(dlsym(library_, "clap_entry")) : nullptr;
-        if (entry_ == nullptr || !entry_->init(file.c_str())) return;
+        if (entry_ != nullptr && !entry_->init(file.c_str())) entry_ = nullptr; // deinit only after an init
+        if (entry_ == nullptr) return;
         const auto* factory =
             static_cast<const clap_plugin_factory_t*>(entry_->get_factory(CLAP_PLUGIN_FACTORY_ID));
         const clap_plugin_descriptor_t* descriptor =

@@ -17,6 +17,8 @@ double fast_pow(double x, double y);
 // float rounding of x (relative 6e-8). x below the smallest normal float counts as that float; 0, negative
 // x and NaN give -infinity, x beyond the float range the largest float's log2.
 double fast_log2(double x);
+// 20 log10(2): dB per octave of an amplitude, to turn fast_log2 into dB.
+constexpr double amplitudeDbPerOctave = 6.020599913279624;
 
 // value rounded to single precision, saturating at the largest float instead of leaving the float range
 // (which C++ leaves undefined); infinities and NaN stay what they are.

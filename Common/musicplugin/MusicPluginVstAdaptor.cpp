@@ -33,8 +33,6 @@ MusicPluginVstAdaptor::MusicPluginVstAdaptor(audioMasterCallback audioMaster, Mu
       scratchOutputs(nullptr), scratchFrames(0), pendingEvents(nullptr), blockInputs(nullptr),
       blockOutputs(nullptr)
 {
-    ZR_ASSERT(fx);
-    if (fx == nullptr) throw std::invalid_argument("MusicPluginVstAdaptor needs a plug-in");
     numParams = cEffect.numParams = effect->paramList.numParams();
     numPrograms = cEffect.numPrograms = static_cast<VstInt32>(effect->presetBank.presetList.size());
     cEffect.numInputs = effect->numAudioInputs;

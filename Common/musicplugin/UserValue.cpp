@@ -166,19 +166,26 @@ std::optional<double> parseParamText(const Param& param, std::string_view text)
 {
     const std::string_view word = trim(text);
     if (const auto* toggle = dynamic_cast<const BoolParam*>(&param)) {
-        for (const char* on : {"on", "yes", "true", "1"})
-            if (equalsNoCase(word, on)) return 1.0;
-        for (const char* off : {"off", "no", "false", "0"})
-            if (equalsNoCase(word, off)) return 0.0;
-        // The switch's own words, such as "key".
-        for (bool value : {true, false})
-            if (equalsNoCase(word, toggle->displayWord(value))) return value ? 1.0 : 0.0;
-        return std::nullopt;
+        const auto on = parseSwitchWord(word, toggle->displayWord(false), toggle->displayWord(true));
+        if (!on) return std::nullopt;
+        return *on ? 1.0 : 0.0;
     }
     const std::string label = param.getDisplayLabel();
     const auto value = parseUserValue(word, unitOfLabel(label), label);
     if (value && dynamic_cast<const IntegerParam*>(&param) != nullptr) return std::round(*value);
     return value;
+}
+
+std::optional<bool> parseSwitchWord(std::string_view word, std::string_view offWord, std::string_view onWord)
+{
+    for (const char* on : {"on", "yes", "true", "1"})
+        if (equalsNoCase(word, on)) return true;
+    for (const char* off : {"off", "no", "false", "0"})
+        if (equalsNoCase(word, off)) return false;
+    // The switch's own words, such as "key".
+    if (!onWord.empty() && equalsNoCase(word, onWord)) return true;
+    if (!offWord.empty() && equalsNoCase(word, offWord)) return false;
+    return std::nullopt;
 }
 
 std::string formatUserValue(double baseValue, ValueUnit unit, const std::string& label)

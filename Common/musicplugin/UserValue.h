@@ -36,6 +36,9 @@ std::optional<double> parseUserValue(std::string_view text, ValueUnit unit, cons
 // (a switch's as 0 or 1, "on"/"off", "yes"/"no", "true"/"false" or its own words; an integer's rounded),
 // not yet limited to its range; nullopt when the text is no value of it.
 std::optional<double> parseParamText(const Param& param, std::string_view text);
+// A switch's position from a word: "on"/"off", "yes"/"no", "true"/"false", 1/0 or the words it shows for
+// its two positions (an empty one matches nothing), any case; nullopt for any other word.
+std::optional<bool> parseSwitchWord(std::string_view word, std::string_view offWord, std::string_view onWord);
 
 // A base-unit value shown in the user's unit, for messages: "-60.00 dB", "2 kHz", "10 ms", "50 %".
 std::string formatUserValue(double baseValue, ValueUnit unit, const std::string& label);

@@ -80,15 +80,9 @@ ResolvedSetting SettingResolver::resolve(const Setting& setting) const
         return r;
     }
     if (p.isSwitch) {
-        const std::string word = lowered(text);
         // Or the words the switch shows for its two positions, such as "own input" and "key".
-        const auto shows = [&word](const std::string& display) {
-            return !display.empty() && word == lowered(display);
-        };
-        if (word == "on" || word == "true" || word == "yes" || word == "1" || shows(p.displayAtMax))
-            r.knobPos = 1.0f;
-        else if (word == "off" || word == "false" || word == "no" || word == "0" || shows(p.displayAtMin))
-            r.knobPos = 0.0f;
+        if (const auto on = parseSwitchWord(text, p.displayAtMin, p.displayAtMax))
+            r.knobPos = *on ? 1.0f : 0.0f;
         else
             throw SettingError(what + ": " + setting.name + " is a switch; give " +
                                (lowered(p.displayAtMax) == "on" ? std::string("on or off")
