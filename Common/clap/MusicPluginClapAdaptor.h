@@ -14,7 +14,7 @@
 
 #include "Common/clap/ClapPluginGui.h"
 #include "Common/clap/GestureQueue.h"
-#include "Common/clap/ValueSnapshot.h"
+#include "Common/musicplugin/ValueSnapshot.h"
 #include "Common/musicplugin/MeterFeed.h"
 
 #include <clap/ext/audio-ports.h>

@@ -1,4 +1,4 @@
-#include "Common/clap/ValueSnapshot.h"
+#include "Common/musicplugin/ValueSnapshot.h"
 
 namespace
 {

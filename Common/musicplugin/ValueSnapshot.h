@@ -1,8 +1,8 @@
 #pragma once
 // A fixed array of doubles that one thread writes and another reads as a whole, without locks or waiting:
 // a sequence count that is odd while the writer is at work tells the reader that what it read may be torn.
-// The CLAP bridge uses one in each direction: the values the audio thread applied, for the main thread,
-// and a loaded state's values, for the audio thread.
+// Bridges use one in each direction: the values the audio thread applied, for the main thread, and a
+// loaded state's values, for the audio thread.
 
 #include <atomic>
 #include <cstdint>
@@ -13,8 +13,6 @@ class ValueSnapshot
 public:
     // Allocates; every value starts at 0.
     explicit ValueSnapshot(int size);
-
-    int size() const { return size_; }
 
     // Writer only. Allocate nothing, lock nothing.
     void write(int index, double value) noexcept;
