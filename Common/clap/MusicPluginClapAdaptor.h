@@ -14,8 +14,8 @@
 
 #include "Common/clap/ClapPluginGui.h"
 #include "Common/clap/GestureQueue.h"
-#include "Common/musicplugin/ValueSnapshot.h"
 #include "Common/musicplugin/MeterFeed.h"
+#include "Common/musicplugin/ValueSnapshot.h"
 
 #include <clap/ext/audio-ports.h>
 #include <clap/ext/params.h>
