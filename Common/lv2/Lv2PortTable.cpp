@@ -194,32 +194,3 @@ float Lv2PortTable::meterPortValue(int meter, double reading) const
     const Meter& m = meters_[static_cast<size_t>(meter)];
     return clampedFloat(reading, m.minimum, m.maximum);
 }
-
-double Lv2PortTable::setParamValue(Param& param, int control, double value) const
-{
-    switch (controls_[static_cast<size_t>(control)].kind) {
-    case Kind::real:
-        static_cast<RealParam&>(param).setValue(value);
-        break;
-    case Kind::toggle:
-        static_cast<BoolParam&>(param).setValue(value != 0.0);
-        break;
-    case Kind::integer:
-        static_cast<IntegerParam&>(param).setValue(static_cast<int>(value));
-        break;
-    }
-    return paramValue(param, control);
-}
-
-double Lv2PortTable::paramValue(const Param& param, int control) const
-{
-    switch (controls_[static_cast<size_t>(control)].kind) {
-    case Kind::real:
-        return static_cast<const RealParam&>(param).getValue();
-    case Kind::toggle:
-        return static_cast<const BoolParam&>(param).getValue() ? 1.0 : 0.0;
-    case Kind::integer:
-        return static_cast<const IntegerParam&>(param).getValue();
-    }
-    return 0.0;
-}

@@ -115,11 +115,6 @@ public:
     double valueOfPort(int control, float portValue) const;
     // The port value showing a parameter value (for a toggle, 0 or 1).
     float portOfValue(int control, double value) const;
-    // Sets the parameter behind control (of the plug-in the table was made from, or a copy) to a value
-    // valueOfPort gave: a toggle on for non-zero, an integer truncated. Answers what it then holds.
-    double setParamValue(Param& param, int control, double value) const;
-    // What the parameter behind control holds, in the parameter's units (a toggle 0 or 1).
-    double paramValue(const Param& param, int control) const;
     // A meter reading (already in the meter's unit) clamped to its range.
     float meterPortValue(int meter, double reading) const;
 

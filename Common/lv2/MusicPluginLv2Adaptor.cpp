@@ -1,6 +1,7 @@
 #include "Common/lv2/MusicPluginLv2Adaptor.h"
 
 #include "Common/musicplugin/MusicPlugin.h"
+#include "Common/musicplugin/ParamValue.h"
 #include "Common/musicplugin/PluginState.h"
 
 #include <lv2/atom/atom.h>
@@ -21,9 +22,6 @@ bool sameBits(float a, float b)
 
 // Longest block handed to MusicPlugin::process, whose frame count is an int.
 constexpr uint32_t maxBlockFrames = 1u << 20;
-
-// A save beside a run that keeps publishing retries this often, then takes what it read.
-constexpr int maxSnapshotTries = 1000;
 
 // The C callbacks: nothing leaves them as an exception.
 LV2_Handle instantiate(const LV2_Descriptor* descriptor, double sampleRateHz, const char*,
@@ -108,13 +106,13 @@ MusicPluginLv2Adaptor::MusicPluginLv2Adaptor(const Descriptor& descriptor, doubl
       blockOutputs(audioOutputs.size(), nullptr), blockKeys(keyInputs.size(), nullptr),
       controlPorts(table.controls().size(), nullptr), meterPorts(table.meters().size(), nullptr),
       lastPortValues(table.controls().size(), std::numeric_limits<float>::quiet_NaN()),
-      published(new std::atomic<double>[table.controls().size()])
+      published(static_cast<int>(table.controls().size()))
 {
     if (effectParams.size() != shadowParams.size())
         throw std::logic_error("the factory made two different plug-ins");
     effect->sampleRate.setValue(sampleRateHz);
     for (size_t i = 0; i < table.controls().size(); ++i)
-        published[i].store(table.controls()[i].defaultValueExact, std::memory_order_relaxed);
+        published.write(static_cast<int>(i), table.controls()[i].defaultValueExact);
     for (int i = 0; features != nullptr && features[i] != nullptr; ++i)
         if (std::strcmp(features[i]->URI, LV2_URID__map) == 0)
             map = static_cast<LV2_URID_Map*>(features[i]->data);
@@ -205,28 +203,9 @@ void MusicPluginLv2Adaptor::applyControls()
         lastPortValues[i] = portValue;
         if (!std::isfinite(portValue)) continue;
         const int control = static_cast<int>(i);
-        publish(control, setParam(effectParams, control, table.valueOfPort(control, portValue)));
+        setParamValue(*effectParams[i], table.valueOfPort(control, portValue));
+        published.write(control, paramValue(*effectParams[i]));
     }
-}
-
-double MusicPluginLv2Adaptor::setParam(std::vector<Param*>& params, int control, double value)
-{
-    return table.setParamValue(*params[static_cast<size_t>(control)], control, value);
-}
-
-double MusicPluginLv2Adaptor::valueOf(const std::vector<Param*>& params, int control) const
-{
-    return table.paramValue(*params[static_cast<size_t>(control)], control);
-}
-
-void MusicPluginLv2Adaptor::publish(int control, double value)
-{
-    // A sequence lock without fences: the release store of the value keeps the odd count before it, so a
-    // save that reads the new value (acquiring it) sees the count moved and reads again.
-    const std::uint32_t sequence = publishSequence.load(std::memory_order_relaxed);
-    publishSequence.store(sequence + 1, std::memory_order_relaxed);
-    published[static_cast<size_t>(control)].store(value, std::memory_order_release);
-    publishSequence.store(sequence + 2, std::memory_order_release);
 }
 
 LV2_State_Status MusicPluginLv2Adaptor::save(LV2_State_Store_Function store, LV2_State_Handle handle)
@@ -234,14 +213,9 @@ LV2_State_Status MusicPluginLv2Adaptor::save(LV2_State_Store_Function store, LV2
     if (map == nullptr) return LV2_STATE_ERR_NO_FEATURE;
     if (store == nullptr) return LV2_STATE_ERR_UNKNOWN;
     std::vector<double> values(table.controls().size());
-    for (int tries = 0; tries < maxSnapshotTries; ++tries) {
-        const std::uint32_t before = publishSequence.load(std::memory_order_acquire);
-        for (size_t i = 0; i < values.size(); ++i)
-            values[i] = published[i].load(std::memory_order_acquire);
-        if (before % 2 == 0 && publishSequence.load(std::memory_order_relaxed) == before) break;
-    }
+    published.read(values.data());
     for (size_t i = 0; i < values.size(); ++i)
-        setParam(shadowParams, static_cast<int>(i), values[i]);
+        setParamValue(*shadowParams[i], values[i]);
     const std::string text = PluginState::saveBank(*shadow, 0);
     return store(handle, chunkKey, text.c_str(), text.size() + 1, atomString,
                  LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE);
@@ -266,8 +240,8 @@ LV2_State_Status MusicPluginLv2Adaptor::restore(LV2_State_Retrieve_Function retr
     // The restored values stay until the host moves a port away from what it shows for them.
     for (size_t i = 0; i < controlPorts.size(); ++i) {
         const int control = static_cast<int>(i);
-        const double value = valueOf(effectParams, control);
-        publish(control, value);
+        const double value = paramValue(*effectParams[i]);
+        published.write(control, value);
         lastPortValues[i] = table.portOfValue(control, value);
     }
     return LV2_STATE_SUCCESS;

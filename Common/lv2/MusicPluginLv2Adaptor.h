@@ -10,6 +10,7 @@
 // touching the live plug-in.
 
 #include "Common/lv2/Lv2PortTable.h"
+#include "Common/musicplugin/ValueSnapshot.h"
 
 #include <lv2/core/lv2.h>
 #include <lv2/state/state.h>
@@ -59,10 +60,6 @@ public:
 
 private:
     void applyControls();
-    // Sets parameter `control` of plugin to a value valueOfPort gave; answers what the parameter then holds.
-    double setParam(std::vector<Param*>& params, int control, double value);
-    double valueOf(const std::vector<Param*>& params, int control) const;
-    void publish(int control, double value);
 
     std::unique_ptr<MusicPlugin> effect;
     // Written only by save and restore: the published values, then the chunk text, come from here.
@@ -84,9 +81,8 @@ private:
     // The float each control port held when run last looked; NaN at first, so the first run applies all.
     std::vector<float> lastPortValues;
 
-    // The values run applied, for save: a sequence counter that is odd while run writes them.
-    std::unique_ptr<std::atomic<double>[]> published;
-    std::atomic<std::uint32_t> publishSequence{0};
+    // The values run applied, for save.
+    ValueSnapshot published;
 
     LV2_URID_Map* map = nullptr;
     LV2_URID chunkKey = 0;

@@ -2,6 +2,7 @@
 
 #include "Common/musicplugin/MusicPlugin.h"
 #include "Common/musicplugin/Param.h"
+#include "Common/musicplugin/ParamValue.h"
 #include "Common/window/EditorWindow.h"
 
 #include <cmath>
@@ -120,7 +121,7 @@ void MusicPluginLv2Ui::portEvent(uint32_t port, uint32_t bufferSize, uint32_t fo
         if (controls[i].portIndex != static_cast<int>(port)) continue;
         // The port value through the parameter's own knob law: the editor turns knobs, not port values.
         const int control = static_cast<int>(i);
-        table_.setParamValue(*params_[i], control, table_.valueOfPort(control, value));
+        setParamValue(*params_[i], table_.valueOfPort(control, value));
         knobPositions_[i] = params_[i]->getKnobPos();
         return;
     }
@@ -148,7 +149,7 @@ void MusicPluginLv2Ui::performEdit(int index, double knobPos)
     const auto i = static_cast<std::size_t>(index);
     params_[i]->setKnobPos(knobPos);
     knobPositions_[i] = params_[i]->getKnobPos();
-    const float port = table_.portOfValue(index, table_.paramValue(*params_[i], index));
+    const float port = table_.portOfValue(index, paramValue(*params_[i]));
     write_(controller_, static_cast<uint32_t>(table_.controls()[i].portIndex), sizeof port, 0, &port);
 }
 

@@ -6,6 +6,7 @@
 
 #if ZR_LV2_UI
 #include "Common/lv2/MusicPluginLv2Ui.h"
+#include "Common/musicplugin/ParamValue.h"
 #include "Common/musicplugin/RealParam.h"
 #endif
 #include "tests/lv2/Lv2TestHost.h"
@@ -276,8 +277,8 @@ TEST(Lv2Ui, GesturesBecomePortWritesAndPortEventsKnobPositions)
     ui.performEdit(Knob::attack, 0.25);
     ui.endEdit(Knob::attack);
     reference.paramList.param(Knob::attack)->setKnobPos(0.25);
-    const float expected = table.portOfValue(
-        Knob::attack, table.paramValue(*reference.paramList.param(Knob::attack), Knob::attack));
+    const float expected =
+        table.portOfValue(Knob::attack, paramValue(*reference.paramList.param(Knob::attack)));
     const auto port = static_cast<uint32_t>(table.controls()[Knob::attack].portIndex);
     EXPECT_EQ(record.writes, (std::vector<std::pair<uint32_t, float>>{{port, expected}}));
     EXPECT_EQ(record.touches, (std::vector<std::pair<uint32_t, bool>>{{port, true}, {port, false}}));
