@@ -3,14 +3,8 @@
 #include "Common/clap/MusicPluginClapAdaptor.h"
 #include "Common/musicplugin/MusicPlugin.h"
 
-#include <atomic>
 #include <cstring>
 #include <memory>
-
-namespace
-{
-std::atomic<int> initCount{0};
-} // namespace
 
 ClapFactory::ClapFactory(const clap_plugin_descriptor_t* descriptor, MusicPlugin* (*createPlugin)(),
                          GuiFactory createGui)
@@ -23,17 +17,13 @@ const void* ClapFactory::get(const char* id) const
     return id != nullptr && std::strcmp(id, CLAP_PLUGIN_FACTORY_ID) == 0 ? &clap : nullptr;
 }
 
+// The module holds nothing to set up or free: init and deinit may come in any number and order.
 bool ClapFactory::init(const char*)
 {
-    ++initCount;
     return true;
 }
 
-void ClapFactory::deinit()
-{
-    int count = initCount.load();
-    while (count > 0 && !initCount.compare_exchange_weak(count, count - 1)) {}
-}
+void ClapFactory::deinit() {}
 
 std::uint32_t ClapFactory::pluginCount(const clap_plugin_factory_t* factory)
 {

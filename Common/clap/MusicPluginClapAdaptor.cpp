@@ -3,6 +3,7 @@
 #include "Common/musicplugin/BoolParam.h"
 #include "Common/musicplugin/IntegerParam.h"
 #include "Common/musicplugin/MusicPlugin.h"
+#include "Common/musicplugin/ParamValue.h"
 #include "Common/musicplugin/PluginState.h"
 #include "Common/musicplugin/RealParam.h"
 #include "Common/musicplugin/UserValue.h"
@@ -247,7 +248,7 @@ MusicPluginClapAdaptor::MusicPluginClapAdaptor(const clap_plugin_descriptor_t* d
     for (int j = 0; j < effect->numMeters(); ++j)
         (effect->meterInfo(j).editorOnly ? editorMeters : exposedMeters).push_back(j);
     for (std::size_t i = 0; i < effectParams.size(); ++i)
-        initialValues.push_back(valueOf(*effectParams[i]));
+        initialValues.push_back(::paramValue(*effectParams[i]));
     published.writeAll(initialValues.data());
     for (int j : exposedMeters) {
         const MusicPlugin::MeterInfo info = effect->meterInfo(j);
@@ -261,25 +262,6 @@ MusicPluginClapAdaptor::~MusicPluginClapAdaptor()
 {
     // The editor first: it refers to the rest (a host may destroy the plug-in with its editor open).
     guiPart.reset();
-}
-
-double MusicPluginClapAdaptor::valueOf(const Param& param)
-{
-    if (const auto* real = dynamic_cast<const RealParam*>(&param)) return real->getValue();
-    if (const auto* toggle = dynamic_cast<const BoolParam*>(&param)) return toggle->getValue() ? 1.0 : 0.0;
-    if (const auto* integer = dynamic_cast<const IntegerParam*>(&param)) return integer->getValue();
-    return 0.0;
-}
-
-double MusicPluginClapAdaptor::setValue(Param& param, double value)
-{
-    if (auto* real = dynamic_cast<RealParam*>(&param))
-        real->setValue(std::clamp(value, real->getMinValue(), real->getMaxValue()));
-    else if (auto* toggle = dynamic_cast<BoolParam*>(&param))
-        toggle->setValue(value >= 0.5);
-    else if (auto* integer = dynamic_cast<IntegerParam*>(&param))
-        integer->setValue(integer->clip(static_cast<int>(std::clamp(std::round(value), -2.0e9, 2.0e9))));
-    return valueOf(param);
 }
 
 bool MusicPluginClapAdaptor::onMainThread() const noexcept
@@ -462,7 +444,7 @@ bool MusicPluginClapAdaptor::valueToText(clap_id id, double value, char* text, s
         if (id < effectParams.size()) {
             // The shadow's parameter is only a formatter here: save sets every value before it writes.
             Param& param = *shadowParams[id];
-            setValue(param, value);
+            ::setParamValue(param, value);
             copyText(withUnit(param.getDisplayValue(), param.getDisplayLabel()), text, size);
             return true;
         }
@@ -486,7 +468,7 @@ bool MusicPluginClapAdaptor::textToValue(clap_id id, const char* text, double* v
             Param& param = *shadowParams[id];
             const std::optional<double> parsed = zr::host::parseParamText(param, text);
             if (!parsed || std::isnan(*parsed)) return false;
-            *value = setValue(param, *parsed);
+            *value = ::setParamValue(param, *parsed);
             return true;
         }
         const int k = exposedMeterOf(id);
@@ -558,9 +540,8 @@ void MusicPluginClapAdaptor::applyGestures(const clap_output_events_t* out) noex
     while (gestures.peek(entry)) {
         const auto id = static_cast<clap_id>(entry.index);
         // Applied again when the host's queue is full and the entry waits for the next block: no harm.
-        double value = entry.value;
-        if (entry.hasValue && !applyValue(static_cast<std::size_t>(entry.index), value))
-            value = valueOf(*effectParams[static_cast<std::size_t>(entry.index)]);
+        const double value =
+            entry.hasValue ? applyValue(static_cast<std::size_t>(entry.index), entry.value) : 0.0;
         if (tell) {
             if (entry.kind == GestureQueue::Kind::begin &&
                 !sendGesture(out, CLAP_EVENT_PARAM_GESTURE_BEGIN, id))
@@ -581,13 +562,8 @@ void MusicPluginClapAdaptor::applyLoadedState() noexcept
     if (offered == loadsTaken.load(std::memory_order_relaxed)) return;
     // A load being written meanwhile is taken at the next block.
     if (!loaded.tryRead(takenValues.data())) return;
-    for (std::size_t i = 0; i < effectParams.size(); ++i) {
-        try {
-            published.write(static_cast<int>(i), setValue(*effectParams[i], takenValues[i]));
-        } catch (...) {
-            // A listener that throws leaves its parameter as it was; the rest are set.
-        }
-    }
+    for (std::size_t i = 0; i < effectParams.size(); ++i)
+        published.write(static_cast<int>(i), ::setParamValue(*effectParams[i], takenValues[i]));
     // Release: whoever sees the count also sees the values published before it.
     loadsTaken.store(offered, std::memory_order_release);
 }
@@ -598,22 +574,17 @@ void MusicPluginClapAdaptor::applyEvent(const clap_event_header_t* event) noexce
     if (event->type == CLAP_EVENT_PARAM_VALUE && event->size >= sizeof(clap_event_param_value_t)) {
         const auto* change = reinterpret_cast<const clap_event_param_value_t*>(event);
         if (change->param_id >= effectParams.size() || std::isnan(change->value)) return;
-        double value = change->value;
-        applyValue(change->param_id, value);
+        applyValue(change->param_id, change->value);
     } else if (event->type == CLAP_EVENT_TRANSPORT && event->size >= sizeof(clap_event_transport_t)) {
         applyTransport(*reinterpret_cast<const clap_event_transport_t*>(event));
     }
 }
 
-bool MusicPluginClapAdaptor::applyValue(std::size_t index, double& value) noexcept
+double MusicPluginClapAdaptor::applyValue(std::size_t index, double value) noexcept
 {
-    try {
-        value = setValue(*effectParams[index], value);
-        published.write(static_cast<int>(index), value);
-        return true;
-    } catch (...) {
-        return false; // the parameter stays as it was
-    }
+    value = ::setParamValue(*effectParams[index], value);
+    published.write(static_cast<int>(index), value);
+    return value;
 }
 
 void MusicPluginClapAdaptor::applyTransport(const clap_event_transport_t& transport) noexcept
@@ -717,25 +688,25 @@ void MusicPluginClapAdaptor::sendMeters(const clap_process_t* process) noexcept
     // The exposed meters' readings are taken once a block and go to the host when they move; the others
     // only while an editor wants them, at its pace (they cost the audio thread some work).
     const bool editorDue = meters.due(*effect, static_cast<int>(process->frames_count));
-    for (int j : exposedMeters) {
-        const double reading = effect->takeMeterReading(j);
+    const clap_output_events_t* out = process->out_events;
+    const bool canSend = out != nullptr && out->try_push != nullptr;
+    for (std::size_t k = 0; k < exposedMeters.size(); ++k) {
+        const int j = exposedMeters[k];
+        const double taken = effect->takeMeterReading(j);
+        meters.offer(j, taken);
+        // Within the range the host was told, NaN at its floor.
+        const MeterRange& range = meterRanges[k];
+        const double reading = taken > range.minValue ? std::min(taken, range.maxValue) : range.minValue;
         meterReadings.write(j, reading);
-        meters.offer(j, reading);
+        if (reading == lastSentMeters[k] || !canSend) continue;
+        // A full queue keeps the old value as sent, so the next block tries again.
+        if (sendValue(out, process->frames_count > 0 ? process->frames_count - 1 : 0,
+                      firstMeterId + static_cast<clap_id>(j), reading))
+            lastSentMeters[k] = reading;
     }
     if (editorDue)
         for (int j : editorMeters)
             meters.offer(j, effect->takeMeterReading(j));
-    const clap_output_events_t* out = process->out_events;
-    for (std::size_t k = 0; k < exposedMeters.size(); ++k) {
-        const MeterRange& range = meterRanges[k];
-        const double reading =
-            std::clamp(meterReadings.value(exposedMeters[k]), range.minValue, range.maxValue);
-        if (reading == lastSentMeters[k] || out == nullptr || out->try_push == nullptr) continue;
-        // A full queue keeps the old value as sent, so the next block tries again.
-        if (sendValue(out, process->frames_count > 0 ? process->frames_count - 1 : 0,
-                      firstMeterId + static_cast<clap_id>(exposedMeters[k]), reading))
-            lastSentMeters[k] = reading;
-    }
 }
 
 // --- state ---
@@ -747,7 +718,7 @@ bool MusicPluginClapAdaptor::saveState(const clap_ostream_t* stream) noexcept
         std::vector<double> values(effectParams.size());
         currentValues(values.data());
         for (std::size_t i = 0; i < values.size(); ++i)
-            setValue(*shadowParams[i], values[i]);
+            ::setParamValue(*shadowParams[i], values[i]);
         // The bank chunk's bytes exactly, its terminating zero included.
         const std::string text = PluginState::saveBank(*shadow, 0);
         const char* bytes = text.c_str();
@@ -784,9 +755,9 @@ bool MusicPluginClapAdaptor::loadState(const clap_istream_t* stream) noexcept
         if (end == std::string::npos || end == 0 || !PluginState::loadBank(*shadow, 0, bytes.substr(0, end)))
             return false;
         for (std::size_t i = 0; i < loadedValues.size(); ++i)
-            loadedValues[i] = valueOf(*shadowParams[i]);
+            loadedValues[i] = ::paramValue(*shadowParams[i]);
         loaded.writeAll(loadedValues.data());
-        loadsOffered.store(++loadsWritten, std::memory_order_release);
+        loadsOffered.store(loadsOffered.load(std::memory_order_relaxed) + 1, std::memory_order_release);
         // While inactive the main thread owns the live plug-in and takes the values itself.
         if (!isActive()) applyLoadedState();
         if (hostParams != nullptr && hostParams->rescan != nullptr)

@@ -95,11 +95,6 @@ public:
     double editorValue(int index) const noexcept;
     MeterFeed& meterFeed() { return meters; }
 
-    // A parameter's value as one double: base units for a real one, 0 or 1 for a switch.
-    static double valueOf(const Param& param);
-    // Clamped into range and rounded to a step; answers what the parameter then holds.
-    static double setValue(Param& param, double value);
-
 private:
     struct MeterRange
     {
@@ -119,8 +114,8 @@ private:
     void applyLoadedState() noexcept;
     void applyEvents(const clap_input_events_t* in) noexcept;
     void applyEvent(const clap_event_header_t* event) noexcept;
-    // A value set on the live plug-in and published; false (the parameter as it was) when a listener threw.
-    bool applyValue(std::size_t index, double& value) noexcept;
+    // A value set on the live plug-in and published; answers what the parameter then holds.
+    double applyValue(std::size_t index, double value) noexcept;
     // The editor's gestures on the live plug-in, told to the host through out (when it has one).
     void applyGestures(const clap_output_events_t* out) noexcept;
     void requestFlush() const noexcept;
@@ -128,7 +123,10 @@ private:
     void runAudio(const clap_process_t* process, std::uint32_t offset, std::uint32_t frames) noexcept;
     void sendMeters(const clap_process_t* process) noexcept;
     // Main thread: whether the audio thread has yet to take the state loaded last.
-    bool loadPending() const noexcept { return loadsTaken.load(std::memory_order_acquire) != loadsWritten; }
+    bool loadPending() const noexcept
+    {
+        return loadsTaken.load(std::memory_order_acquire) != loadsOffered.load(std::memory_order_relaxed);
+    }
     // The main thread's view: a loaded state not yet taken by the audio thread, else what it published.
     void currentValues(double* values) const noexcept;
     double currentValue(std::size_t index) const noexcept;
@@ -174,12 +172,11 @@ private:
     ValueSnapshot published;
     ValueSnapshot meterReadings;
     std::vector<double> lastSentMeters;
-    // Main thread to audio thread: a loaded state's values, counted by loadsWritten; the audio thread
-    // answers with the count it took.
+    // Main thread to audio thread: a loaded state's values, counted by loadsOffered (written by the main
+    // thread only); the audio thread answers with the count it took.
     ValueSnapshot loaded;
     std::vector<double> loadedValues; // the main thread's copy
     std::vector<double> takenValues;  // the audio thread's scratch
-    std::uint32_t loadsWritten = 0;
     std::atomic<std::uint32_t> loadsOffered{0};
     std::atomic<std::uint32_t> loadsTaken{0};
 

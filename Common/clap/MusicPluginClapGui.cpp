@@ -3,6 +3,7 @@
 #include "Common/clap/MusicPluginClapAdaptor.h"
 #include "Common/musicplugin/MusicPlugin.h"
 #include "Common/musicplugin/Param.h"
+#include "Common/musicplugin/ParamValue.h"
 #include "Common/window/EditorWindow.h"
 
 #include <cmath>
@@ -171,8 +172,7 @@ bool MusicPluginClapGui::create(const char* api, bool isFloating) noexcept
             return false;
         }
         plugin_.reset(createPlugin_());
-        for (int i = 0; plugin_ != nullptr && i < plugin_->paramList.numParams(); ++i)
-            params_.push_back(plugin_->paramList.param(i));
+        if (plugin_ != nullptr) params_ = plugin_->paramList.params();
         // Not a value: the first look at each parameter sets it.
         values_.assign(params_.size(), std::numeric_limits<double>::quiet_NaN());
         if (plugin_ != nullptr) editor_ = createEditor_(*this);
@@ -296,7 +296,7 @@ void MusicPluginClapGui::performEdit(int index, double knobPos)
     if (index < 0 || static_cast<std::size_t>(index) >= params_.size()) return;
     const auto i = static_cast<std::size_t>(index);
     params_[i]->setKnobPos(knobPos);
-    values_[i] = MusicPluginClapAdaptor::valueOf(*params_[i]);
+    values_[i] = paramValue(*params_[i]);
     adaptor_.gestureValue(index, values_[i]);
 }
 
@@ -313,7 +313,7 @@ double MusicPluginClapGui::knobPosition(int index)
     // Set only on a change: a parameter's listeners may do some work.
     if (!(value == values_[i])) {
         values_[i] = value;
-        MusicPluginClapAdaptor::setValue(*params_[i], value);
+        setParamValue(*params_[i], value);
     }
     return params_[i]->getKnobPos();
 }

@@ -203,8 +203,7 @@ void MusicPluginLv2Adaptor::applyControls()
         lastPortValues[i] = portValue;
         if (!std::isfinite(portValue)) continue;
         const int control = static_cast<int>(i);
-        setParamValue(*effectParams[i], table.valueOfPort(control, portValue));
-        published.write(control, paramValue(*effectParams[i]));
+        published.write(control, setParamValue(*effectParams[i], table.valueOfPort(control, portValue)));
     }
 }
 

@@ -16,9 +16,9 @@ double paramValue(const Param& param) noexcept
     return 0.0;
 }
 
-void setParamValue(Param& param, double value) noexcept
+double setParamValue(Param& param, double value) noexcept
 {
-    if (std::isnan(value)) return;
+    if (std::isnan(value)) return paramValue(param);
     try {
         if (auto* real = dynamic_cast<RealParam*>(&param)) {
             real->setValue(std::clamp(value, real->getMinValue(), real->getMaxValue()));
@@ -31,4 +31,5 @@ void setParamValue(Param& param, double value) noexcept
     } catch (...) {
         // A clamped value is always in range; nothing may leave the audio thread all the same.
     }
+    return paramValue(param);
 }

@@ -8,4 +8,5 @@ class Param;
 double paramValue(const Param& param) noexcept;
 // Clamped into the parameter's range (an integer parameter takes the nearest whole number, a switch is on
 // from 0.5); NaN changes nothing. Allocates nothing and throws nothing, so the audio thread may call it.
-void setParamValue(Param& param, double value) noexcept;
+// Answers what the parameter then holds.
+double setParamValue(Param& param, double value) noexcept;
